@@ -1,0 +1,47 @@
+# Two entry points: `make demo` (the main job on the shipped sample) and
+# `make test` (every test). Both install what they need on Debian when run as root.
+BUILD      ?= build
+BUILD_ASAN ?= build-asan
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+
+APT_PACKAGES := cmake make g++ pkg-config libgtest-dev zlib1g-dev nlohmann-json3-dev \
+                ntfs-3g dosfstools mtools sleuthkit python3 util-linux coreutils xz-utils
+
+.PHONY: all deps configure build test test-asan demo clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(APT_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:$$missing"; \
+	  if [ "$$(id -u)" -ne 0 ]; then echo "error: missing packages ($$missing) and not root: install them first" >&2; exit 1; fi; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
+	fi
+
+configure: deps
+	cmake -S . -B $(BUILD) -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) test-asan
+
+# The same tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B $(BUILD_ASAN) -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Debug -DDUNRO_SANITIZE=ON \
+	  -DDUNRO_CORPUS_DIR=$(abspath $(BUILD))/corpus >/dev/null
+	cmake --build $(BUILD_ASAN) -j $(JOBS)
+	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	@$(BUILD)/bin/dunro --help
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN)

@@ -1,0 +1,185 @@
+#include <algorithm>
+
+#include "ntfs/ntfs_disk.h"
+#include "scan/progress.h"
+#include "scan/scan_selection.h"
+#include "volume/raw_reader.h"
+
+namespace {
+constexpr size_t kBitmapCap = 100u << 20;
+constexpr uint32_t kReadPiece = 10u << 20;
+
+uint16_t AddUnits(uint16_t units, int64_t add) {
+    const int64_t sum = int64_t{units} + add;
+    return static_cast<uint16_t>(std::min<int64_t>(sum, UINT16_MAX));
+}
+
+int64_t StepsOf(int64_t length, uint32_t unit) {
+    if (unit == 0)
+        return 0;
+    return length / unit + (length % unit ? 1 : 0);
+}
+} // namespace
+
+bool TNTFS_Disk::LoadBitmap() {
+    Bitmap.clear();
+    if (!BitmapFile)
+        return false;
+    for (const TMyFileRun& run : BitmapFile->Runs) {
+        if (!run.OnVolume || run.IsHole || run.RunStart < 0 || run.RunStart > Drive->VolumeBytes ||
+            run.RunLength > Drive->VolumeBytes - run.RunStart)
+            continue;
+        // Never more than the volume has clusters for, and never past the cap.
+        const int64_t wanted = std::min<int64_t>(run.RunLength, static_cast<int64_t>(kBitmapCap + kReadPiece));
+        std::vector<uint8_t> piece;
+        bool ok = true;
+        for (int64_t done = 0; done < wanted && ok;) {
+            const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(wanted - done, kReadPiece));
+            auto bytes = volume::ReadBytes(Drive->VolumeHandle.get(), static_cast<uint64_t>(run.RunStart + done), n, &StopFlag);
+            ok = bytes.has_value();
+            if (ok)
+                piece.insert(piece.end(), bytes->begin(), bytes->end());
+            done += n;
+        }
+        if (ok)
+            Bitmap.insert(Bitmap.end(), piece.begin(), piece.end());
+        if (Bitmap.size() > kBitmapCap)
+            break;
+    }
+    const size_t needed = static_cast<size_t>((TotalClusters + 7) / 8);
+    if (Bitmap.size() > needed)
+        Bitmap.resize(needed);
+    return !Bitmap.empty();
+}
+
+bool TNTFS_Disk::ClusterInUse(int64_t cluster) const {
+    if (Bitmap.empty() || cluster < 0 || static_cast<uint64_t>(cluster) >= Bitmap.size() * 8ull)
+        return true;
+    return (Bitmap[static_cast<size_t>(cluster / 8)] >> (cluster % 8)) & 1;
+}
+
+uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryList* categories,
+                                 std::vector<TMyFile*>* results) {
+    folders_ = &folders;
+    folderByRecord_.clear();
+    for (const auto& folder : folders)
+        folderByRecord_[folder->RecordNo] = folder->ListIndex;
+    TUnDeleteProgress* progress = context_.Progress;
+    const TScanFileType* types = context_.Types;
+    const TScanPath* paths = context_.Paths;
+    const bool have = LoadBitmap();
+
+    uint32_t count = 0;
+    for (size_t k = 0; k < files.size(); ++k) {
+        TMyFile& f = *files[k];
+        if (progress)
+            progress->AddListed(1);
+        if (IsStopped())
+            break;
+        Grade(f, k, files, have);
+        if (f.FileSize <= 0)
+            f.FileSize = f.AllocatedSize;
+        if (f.FileSize == 0)
+            continue;
+        if (IsStopped())
+            break;
+        f.Accepted = false;
+        if (types && !types->FAllOn && !types->IsSelected(f.Extension))
+            continue;
+        AttachToFolder(f);
+        BuildPath(f);
+        if (paths && !paths->KeepsFile(Drive->DriveName, f.FolderPath))
+            continue;
+        CountUp(f);
+        f.Accepted = true;
+        f.PreviewKind = types ? types->PreviewKindOf(f.Extension) : 0;
+        if (results)
+            results->push_back(&f);
+        if (categories && types)
+            (*categories)[static_cast<size_t>(types->CategoryOf(f.Extension))]->CountExtension(f.Extension);
+        ++count;
+    }
+    Bitmap.clear();
+    Bitmap.shrink_to_fit();
+    AcceptedCount = count;
+    return count;
+}
+
+void TNTFS_Disk::Grade(TMyFile& f, size_t position, const FileList& files, bool haveBitmap) {
+    const uint32_t unit = context_.Progress ? static_cast<uint32_t>(context_.Progress->FUnitSize) : 10u << 20;
+    f.State = kStateExcellent;
+    if (f.Runs.empty() || f.FileName.empty()) {
+        f.State = kStatePoor;
+        f.AllocatedSize = 0;
+        return;
+    }
+    if (!f.Runs[0].OnVolume) {
+        f.AllocatedSize += f.Runs[0].RunLength;
+        f.ProgressUnits = AddUnits(f.ProgressUnits, 1);
+        return;
+    }
+    bool clean = true, beyond = false;
+    int64_t total = 0, firstInUse = 0;
+    for (const TMyFileRun& run : f.Runs) {
+        if (IsStopped())
+            break;
+        if (run.IsHole)
+            continue;  // a hole occupies no clusters
+        f.AllocatedSize += run.RunLength;
+        const int64_t s = run.RunStart / ClusterSize, c = run.RunLength / ClusterSize;
+        f.ProgressUnits = AddUnits(f.ProgressUnits, StepsOf(run.RunLength, unit));
+        if (clean) {
+            if (s + c > TotalClusters) {
+                clean = false;
+                beyond = true;
+                total += c;
+                break;
+            }
+            if (haveBitmap) {
+                for (int64_t j = 0; j < c; ++j) {
+                    if (ClusterInUse(s + j)) {
+                        clean = false;
+                        firstInUse = j;
+                        break;
+                    }
+                }
+            }
+        }
+        total += c;
+    }
+    if (beyond)
+        f.State = kStatePoor;
+    else if (!haveBitmap)
+        f.State = kStateGood;
+    else if (clean)
+        f.State = OverlapsNewer(files, f, position) ? kStatePoor : kStateExcellent;
+    else
+        f.State = (total > 0 && firstInUse * 100 / total >= 40) ? kStateGood : kStatePoor;
+}
+
+bool TNTFS_Disk::OverlapsNewer(const FileList& files, const TMyFile& f, size_t position) const {
+    if (f.Runs.size() < 2 || !f.Runs[0].OnVolume)
+        return false;
+    auto span = [this](const TMyFileRun& run) {
+        const int64_t s = run.RunStart / ClusterSize;
+        return std::pair<int64_t, int64_t>(s, s + run.RunLength / ClusterSize + (run.RunLength % ClusterSize ? 1 : 0));
+    };
+    for (const TMyFileRun& run : f.Runs) {
+        if (run.IsHole)
+            continue;
+        const auto [s, e] = span(run);
+        for (size_t k = 0; k < files.size(); ++k) {
+            const TMyFile& g = *files[k];
+            if (k == position || g.Runs.empty() || !g.Runs[0].OnVolume || !(f.CreatedTime < g.CreatedTime))
+                continue;
+            for (const TMyFileRun& other : g.Runs) {
+                if (other.IsHole)
+                    continue;
+                const auto [s2, e2] = span(other);
+                if ((s2 < s && s < e2) || (s2 < e && e < e2))
+                    return true;
+            }
+        }
+    }
+    return false;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// Raw, read-only access to a volume: a block device or a volume image file.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+class VolumeDevice {
+public:
+    // Opens the device or image for reading only. Null when it cannot be opened.
+    static std::unique_ptr<VolumeDevice> Open(const std::string& path);
+    ~VolumeDevice();
+    VolumeDevice(const VolumeDevice&) = delete;
+    VolumeDevice& operator=(const VolumeDevice&) = delete;
+
+    // Reads `count` bytes at `offset` into `buffer`. `done` receives the bytes
+    // actually read. Fails when fewer bytes than asked could be read, when
+    // `cancel` becomes true, or when `limitMs` (0: none) passes. The request is
+    // finished before the call returns, so the caller may free the buffer.
+    bool Read(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
+              uint32_t limitMs, uint32_t& done) const;
+
+    // Size in bytes as the system reports it; 0 when unknown.
+    uint64_t Size() const { return size_; }
+
+private:
+    VolumeDevice() = default;
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+    uint64_t size_ = 0;
+};
+
+} // namespace platform

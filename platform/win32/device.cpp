@@ -1,0 +1,87 @@
+#include "platform/device.h"
+#include "platform/win32/wide.h"
+
+#include <winioctl.h>
+
+namespace platform {
+
+namespace {
+// "C:" names a drive and becomes its raw device path; anything else is an image file.
+std::wstring DevicePath(const std::string& name) {
+    if (name.size() == 2 && name[1] == ':')
+        return L"\\\\.\\" + Widen(name);
+    return Widen(name);
+}
+} // namespace
+
+std::unique_ptr<VolumeDevice> VolumeDevice::Open(const std::string& path) {
+    if (path.empty())
+        return nullptr;
+    // OPEN_EXISTING, never OPEN_ALWAYS: a missing image must not be created.
+    HANDLE h = CreateFileW(DevicePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
+    std::unique_ptr<VolumeDevice> device(new VolumeDevice());
+    device->handle_ = h;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(h, &size)) {
+        device->size_ = static_cast<uint64_t>(size.QuadPart);
+    } else {
+        GET_LENGTH_INFORMATION info{};
+        DWORD bytes = 0;
+        OVERLAPPED ov{};
+        ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (DeviceIoControl(h, IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &info, sizeof info, &bytes, &ov) ||
+            (GetLastError() == ERROR_IO_PENDING && GetOverlappedResult(h, &ov, &bytes, TRUE)))
+            device->size_ = static_cast<uint64_t>(info.Length.QuadPart);
+        CloseHandle(ov.hEvent);
+    }
+    return device;
+}
+
+VolumeDevice::~VolumeDevice() {
+    if (handle_)
+        CloseHandle(static_cast<HANDLE>(handle_));
+}
+
+bool VolumeDevice::Read(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
+                        uint32_t limitMs, uint32_t& done) const {
+    done = 0;
+    HANDLE h = static_cast<HANDLE>(handle_);
+    if (!h)
+        return false;
+    OVERLAPPED ov{};
+    ov.Offset = static_cast<DWORD>(offset);
+    ov.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!ov.hEvent)
+        return false;
+    DWORD got = 0;
+    bool ok = ReadFile(h, buffer, count, &got, &ov) != 0;
+    const ULONGLONG start = GetTickCount64();
+    if (!ok && GetLastError() == ERROR_IO_PENDING) {
+        bool cancelled = false;
+        while (!ok) {
+            if ((limitMs && GetTickCount64() - start > limitMs) || (cancel && cancel->load(std::memory_order_relaxed))) {
+                CancelIoEx(h, &ov);
+                cancelled = true;
+            }
+            if (cancelled) {
+                // The request must be finished before the buffer goes back to the caller.
+                GetOverlappedResult(h, &ov, &got, TRUE);
+                ok = false;
+                break;
+            }
+            WaitForSingleObject(ov.hEvent, 100);
+            ok = GetOverlappedResult(h, &ov, &got, FALSE) != 0;
+            if (!ok && GetLastError() != ERROR_IO_INCOMPLETE)
+                break;
+        }
+    }
+    CloseHandle(ov.hEvent);
+    done = got;
+    return ok && got == count;
+}
+
+} // namespace platform

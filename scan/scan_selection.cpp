@@ -1,0 +1,185 @@
+#include "scan/scan_selection.h"
+
+#include <cstdio>
+
+#include "volume/text.h"
+
+using volume::ContainsIgnoreCase;
+using volume::EqualsIgnoreCase;
+using volume::StartsWithIgnoreCase;
+
+namespace {
+const char kImageFiles[] = "*.bmp|*.png|*.gif|*.jpg|*.jpeg|*.ico|*.tif|*.tiff|*.dib|";
+const char kTextFiles[] = "*.txt|*.lan|*.html|*.htm|*.ini|*.txt|*.text|*.log|*.pas|*.h|*.cpp|";
+} // namespace
+
+TScanFileType::TScanFileType()
+    : FImageFiles(kImageFiles),
+      FTextFiles(kTextFiles),
+      FPictures(std::string(kImageFiles) + "*.dif|*.eps|*.iff|*.mpt|*.cdr|*.wmf|*.pcd|*.tga|*.svg|"),
+      FAudio("*.mp3|*.wma|*.ogg|*.wav|*.aac|*.m4a|*.flac|*.aif|*.aiff|*.aifc|*.aifr|*.midi|*.mid|*.rmi|*.mp2|"
+             "*.ape|*.vqf|"),
+      FDocuments(std::string("*.xml|*.doc|*.xls|*.ppt|*.odt|*.ods|*.pdf|*.docx|*.xlsx|*.pptx|*.odc|") + kTextFiles),
+      FVideos("*.avi|*.mov|*.mpg|*.mp4|*.flv|*.wmv|*.mpg|*.mpeg|*.mpe|*.mpv|*.m1v|*.m4v|*.ifv|*.qt|*.rmvb|*.mkv|"
+              "*.asf|*.rm|*.navi|*.3gp|*.swf|"),
+      FArchives("*.rar|*.zip|*.7-zip|*.ace|*.arj|*.bz2|*.cab|*.gzip|*.iso|*.jar|*.lzh|*.tar|*.uue|*.xz|*.z|*.7z|"
+                "*.tgz|*.tz|*.gz|"),
+      FMoreArchives("*.b64|*.bhx|*.bz|*.hqx|*.img|*.lha|*.mim|*.taz|*.tbz|*.tbz2|*.uu|*.uue|*.xxe|*.zipx|*.arc|"
+                    "*.paq|*.pea|*.quad|*.balz|*.upx|*.wim|*.deb|*.dmg|*.rpm|*.udf|"),
+      FAllKnown(FPictures + FVideos + FAudio + FDocuments + FArchives + FMoreArchives) {}
+
+bool TScanFileType::IsPicture(const std::string& key) const { return ContainsIgnoreCase(FPictures, key); }
+bool TScanFileType::IsVideo(const std::string& key) const { return ContainsIgnoreCase(FVideos, key); }
+bool TScanFileType::IsAudio(const std::string& key) const { return ContainsIgnoreCase(FAudio, key); }
+bool TScanFileType::IsDocument(const std::string& key) const { return ContainsIgnoreCase(FDocuments, key); }
+bool TScanFileType::IsArchive(const std::string& key) const { return ContainsIgnoreCase(FArchives, key); }
+bool TScanFileType::IsMoreArchive(const std::string& key) const { return ContainsIgnoreCase(FMoreArchives, key); }
+bool TScanFileType::IsText(const std::string& key) const { return ContainsIgnoreCase(FTextFiles, key); }
+bool TScanFileType::IsImage(const std::string& key) const { return ContainsIgnoreCase(FImageFiles, key); }
+bool TScanFileType::IsDocx(const std::string& key) const { return ContainsIgnoreCase("*.docx|", key); }
+bool TScanFileType::IsOther(const std::string& key) const { return !ContainsIgnoreCase(FAllKnown, key); }
+
+int TScanFileType::CategoryOf(const std::string& extension) const {
+    const std::string key = KeyOf(extension);
+    if (IsPicture(key))
+        return kCategoryPictures;
+    if (IsVideo(key))
+        return kCategoryVideos;
+    if (IsAudio(key))
+        return kCategoryAudio;
+    if (IsDocument(key))
+        return kCategoryDocuments;
+    if (IsArchive(key) || IsMoreArchive(key))
+        return kCategoryArchives;
+    return kCategoryOthers;
+}
+
+bool TScanFileType::IsSelected(const std::string& extension) const {
+    // Audio is tried before videos here, unlike the category order.
+    const std::string key = KeyOf(extension);
+    if (IsPicture(key))
+        return FPicturesOn;
+    if (IsAudio(key))
+        return FAudioOn;
+    if (IsVideo(key))
+        return FVideosOn;
+    if (IsDocument(key))
+        return FDocumentsOn;
+    if (IsArchive(key) || IsMoreArchive(key))
+        return FArchivesOn;
+    return FOthersOn;
+}
+
+uint8_t TScanFileType::PreviewKindOf(const std::string& extension) const {
+    const std::string key = KeyOf(extension);
+    if (IsText(key))
+        return kPreviewText;
+    if (IsImage(key))
+        return kPreviewPicture;
+    if (IsDocx(key))
+        return kPreviewDocx;
+    return kPreviewNone;
+}
+
+bool TScanFileType::AnySelected() const {
+    return FPicturesOn || FAudioOn || FVideosOn || FDocumentsOn || FArchivesOn || FOthersOn;
+}
+
+void TScanFileType::UpdateAllOn() {
+    FAllOn = FPicturesOn && FAudioOn && FVideosOn && FDocumentsOn && FArchivesOn && FOthersOn;
+}
+
+std::string TScanPath::DrivePart(const std::string& location) {
+    size_t slash = location.find('\\');
+    return slash == std::string::npos ? location : location.substr(0, slash);
+}
+
+void TScanPath::AddLocation(const std::string& path) {
+    FHasLocations = true;
+    const std::string drive = DrivePart(path);
+    bool handled = FLocations.empty();
+    if (handled)
+        FLocations.push_back(path);
+    for (size_t i = FLocations.size(); !handled && i-- > 0;) {
+        const std::string entry = FLocations[i];
+        if (path.find(entry) != std::string::npos) {
+            handled = true;  // inside a folder already chosen, or the same
+        } else if (entry.find(path) != std::string::npos) {
+            FLocations.erase(FLocations.begin() + static_cast<std::ptrdiff_t>(i));
+            FLocations.push_back(path);
+            handled = true;
+        }
+    }
+    if (!handled)
+        FLocations.push_back(path);
+    if (!HasDriver(drive))
+        FDrivers.push_back(drive);
+}
+
+bool TScanPath::HasDriver(const std::string& name) const {
+    for (const auto& d : FDrivers)
+        if (EqualsIgnoreCase(d, name))
+            return true;
+    return false;
+}
+
+bool TScanPath::IsWholeDriver(const std::string& name) const {
+    for (const auto& d : FWholeDrivers)
+        if (EqualsIgnoreCase(d, name))
+            return true;
+    return false;
+}
+
+bool TScanPath::LocationOnDriver(const std::string& name) const {
+    // A whole drive name and its separator, so /dev/sdb1 never claims /dev/sdb10.
+    const std::string prefix = name + "\\";
+    for (const auto& l : FLocations)
+        if (StartsWithIgnoreCase(l, prefix) || EqualsIgnoreCase(l, name))
+            return true;
+    return false;
+}
+
+bool TScanPath::InLocation(const std::string& path) const {
+    for (const auto& l : FLocations)
+        if (StartsWithIgnoreCase(path, l))
+            return true;
+    return false;
+}
+
+bool TScanPath::IsRecyclePath(const std::string& folderPath) {
+    return StartsWithIgnoreCase(folderPath, "$RECYCLE");
+}
+
+void TScanPath::TraceLists() const {
+    auto text = [](const std::vector<std::string>& list) {
+        std::string t;
+        for (const auto& s : list)
+            t += s + "\r\n";
+        return t;
+    };
+    std::fprintf(stderr, "FLocations.Text=%s\n", text(FLocations).c_str());
+    std::fprintf(stderr, "FDrivers.Text=%s\n", text(FDrivers).c_str());
+}
+
+void TScanPath::Clear() {
+    FLocations.clear();
+    FDrivers.clear();
+    FRecycleDrivers.clear();
+    FWholeDrivers.clear();
+    FHasLocations = false;
+    FRecycleBin = false;
+}
+
+bool TScanPath::KeepsFile(const std::string& driveName, const std::string& folderPath) const {
+    const bool inRecycle = IsRecyclePath(folderPath);
+    if (FRecycleBin) {
+        if (IsWholeDriver(driveName) || inRecycle)
+            return true;
+        return InLocation(driveName + "\\" + folderPath);
+    }
+    if (inRecycle)
+        return false;
+    if (IsWholeDriver(driveName))
+        return true;
+    return InLocation(driveName + "\\" + folderPath);
+}

@@ -1,0 +1,195 @@
+#include "volume/file_data.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "volume/lznt1.h"
+#include "volume/raw_reader.h"
+#include "volume/update_sequence.h"
+
+namespace volume {
+
+const char* ReadStatusText(ReadStatus status) {
+    switch (status) {
+    case ReadStatus::Ok: return "ok";
+    case ReadStatus::Cancelled: return "stopped";
+    case ReadStatus::ReadFailed: return "the volume could not be read there";
+    case ReadStatus::OutsideVolume: return "the data lies past the end of the volume";
+    case ReadStatus::Incomplete: return "the data found is shorter than the file";
+    case ReadStatus::DamagedRecord: return "the file's record is damaged";
+    case ReadStatus::BadCompression: return "the compressed data is damaged";
+    }
+    return "unknown";
+}
+
+namespace {
+
+class DataReader {
+public:
+    DataReader(const TMyFile& file, const DataSink& sink, const std::atomic<bool>* cancel)
+        : file_(file), sink_(sink), cancel_(cancel), device_(file.Drive ? file.Drive->VolumeHandle.get() : nullptr) {
+        volumeBytes_ = file.Drive ? file.Drive->VolumeBytes : 0;
+        if (device_ && (volumeBytes_ <= 0 || static_cast<uint64_t>(volumeBytes_) > device_->Size()) && device_->Size())
+            volumeBytes_ = static_cast<int64_t>(device_->Size());
+        left_ = file.FileSize;
+    }
+
+    ReadStatus Run() {
+        if (file_.FileSize <= 0)
+            return ReadStatus::Ok;
+        if (!device_)
+            return ReadStatus::ReadFailed;
+        if (file_.Runs.empty())
+            return ReadStatus::Incomplete;
+        ReadStatus status = !file_.Runs[0].OnVolume ? ReadResident(file_.Runs[0])
+                            : file_.CompressionUnit  ? ReadCompressed()
+                                                     : ReadPlain();
+        if (status != ReadStatus::Ok)
+            return status;
+        return left_ == 0 ? ReadStatus::Ok : ReadStatus::Incomplete;
+    }
+
+private:
+    bool Cancelled() const { return cancel_ && cancel_->load(std::memory_order_relaxed); }
+
+    bool InsideVolume(int64_t start, int64_t length) const {
+        return start >= 0 && length >= 0 && start <= volumeBytes_ && length <= volumeBytes_ - start;
+    }
+
+    // Hands bytes on, never more than the file still needs.
+    bool Emit(std::span<const uint8_t> bytes, bool volumeRead) {
+        size_t n = static_cast<size_t>(std::min<int64_t>(left_, static_cast<int64_t>(bytes.size())));
+        left_ -= static_cast<int64_t>(n);
+        return sink_(bytes.first(n), volumeRead) && !Cancelled();
+    }
+
+    // Reads [start, start + length) of the volume, whole sectors where the volume allows.
+    ReadStatus ReadRange(int64_t start, int64_t length, std::vector<uint8_t>& out) {
+        if (!InsideVolume(start, length))
+            return ReadStatus::OutsideVolume;
+        int64_t aligned = (length + 511) / 512 * 512;
+        if (start + aligned > volumeBytes_)
+            aligned = length;
+        out.resize(static_cast<size_t>(aligned));
+        uint32_t count = static_cast<uint32_t>(aligned);
+        if (!ReadBlock(device_, out.data(), count, false, cancel_, static_cast<uint64_t>(start)))
+            return Cancelled() ? ReadStatus::Cancelled : ReadStatus::ReadFailed;
+        out.resize(static_cast<size_t>(length));
+        return ReadStatus::Ok;
+    }
+
+    ReadStatus EmitZeros(int64_t length) {
+        std::vector<uint8_t> zeros(static_cast<size_t>(std::min<int64_t>(length, kReadChunk)), 0);
+        while (length > 0 && left_ > 0) {
+            size_t n = static_cast<size_t>(std::min<int64_t>(length, static_cast<int64_t>(zeros.size())));
+            if (!Emit(std::span<const uint8_t>(zeros.data(), n), false))
+                return ReadStatus::Cancelled;
+            length -= static_cast<int64_t>(n);
+        }
+        return ReadStatus::Ok;
+    }
+
+    ReadStatus ReadPlain() {
+        std::vector<uint8_t> chunk;
+        for (const TMyFileRun& run : file_.Runs) {
+            if (left_ <= 0)
+                break;
+            if (run.IsHole) {
+                if (ReadStatus s = EmitZeros(run.RunLength); s != ReadStatus::Ok)
+                    return s;
+                continue;
+            }
+            if (!InsideVolume(run.RunStart, std::min(run.RunLength, left_)))
+                return ReadStatus::OutsideVolume;
+            int64_t pos = run.RunStart, runLeft = run.RunLength;
+            while (runLeft > 0 && left_ > 0) {
+                int64_t n = std::min<int64_t>({runLeft, kReadChunk, left_});
+                if (ReadStatus s = ReadRange(pos, n, chunk); s != ReadStatus::Ok)
+                    return s;
+                if (!Emit(chunk, true))
+                    return ReadStatus::Cancelled;
+                pos += n;
+                runLeft -= n;
+            }
+        }
+        return ReadStatus::Ok;
+    }
+
+    ReadStatus ReadCompressed() {
+        const int64_t unit = file_.CompressionUnit;
+        // Walk the runs as one virtual stream, a compression unit at a time.
+        size_t runIndex = 0;
+        int64_t runOffset = 0;
+        std::vector<uint8_t> packed, piece, plain;
+        while (left_ > 0) {
+            packed.clear();
+            int64_t covered = 0, dataBytes = 0;
+            while (covered < unit && runIndex < file_.Runs.size()) {
+                const TMyFileRun& run = file_.Runs[runIndex];
+                int64_t take = std::min(unit - covered, run.RunLength - runOffset);
+                if (!run.IsHole) {
+                    if (ReadStatus s = ReadRange(run.RunStart + runOffset, take, piece); s != ReadStatus::Ok)
+                        return s;
+                    packed.insert(packed.end(), piece.begin(), piece.end());
+                    dataBytes += take;
+                }
+                covered += take;
+                runOffset += take;
+                if (runOffset >= run.RunLength) {
+                    ++runIndex;
+                    runOffset = 0;
+                }
+            }
+            if (covered == 0)
+                return ReadStatus::Incomplete;
+            if (dataBytes == 0) {
+                plain.assign(static_cast<size_t>(covered), 0);  // a unit that is all hole
+            } else if (dataBytes == covered) {
+                plain.swap(packed);  // stored uncompressed
+            } else if (!DecompressLznt1(packed, static_cast<size_t>(unit), plain)) {
+                return ReadStatus::BadCompression;
+            }
+            if (!Emit(plain, true))
+                return ReadStatus::Cancelled;
+        }
+        return ReadStatus::Ok;
+    }
+
+    ReadStatus ReadResident(const TMyFileRun& run) {
+        const uint32_t unitSize = file_.Drive->UnitSize;
+        if (run.RunStart < 0 || unitSize == 0)
+            return ReadStatus::Incomplete;
+        std::vector<uint8_t> record, rest;
+        if (run.SplitLength > 0 && run.SplitLength < unitSize) {
+            if (ReadStatus s = ReadRange(run.RunStart, run.SplitLength, record); s != ReadStatus::Ok)
+                return s;
+            if (ReadStatus s = ReadRange(run.SplitStart, unitSize - run.SplitLength, rest); s != ReadStatus::Ok)
+                return s;
+            record.insert(record.end(), rest.begin(), rest.end());
+        } else if (ReadStatus s = ReadRange(run.RunStart, unitSize, record); s != ReadStatus::Ok) {
+            return s;
+        }
+        if (!ApplyUpdateSequence(record))
+            return ReadStatus::DamagedRecord;
+        if (run.ResidentOffset > record.size() || static_cast<uint64_t>(file_.FileSize) > record.size() - run.ResidentOffset)
+            return ReadStatus::DamagedRecord;
+        if (!Emit(std::span<const uint8_t>(record).subspan(run.ResidentOffset, static_cast<size_t>(file_.FileSize)), true))
+            return ReadStatus::Cancelled;
+        return ReadStatus::Ok;
+    }
+
+    const TMyFile& file_;
+    const DataSink& sink_;
+    const std::atomic<bool>* cancel_;
+    const platform::VolumeDevice* device_;
+    int64_t volumeBytes_ = 0;
+    int64_t left_ = 0;
+};
+
+} // namespace
+
+ReadStatus ReadFileData(const TMyFile& file, const DataSink& sink, const std::atomic<bool>* cancel) {
+    return DataReader(file, sink, cancel).Run();
+}
+
+} // namespace volume

@@ -1,0 +1,36 @@
+#pragma once
+// Reading a found file's data back from its runs: the one path that recovery
+// and preview share, for both file systems.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "volume/records.h"
+
+namespace volume {
+
+enum class ReadStatus {
+    Ok,
+    Cancelled,
+    ReadFailed,       // the volume refused a read
+    OutsideVolume,    // an extent lies past the end of the volume
+    Incomplete,       // the runs hold less than the file's size
+    DamagedRecord,    // the MFT record that holds the data is torn or damaged
+    BadCompression,   // a compression unit does not decompress
+};
+
+const char* ReadStatusText(ReadStatus status);
+
+// Receives the data in file order, `bytes` at a time. Returning false stops the read.
+// `volumeRead` is true when the piece came from one read of the volume (a progress step).
+using DataSink = std::function<bool(std::span<const uint8_t> bytes, bool volumeRead)>;
+
+// Reads exactly `FileSize` bytes of `file` into `sink`: extents in 10 MiB
+// sector-aligned pieces, holes as zeros, compressed units decompressed,
+// resident data from its repaired MFT record.
+ReadStatus ReadFileData(const TMyFile& file, const DataSink& sink, const std::atomic<bool>* cancel = nullptr);
+
+constexpr uint32_t kReadChunk = 10u << 20;
+
+} // namespace volume

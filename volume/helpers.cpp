@@ -1,0 +1,97 @@
+#include "volume/helpers.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "platform/files.h"
+
+namespace volume {
+
+std::string DateText(FileTime time) {
+    auto t = platform::FileTimeToLocalCalendar(time);
+    if (!t)
+        return "N/A";
+    if (t->month < 1 || t->month > 12 || t->day < 1 || t->day > 31 || t->dayOfWeek < 0 || t->dayOfWeek > 6 ||
+        t->hour > 24 || t->minute >= 60 || t->second >= 60)
+        return "N/A";
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t->year, t->month, t->day, t->hour, t->minute,
+                  t->second);
+    return text;
+}
+
+namespace {
+// One decimal, halves rounded away from zero.
+std::string OneDecimal(double value, const char* unit) {
+    long long tenths = std::llround(value * 10.0);
+    char text[48];
+    std::snprintf(text, sizeof text, "%lld.%lld%s", tenths / 10, tenths % 10, unit);
+    return text;
+}
+} // namespace
+
+std::string SizeText(int64_t size) {
+    int64_t k = size / 1024;
+    if (k <= 0)
+        return std::to_string(size) + " B";
+    int64_t m = k / 1024;
+    if (m <= 0)
+        return OneDecimal(static_cast<double>(size) / 1024.0, " KB");
+    int64_t g = m / 1024;
+    if (g <= 0)
+        return OneDecimal(static_cast<double>(k) / 1024.0, " MB");
+    return OneDecimal(static_cast<double>(m) / 1024.0, " GB");
+}
+
+namespace {
+size_t NameStart(const std::string& path) {
+    size_t slash = path.find_last_of(platform::PathDelimiter() == '\\' ? "\\/" : "/");
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+} // namespace
+
+bool UniqueFileName(std::string& path) {
+    size_t dot = path.rfind('.');
+    if (dot != std::string::npos && dot < NameStart(path))
+        dot = std::string::npos;
+    const std::string ext = dot == std::string::npos ? std::string() : path.substr(dot);
+    const std::string base = path.substr(0, path.size() - ext.size());
+
+    std::string candidate = path;
+    const uint64_t start = platform::TickCountMs();
+    bool found = false;
+    for (uint64_t i = 0; platform::TickCountMs() - start <= 5000; ++i) {
+        if (!platform::FileExists(candidate)) {
+            found = true;
+            break;
+        }
+        candidate = base + "(" + std::to_string(i) + ")" + ext;
+    }
+    path = candidate;
+    return found;
+}
+
+bool IsReadOnlyFolder(const std::string& folder) {
+    std::string dir = folder;
+    const char delim = platform::PathDelimiter();
+    if (dir.empty() || dir.back() != delim)
+        dir += delim;
+    // Never remove a file of the user's that happens to carry the probe's name.
+    std::string probe = dir + "1._";
+    for (int i = 0; platform::FileExists(probe) && i < 1000; ++i)
+        probe = dir + "1._" + std::to_string(i);
+    bool created = platform::CreateProbeFile(probe);
+    if (created)
+        platform::RemoveFile(probe);
+    return !created;
+}
+
+bool DateTimeToFileTime(FileTime& out, const platform::CalendarTime& value) {
+    auto ft = platform::CalendarToFileTime(value);
+    if (!ft)
+        return false;
+    out = *ft;
+    return true;
+}
+
+} // namespace volume

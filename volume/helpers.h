@@ -1,0 +1,28 @@
+#pragma once
+// Small shared helpers: the text forms of dates and sizes, unique target
+// names, the writable-folder probe.
+#include <cstdint>
+#include <string>
+
+#include "platform/clock.h"
+#include "volume/records.h"
+
+namespace volume {
+
+// Local time as "yyyy-mm-dd hh:nn:ss", or "N/A".
+std::string DateText(FileTime time);
+
+// "512 B", "1.5 KB", "1.5 MB", "1.5 GB".
+std::string SizeText(int64_t size);
+
+// Makes `path` name a file that does not exist yet: name.ext, name(0).ext,
+// name(1).ext, ... False when no free name turned up within 5 seconds.
+bool UniqueFileName(std::string& path);
+
+// True when a file cannot be created in `folder`.
+bool IsReadOnlyFolder(const std::string& folder);
+
+// Calendar fields to a FILETIME, with no change of zone.
+bool DateTimeToFileTime(FileTime& out, const platform::CalendarTime& value);
+
+} // namespace volume

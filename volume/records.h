@@ -1,0 +1,108 @@
+#pragma once
+// The records a scan fills: the examined drive, found files, rebuilt folders.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/device.h"
+
+using FileTime = uint64_t;  // 100 ns ticks since 1601-01-01, UTC
+
+// State words of a found file.
+enum : uint8_t { kStateUnjudged = 0, kStatePoor = 1, kStateGood = 2, kStateExcellent = 3 };
+
+enum : uint8_t { kFileSystemUnknown = 0, kFileSystemNtfs = 1, kFileSystemFat32 = 2 };
+
+// One extent of a file's data.
+struct TMyFileRun {
+    int64_t RunStart = 0;         // byte offset on the volume; for resident data the MFT record's position
+    int64_t RunLength = 0;        // bytes
+    uint32_t ResidentOffset = 0;  // resident data: offset of the value inside the record
+    bool OnVolume = true;         // false: the data lives inside the MFT record
+    bool IsHole = false;          // a sparse stretch: reads as zeros, occupies no clusters
+    // A resident record that straddles two MFT extents: bytes in the first piece, and where the rest lies.
+    uint32_t SplitLength = 0;
+    int64_t SplitStart = -1;
+};
+
+struct TDriverInfo {
+    TDriverInfo(const std::string& driveName, uint32_t driveType);
+    ~TDriverInfo();
+    TDriverInfo(const TDriverInfo&) = delete;
+    TDriverInfo& operator=(const TDriverInfo&) = delete;
+
+    bool IsSystemDrive = false;
+    std::string DriveName;
+    std::unique_ptr<platform::VolumeDevice> VolumeHandle;  // null: could not be opened
+    uint32_t DriveType = 0;
+    uint8_t FileSystem = kFileSystemUnknown;
+    std::vector<uint8_t> BootSector;  // 512 bytes, or empty
+    uint16_t SectorSize = 0;
+    uint32_t UnitSize = 1024;
+    bool SizesKnown = false;
+    int64_t FreeBytes = 0;
+    int64_t TotalBytes = 0;
+    // Bytes of the volume as its file system declares them, capped by what the
+    // device holds; data beyond it is never read. 0 until a reader sets it.
+    int64_t VolumeBytes = 0;
+
+    bool HandleValid() const { return VolumeHandle != nullptr; }
+};
+
+struct TMyFile {
+    TDriverInfo* Drive = nullptr;
+    std::string FileName;
+    std::string FolderPath;
+    int64_t RecordNo = -1;
+    int64_t ParentRecordNo = -1;
+    int64_t RecordPos = -1;
+    int64_t DataPos = 0;
+    FileTime ModifiedTime = 0;
+    FileTime CreatedTime = 0;
+    FileTime AccessedTime = 0;
+    bool HasTimes = false;
+    std::vector<TMyFileRun> Runs;
+    int64_t AllocatedSize = 0;
+    int64_t FileSize = 0;
+    uint8_t PreviewKind = 0;
+    int32_t FolderIndex = -1;
+    int32_t ListIndex = -1;
+    uint16_t UpdateSeq = 0;
+    uint16_t SavedTail = 0;
+    std::string Extension;
+    uint8_t State = kStateUnjudged;
+    bool Accepted = true;
+    bool Checked = false;
+    bool InFolder = false;
+    uint16_t ProgressUnits = 1;
+    // Bytes per compression unit when the data is LZNT1-compressed; 0 otherwise.
+    uint32_t CompressionUnit = 0;
+};
+
+struct TMyFolder {
+    TDriverInfo* Drive = nullptr;
+    int64_t ParentIndex = -2;
+    int32_t ListIndex = 0;
+    int64_t ParentRecordNo = -1;
+    int64_t RecordNo = -1;
+    bool IsDeleted = false;
+    std::string FolderName;
+    int64_t RecordPos = 0;
+    FileTime ModifiedTime = 0;
+    bool InTree = false;
+    bool InParent = false;
+    uint32_t FileCount = 0;
+    std::string DisplayName;
+    std::vector<TMyFileRun> Runs;
+    std::vector<TMyFolder*> SubFolders;  // not owned
+    std::vector<TMyFile*> Files;         // not owned
+};
+
+using FileList = std::vector<std::unique_ptr<TMyFile>>;
+using FolderList = std::vector<std::unique_ptr<TMyFolder>>;
+
+// The state word the result list shows; an unjudged file shows as Poor.
+std::string StateText(uint8_t state);
+// The fixed English word, for machine-readable output.
+const char* StateWord(uint8_t state);

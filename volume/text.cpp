@@ -1,0 +1,171 @@
+#include "volume/text.h"
+
+#include <algorithm>
+
+namespace volume {
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+std::string Utf16LeToUtf8(const uint8_t* bytes, size_t unitCount) {
+    std::string out;
+    out.reserve(unitCount);
+    auto unit = [bytes](size_t i) -> char32_t { return bytes[2 * i] | (bytes[2 * i + 1] << 8); };
+    for (size_t i = 0; i < unitCount; ++i) {
+        char32_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < unitCount) {
+            char32_t low = unit(i + 1);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        if (u >= 0xD800 && u <= 0xDFFF)
+            u = 0xFFFD;
+        AppendUtf8(out, u);
+    }
+    return out;
+}
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
+    // 0x80..0x9F differ from Latin-1; the five undefined slots map to themselves.
+    static constexpr char16_t kHigh[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    std::string out;
+    for (unsigned char b : bytes) {
+        char32_t c = (b >= 0x80 && b < 0xA0) ? kHigh[b - 0x80] : b;
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+static char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+static char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+std::string AsciiUpper(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(), UpperAscii);
+    return out;
+}
+
+std::string AsciiLower(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(), LowerAscii);
+    return out;
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return UpperAscii(x) == UpperAscii(y);
+           });
+}
+
+bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool ContainsIgnoreCase(std::string_view text, std::string_view part) {
+    auto it = std::search(text.begin(), text.end(), part.begin(), part.end(),
+                          [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
+    return it != text.end() || part.empty();
+}
+
+std::string TrimBlanks(std::string_view s) {
+    size_t b = s.find_first_not_of(' ');
+    if (b == std::string_view::npos)
+        return {};
+    size_t e = s.find_last_not_of(' ');
+    return std::string(s.substr(b, e - b + 1));
+}
+
+std::string TrimControls(std::string_view s) {
+    auto isTrimmed = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    size_t b = 0, e = s.size();
+    while (b < e && isTrimmed(s[b]))
+        ++b;
+    while (e > b && isTrimmed(s[e - 1]))
+        --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string ExtensionOf(std::string_view name) {
+    size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos)
+        return {};
+    return std::string(name.substr(dot));
+}
+
+namespace {
+// Walks UTF-8 text as a sequence of UTF-16 code units.
+class Utf16Units {
+public:
+    explicit Utf16Units(std::string_view s) : s_(s) {}
+    bool Next(char16_t& unit) {
+        if (pendingLow_) {
+            unit = pendingLow_;
+            pendingLow_ = 0;
+            return true;
+        }
+        if (pos_ >= s_.size())
+            return false;
+        char32_t c = Decode();
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            unit = static_cast<char16_t>(0xD800 + (c >> 10));
+            pendingLow_ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            unit = static_cast<char16_t>(c);
+        }
+        return true;
+    }
+
+private:
+    char32_t Decode() {
+        unsigned char b = static_cast<unsigned char>(s_[pos_++]);
+        int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+        char32_t c = extra == 3 ? (b & 0x07) : extra == 2 ? (b & 0x0F) : extra == 1 ? (b & 0x1F) : b;
+        for (int i = 0; i < extra && pos_ < s_.size(); ++i)
+            c = (c << 6) | (static_cast<unsigned char>(s_[pos_++]) & 0x3F);
+        return c;
+    }
+    std::string_view s_;
+    size_t pos_ = 0;
+    char16_t pendingLow_ = 0;
+};
+} // namespace
+
+int CompareTextUtf16(std::string_view a, std::string_view b) {
+    Utf16Units ua(a), ub(b);
+    for (;;) {
+        char16_t x = 0, y = 0;
+        bool hasX = ua.Next(x), hasY = ub.Next(y);
+        if (!hasX || !hasY)
+            return hasX ? 1 : hasY ? -1 : 0;
+        if (x >= u'a' && x <= u'z')
+            x = static_cast<char16_t>(x - 32);
+        if (y >= u'a' && y <= u'z')
+            y = static_cast<char16_t>(y - 32);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+}
+
+} // namespace volume

@@ -1,0 +1,35 @@
+#pragma once
+// Text inside the core is UTF-8; these convert at the edges and compare the
+// way the result list and the selection do (ASCII-only case folding).
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace volume {
+
+void AppendUtf8(std::string& out, char32_t codePoint);
+
+// UTF-16LE bytes to UTF-8. Surrogate pairs are joined; a lone surrogate becomes U+FFFD.
+std::string Utf16LeToUtf8(const uint8_t* bytes, size_t unitCount);
+
+// One byte of Windows-1252 to UTF-8 (the ANSI code page that short names are read through).
+std::string Windows1252ToUtf8(std::string_view bytes);
+
+std::string AsciiUpper(std::string_view s);
+std::string AsciiLower(std::string_view s);
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix);
+bool ContainsIgnoreCase(std::string_view text, std::string_view part);
+
+// Removes spaces from both ends.
+std::string TrimBlanks(std::string_view s);
+// Removes blanks and control characters (everything up to U+0020) from both ends.
+std::string TrimControls(std::string_view s);
+
+// The extension with its leading dot, from the last dot on; empty without a dot.
+std::string ExtensionOf(std::string_view name);
+
+// Compares by UTF-16 code units after mapping a-z to A-Z only.
+int CompareTextUtf16(std::string_view a, std::string_view b);
+
+} // namespace volume
