@@ -1,6 +1,7 @@
 #include "fat/fat_disk.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "scan/progress.h"
 #include "volume/byte_reader.h"
@@ -102,7 +103,9 @@ bool TDISK_FAT::BuildRuns(TMyFolder& folder, uint32_t bytesPerCluster, uint64_t 
     folder.Runs.clear();
     folder.Runs.push_back(TMyFileRun{OffsetOf(startIndex), bytesPerCluster, 0, true});
 
-    // A looping chain ends after as many steps as the volume has clusters.
+    // A looping chain ends at the first cluster it meets again, and never
+    // takes more steps than the volume has clusters.
+    std::unordered_set<uint64_t> visited{startIndex};
     uint64_t cur = startIndex;
     for (uint64_t steps = 0; steps < ClusterCount; ++steps) {
         if (rootForm && IsStopped())
@@ -113,7 +116,7 @@ bool TDISK_FAT::BuildRuns(TMyFolder& folder, uint32_t bytesPerCluster, uint64_t 
         if (v >= 0x0FFFFFF8 || v < 2 || v > 0x0FFFFFEF || v >= ClusterCount)
             return true;
         const uint64_t next = IndexOf(v);
-        if (next >= ClusterCount)
+        if (next >= ClusterCount || !visited.insert(next).second)
             return true;
         if (next == cur + 1)
             folder.Runs.back().RunLength += bytesPerCluster;

@@ -148,6 +148,10 @@ bool TDISK_FAT::ParseEntries(TMyFolder& parsed, std::span<uint8_t> data, FileLis
             name = BuildName(data, pos);
             if (pos + 32 > data.size())
                 return true;
+            if (data[pos + 11] == kAttrLongName) {
+                pos -= 32;  // an orphaned name; the next run of pieces starts a name of its own
+                continue;
+            }
         }
         std::span<uint8_t> e = data.subspan(pos, 32);
         const uint8_t attr = e[11];
@@ -258,6 +262,17 @@ void TDISK_FAT::RegisterFolder(std::unique_ptr<TMyFolder> folder, const std::str
     folder->FolderName = folder->DisplayName = name;
     if (folder->RecordPos == rootOffset_)
         return;  // an entry that points back at the root
+    // An entry that points back at a folder above it would make the walk endless.
+    for (int64_t up = folder->ParentIndex; up >= 0 && static_cast<size_t>(up) < folders.size();) {
+        const TMyFolder& ancestor = *folders[static_cast<size_t>(up)];
+        if (ancestor.RecordPos == folder->RecordPos)
+            return;
+        if (ancestor.ParentIndex == up)
+            break;
+        up = ancestor.ParentIndex;
+    }
+    if (FoldersFound >= ClusterCount)
+        return;
     folder->ListIndex = static_cast<int32_t>(folders.size());
     FolderQueue.push_back(folder.get());
     folders.push_back(std::move(folder));

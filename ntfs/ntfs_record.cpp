@@ -73,11 +73,6 @@ bool TNTFS_Disk::ParseFileRecord(TMyFile& file, std::span<uint8_t> record) {
             if (name->usable) {
                 file.FileName = volume::TrimControls(name->name);
                 file.Extension = volume::ExtensionOf(name->name);
-                if (file.FileName.empty()) {
-                    char hex[17];
-                    std::snprintf(hex, sizeof hex, "%016llX", static_cast<unsigned long long>(file.RecordNo));
-                    file.FileName = hex;
-                }
             }
             file.ParentRecordNo = name->parent;
         } else if (a.type == kAttrData && a.nameLength == 0 && !dataSeen) {
@@ -87,6 +82,12 @@ bool TNTFS_Disk::ParseFileRecord(TMyFile& file, std::span<uint8_t> record) {
         }
         return true;
     });
+    if (file.FileName.empty()) {
+        // Only a DOS name, or none: the record number stands in.
+        char hex[17];
+        std::snprintf(hex, sizeof hex, "%016llX", static_cast<unsigned long long>(file.RecordNo));
+        file.FileName = hex;
+    }
     return result;
 }
 

@@ -1,0 +1,55 @@
+#pragma once
+// Shared pieces of the tests: where the test volumes are, manifests, hashes.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "scan/progress.h"
+#include "scan/scan_selection.h"
+#include "volume/disk.h"
+#include "volume/file_type.h"
+
+namespace testing_support {
+
+std::string CorpusPath(const std::string& name);      // a corpus image, built by the fixture
+std::string ReferencePath(const std::string& name);   // a reference image stored unpacked
+std::string UnpackedPath(const std::string& name);    // a reference image the fixture unpacked
+
+// Fails the current test (not skips) when the image is missing.
+bool RequireFile(const std::string& path);
+
+nlohmann::json LoadManifest(const std::string& image);
+
+std::string Sha256Of(const std::vector<uint8_t>& data);
+std::string Md5Of(const std::vector<uint8_t>& data);
+std::string Sha256OfFile(const std::string& path);
+
+// A scan of one volume with everything selected, as the scan worker runs it.
+struct ScanSetup {
+    TUnDeleteProgress progress;
+    TScanFileType types;
+    TScanPath paths;
+    CategoryList categories = MakeCategories();
+    DiskList disks;
+    TMyDisk* disk = nullptr;
+    std::vector<TMyFile*> results;
+
+    ScanSetup();
+    ScanContext Context() { return ScanContext{&progress, &types, &paths}; }
+    // Opens `source`, reads it and lists it. False when it is no usable volume.
+    bool Run(const std::string& source);
+};
+
+// The data of a found file as recovery reads it; empty on failure.
+bool ReadAll(const TMyFile& file, std::vector<uint8_t>& out);
+
+// "Users\Ann\" -> "Users/Ann/", for comparing with manifest paths.
+std::string SlashPath(const std::string& folderPath);
+
+// A private copy of an image that a test may damage.
+std::string CopyToTemp(const std::string& source, const std::string& name);
+
+} // namespace testing_support

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "volume/helpers.h"
+
+namespace fs = std::filesystem;
+using namespace volume;
+
+namespace {
+class ZoneGuard {
+public:
+    explicit ZoneGuard(const char* zone) {
+        const char* old = std::getenv("TZ");
+        had_ = old != nullptr;
+        if (had_)
+            old_ = old;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ZoneGuard() {
+        if (had_)
+            setenv("TZ", old_.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool had_ = false;
+    std::string old_;
+};
+
+constexpr FileTime kTicksPerSecond = 10'000'000;
+// 2021-03-07 09:05:00 UTC, a Sunday.
+constexpr FileTime kSunday = (1615107900ull + 11644473600ull) * kTicksPerSecond;
+
+fs::path FreshDir(const std::string& name) {
+    fs::path dir = fs::temp_directory_path() / ("dunro-" + name + "-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+} // namespace
+
+TEST(DateText, FormatsLocalTimeAndRefusesImpossibleTimes) {
+    ZoneGuard utc("UTC");
+    EXPECT_EQ(DateText(0), "1601-01-01 00:00:00");
+    EXPECT_EQ(DateText(kSunday), "2021-03-07 09:05:00");  // a Sunday is a day like any other
+    EXPECT_EQ(DateText(0x8000000000000000ull), "N/A");
+    EXPECT_EQ(DateText(~0ull), "N/A");
+}
+
+TEST(DateText, FollowsTheTimeZone) {
+    ZoneGuard berlin("Europe/Berlin");
+    EXPECT_EQ(DateText(kSunday), "2021-03-07 10:05:00");
+    ZoneGuard newYork("America/New_York");
+    EXPECT_EQ(DateText(kSunday), "2021-03-07 04:05:00");
+}
+
+TEST(SizeText, Boundaries) {
+    EXPECT_EQ(SizeText(0), "0 B");
+    EXPECT_EQ(SizeText(512), "512 B");
+    EXPECT_EQ(SizeText(1023), "1023 B");
+    EXPECT_EQ(SizeText(1024), "1.0 KB");
+    EXPECT_EQ(SizeText(1280), "1.3 KB");  // halves round away from zero
+    EXPECT_EQ(SizeText(1048575), "1024.0 KB");
+    EXPECT_EQ(SizeText(1572864), "1.5 MB");
+    EXPECT_EQ(SizeText(1073741824), "1.0 GB");
+    EXPECT_EQ(SizeText(5ll << 40), "5120.0 GB");
+}
+
+TEST(UniqueFileName, NumbersClashingNames) {
+    fs::path dir = FreshDir("unique");
+    std::string path = (dir / "a.txt").string();
+    EXPECT_TRUE(UniqueFileName(path));
+    EXPECT_EQ(path, (dir / "a.txt").string());
+    std::ofstream(dir / "a.txt") << "x";
+    EXPECT_TRUE(UniqueFileName(path));
+    EXPECT_EQ(path, (dir / "a(0).txt").string());
+    std::ofstream(dir / "a(0).txt") << "x";
+    std::string again = (dir / "a.txt").string();
+    EXPECT_TRUE(UniqueFileName(again));
+    EXPECT_EQ(again, (dir / "a(1).txt").string());
+    // A dot in a folder name is no extension.
+    fs::create_directories(dir / "v1.0");
+    std::ofstream(dir / "v1.0" / "README") << "x";
+    std::string bare = (dir / "v1.0" / "README").string();
+    EXPECT_TRUE(UniqueFileName(bare));
+    EXPECT_EQ(bare, (dir / "v1.0" / "README(0)").string());
+    fs::remove_all(dir);
+}
+
+TEST(IsReadOnlyFolder, ProbesWithoutLeavingAnythingBehind) {
+    fs::path dir = FreshDir("probe");
+    EXPECT_FALSE(IsReadOnlyFolder(dir.string()));
+    EXPECT_TRUE(fs::is_empty(dir));
+    // A file of the user's with the probe's name survives the probe.
+    std::ofstream(dir / "1._") << "keep";
+    EXPECT_FALSE(IsReadOnlyFolder(dir.string() + "/"));
+    EXPECT_TRUE(fs::exists(dir / "1._"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    EXPECT_TRUE(IsReadOnlyFolder((dir / "missing").string()));
+    fs::remove_all(dir);
+}
+
+TEST(IsReadOnlyFolder, SeesAFolderItCannotWrite) {
+    // Root ignores permission bits, so the probe runs as an unprivileged user.
+    fs::path dir = FreshDir("readonly");
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                             fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    if (geteuid() != 0) {
+        EXPECT_TRUE(IsReadOnlyFolder(dir.string()));
+    } else {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(2);
+            _exit(IsReadOnlyFolder(dir.string()) ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "the unprivileged probe found the folder writable";
+    }
+    fs::permissions(dir, fs::perms::owner_all);
+    fs::remove_all(dir);
+}
+
+TEST(DateTimeToFileTime, TakesFieldsWithoutZoneChange) {
+    ZoneGuard berlin("Europe/Berlin");
+    FileTime ft = 0;
+    ASSERT_TRUE(DateTimeToFileTime(ft, platform::CalendarTime{2021, 3, 7, 0, 9, 5, 0, 0}));
+    EXPECT_EQ(ft, kSunday);
+    EXPECT_FALSE(DateTimeToFileTime(ft, platform::CalendarTime{2021, 2, 30, 0, 0, 0, 0, 0}));
+}

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include "volume/byte_reader.h"
+#include "volume/text.h"
+
+using namespace volume;
+
+TEST(ByteReader, ReadsLittleEndianAndRefusesOutOfRange) {
+    const uint8_t bytes[] = {0x01, 0x02, 0x03, 0x04, 0xFF, 0xF0};
+    ByteReader r(bytes, sizeof bytes);
+    EXPECT_EQ(r.u16(0), 0x0201);
+    EXPECT_EQ(r.u32(0), 0x04030201u);
+    EXPECT_FALSE(r.u32(3).has_value());
+    EXPECT_FALSE(r.u64(0).has_value());
+    EXPECT_FALSE(r.u8(6).has_value());
+    EXPECT_FALSE(r.u8(SIZE_MAX).has_value());
+    EXPECT_FALSE(r.Has(SIZE_MAX - 1, 4));
+    // The two bytes 0x00 0xF0 as a signed run offset are -4096.
+    const uint8_t delta[] = {0x00, 0xF0};
+    EXPECT_EQ(ByteReader(delta, 2).iN(0, 2), -4096);
+    EXPECT_EQ(r.iN(4, 1), -1);
+    EXPECT_FALSE(r.iN(0, 0).has_value());
+}
+
+TEST(Text, Utf16DecodingJoinsSurrogatesAndReplacesLoneOnes) {
+    const uint8_t pair[] = {0x3D, 0xD8, 0x00, 0xDE, 'A', 0};  // U+1F600 then A
+    EXPECT_EQ(Utf16LeToUtf8(pair, 3), "\xF0\x9F\x98\x80" "A");
+    const uint8_t lone[] = {0x3D, 0xD8, 'B', 0};
+    EXPECT_EQ(Utf16LeToUtf8(lone, 2), "\xEF\xBF\xBD" "B");
+    const uint8_t japanese[] = {0xE5, 0x65, 0x2C, 0x67};  // 日本
+    EXPECT_EQ(Utf16LeToUtf8(japanese, 2), "日本");
+}
+
+TEST(Text, Windows1252MapsTheDeletedMarkToARing) {
+    EXPECT_EQ(Windows1252ToUtf8("\xE5OO"), "åOO");
+    EXPECT_EQ(Windows1252ToUtf8("\x80"), "€");
+}
+
+TEST(Text, CaseFoldingIsAsciiOnly) {
+    EXPECT_TRUE(EqualsIgnoreCase("Photo.JPG", "photo.jpg"));
+    EXPECT_FALSE(EqualsIgnoreCase("é", "É"));
+    EXPECT_TRUE(StartsWithIgnoreCase("$Recycle.Bin\\x", "$RECYCLE"));
+    EXPECT_TRUE(ContainsIgnoreCase("*.jpg|*.png|", "*.PNG|"));
+}
+
+TEST(Text, ComparisonUsesUtf16CodeUnits) {
+    EXPECT_EQ(CompareTextUtf16("apple.txt", "Apple.TXT"), 0);
+    EXPECT_LT(CompareTextUtf16("abc", "abcd"), 0);
+    EXPECT_NE(CompareTextUtf16("é", "É"), 0);
+    // U+FF5E sorts after a surrogate pair by code units (0xFF5E > 0xD83D), unlike by code points.
+    EXPECT_GT(CompareTextUtf16("\xEF\xBD\x9E", "\xF0\x9F\x98\x80"), 0);
+}
+
+TEST(Text, TrimAndExtension) {
+    EXPECT_EQ(TrimControls("\x01 name.txt \t"), "name.txt");
+    EXPECT_EQ(TrimBlanks("  a b  "), "a b");
+    EXPECT_EQ(ExtensionOf("photo.jpg"), ".jpg");
+    EXPECT_EQ(ExtensionOf("archive.tar.gz"), ".gz");
+    EXPECT_EQ(ExtensionOf("README"), "");
+}
