@@ -40,8 +40,15 @@ test-asan: deps
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# Scans the shipped demo volume and recovers its deleted files into a fresh folder.
 demo: build
-	@$(BUILD)/bin/dunro --help
+	@gzip -dc samples/demo-ntfs.img.gz > $(BUILD)/demo-ntfs.img
+	@echo "== dunro scan $(BUILD)/demo-ntfs.img"
+	@$(BUILD)/bin/dunro scan $(BUILD)/demo-ntfs.img
+	@dest=$$(mktemp -d /tmp/dunro-demo-XXXXXX); \
+	echo; echo "== dunro recover $(BUILD)/demo-ntfs.img --to $$dest"; \
+	$(BUILD)/bin/dunro recover $(BUILD)/demo-ntfs.img --to $$dest && \
+	echo && ls -l "$$dest"
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN)

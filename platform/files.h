@@ -15,3 +15,43 @@ bool CreateProbeFile(const std::string& path);
 char PathDelimiter();
 
 } // namespace platform
+
+#include <memory>
+#include <span>
+
+namespace platform {
+
+// A new file written by the recovery: created exclusively, never replacing
+// anything that exists, even when another program races for the name.
+class OutputFile {
+public:
+    // Null when the file cannot be created; `error` then says why, and
+    // `exists` tells that the name was taken in the meantime.
+    static std::unique_ptr<OutputFile> CreateNew(const std::string& path, std::string& error, bool& exists);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    bool Write(std::span<const uint8_t> bytes, std::string& error);
+    bool Close(std::string& error);
+
+private:
+    OutputFile() = default;
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+};
+
+// Sets a written file's times (FILETIME values; 0 leaves that time alone).
+bool SetFileTimes(const std::string& path, uint64_t created, uint64_t accessed, uint64_t modified);
+
+// The largest file the file system holding `folder` can store.
+uint64_t MaxFileSizeIn(const std::string& folder);
+
+// True when `folder` lies on the drive named `drive` (a volume image is never
+// the drive of a folder).
+bool FolderOnDrive(const std::string& folder, const std::string& drive);
+
+} // namespace platform

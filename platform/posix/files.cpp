@@ -29,3 +29,91 @@ bool CreateProbeFile(const std::string& path) {
 char PathDelimiter() { return '/'; }
 
 } // namespace platform
+
+#include <cerrno>
+#include <cstring>
+#include <sys/statfs.h>
+#include <sys/time.h>
+
+namespace platform {
+
+std::unique_ptr<OutputFile> OutputFile::CreateNew(const std::string& path, std::string& error, bool& exists) {
+    exists = false;
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) {
+        exists = errno == EEXIST;
+        error = std::strerror(errno);
+        return nullptr;
+    }
+    std::unique_ptr<OutputFile> file(new OutputFile());
+    file->fd_ = fd;
+    return file;
+}
+
+OutputFile::~OutputFile() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool OutputFile::Write(std::span<const uint8_t> bytes, std::string& error) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? std::strerror(errno) : "nothing was written";
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool OutputFile::Close(std::string& error) {
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool SetFileTimes(const std::string& path, uint64_t, uint64_t accessed, uint64_t modified) {
+    // POSIX keeps no settable creation time.
+    auto toTimespec = [](uint64_t ft) {
+        timespec ts{};
+        if (ft == 0) {
+            ts.tv_nsec = UTIME_OMIT;
+            return ts;
+        }
+        const int64_t ticks = static_cast<int64_t>(ft) - 116444736000000000ll;
+        ts.tv_sec = ticks / 10000000;
+        ts.tv_nsec = (ticks % 10000000) * 100;
+        if (ts.tv_nsec < 0) {
+            ts.tv_nsec += 1000000000;
+            ts.tv_sec -= 1;
+        }
+        return ts;
+    };
+    timespec times[2] = {toTimespec(accessed), toTimespec(modified)};
+    return ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+uint64_t MaxFileSizeIn(const std::string& folder) {
+    struct statfs fs {};
+    constexpr long kMsdosMagic = 0x4d44;
+    if (::statfs(folder.c_str(), &fs) == 0 && fs.f_type == kMsdosMagic)
+        return 0xFFFFFFFFull;  // FAT32 holds at most 4 GiB - 1 byte
+    return UINT64_MAX;
+}
+
+bool FolderOnDrive(const std::string& folder, const std::string& drive) {
+    struct stat f {}, d {};
+    if (::stat(folder.c_str(), &f) != 0 || ::stat(drive.c_str(), &d) != 0 || !S_ISBLK(d.st_mode))
+        return false;
+    return f.st_dev == d.st_rdev;
+}
+
+} // namespace platform

@@ -1,0 +1,262 @@
+#include "cli/commands.h"
+
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <unordered_map>
+
+#include "cli/output.h"
+#include "cli/progress_bar.h"
+#include "cli/scan_session.h"
+#include "platform/console.h"
+#include "recover/destination.h"
+#include "recover/recover_worker.h"
+#include "scan/scan_worker.h"
+#include "volume/file_data.h"
+#include "volume/helpers.h"
+#include "volume/language.h"
+
+namespace cli {
+
+namespace {
+
+const char* FileSystemWord(uint8_t fs) { return fs == kFileSystemNtfs ? "NTFS" : fs == kFileSystemFat32 ? "FAT32" : "?"; }
+
+std::string ModifiedText(const TMyFile& f) { return f.HasTimes ? volume::DateText(f.ModifiedTime) : "N/A"; }
+
+void PrintScanJson(ScanSession& session, const std::vector<size_t>& ids) {
+    std::string out = "{\"sources\":[";
+    bool first = true;
+    for (const Source& s : session.Sources()) {
+        out += first ? "" : ",";
+        first = false;
+        out += "{\"source\":" + JsonString(s.name) + ",\"drive\":" + JsonString(s.disk->DriveName) +
+               ",\"caption\":" + JsonString(s.disk->Caption) + ",\"file_system\":\"" +
+               FileSystemWord(s.disk->FileSystem()) + "\",\"accepted\":" + std::to_string(s.disk->AcceptedCount) + "}";
+    }
+    out += "],\"files\":[";
+    std::fputs(out.c_str(), stdout);
+    first = true;
+    for (size_t id : ids) {
+        const TMyFile& f = *session.Results()[id];
+        std::string row = first ? "\n" : ",\n";
+        first = false;
+        row += "{\"id\":" + std::to_string(id) + ",\"drive\":" + JsonString(f.Drive->DriveName) +
+               ",\"name\":" + JsonString(f.FileName) + ",\"folder_path\":" + JsonString(f.FolderPath) +
+               ",\"size\":" + std::to_string(f.FileSize) + ",\"state\":\"" + StateWord(f.State) +
+               "\",\"modified\":" + JsonString(ModifiedText(f)) + ",\"record_no\":" + std::to_string(f.RecordNo) +
+               ",\"category\":\"" + CategoryWord(session.Types().CategoryOf(f.Extension)) +
+               "\",\"preview_kind\":" + std::to_string(f.PreviewKind) + "}";
+        std::fputs(row.c_str(), stdout);
+    }
+    std::fputs("\n]}\n", stdout);
+}
+
+void PrintScanCsv(ScanSession& session, const std::vector<size_t>& ids) {
+    std::fputs("id,drive,name,folder_path,size,state,modified,record_no,category,preview_kind\n", stdout);
+    for (size_t id : ids) {
+        const TMyFile& f = *session.Results()[id];
+        std::string row = std::to_string(id) + "," + CsvField(f.Drive->DriveName) + "," + CsvField(f.FileName) + "," +
+                          CsvField(f.FolderPath) + "," + std::to_string(f.FileSize) + "," + StateWord(f.State) + "," +
+                          ModifiedText(f) + "," + std::to_string(f.RecordNo) + "," +
+                          CategoryWord(session.Types().CategoryOf(f.Extension)) + "," + std::to_string(f.PreviewKind) +
+                          "\n";
+        std::fputs(row.c_str(), stdout);
+    }
+}
+
+std::string CategoryCaption(int category) {
+    static const char* kKeys[] = {"M_Photo", "M_Video", "M_Music", "M_Doc", "M_Compress", "M_Other"};
+    return volume::LangText(kKeys[category], CategoryWord(category));
+}
+
+void PrintScanTable(ScanSession& session, const std::vector<size_t>& ids) {
+    for (const Source& s : session.Sources())
+        std::printf("%s  %s  %s  %s deleted files\n", s.disk->Caption.c_str(), FileSystemWord(s.disk->FileSystem()),
+                    volume::SizeText(s.disk->Drive->TotalBytes).c_str(), std::to_string(s.disk->AcceptedCount).c_str());
+    std::printf("\n");
+    Table table({"ID", "NAME", "FOLDER", "SIZE", "STATE", "MODIFIED", "TYPE"});
+    for (size_t id : ids) {
+        const TMyFile& f = *session.Results()[id];
+        table.Add({std::to_string(id), f.FileName, f.FolderPath, volume::SizeText(f.FileSize), StateText(f.State),
+                   ModifiedText(f), CategoryCaption(session.Types().CategoryOf(f.Extension))});
+    }
+    std::fputs(table.Render({true, false, false, true, false, false, false}).c_str(), stdout);
+    std::printf("%zu files\n", ids.size());
+}
+
+} // namespace
+
+int RunDrives(const Options& options) {
+    TUnDeleteProgress progress;
+    TScanFileType types;
+    TScanPath paths;
+    DiskList disks;
+    RefreshDrives(disks, ScanContext{&progress, &types, &paths});
+    if (options.format == "json") {
+        std::string out = "{\"drives\":[";
+        for (size_t i = 0; i < disks.size(); ++i) {
+            const TMyDisk& d = *disks[i];
+            out += (i ? "," : "") + std::string("{\"name\":") + JsonString(d.DriveName) + ",\"caption\":" +
+                   JsonString(d.Caption) + ",\"file_system\":\"" + FileSystemWord(d.FileSystem()) +
+                   "\",\"size\":" + std::to_string(d.Drive->TotalBytes) + ",\"free\":" +
+                   std::to_string(d.Drive->FreeBytes) + ",\"removable\":" + (d.Drive->DriveType == 2 ? "true" : "false") +
+                   "}";
+        }
+        std::printf("%s]}\n", out.c_str());
+        return kExitOk;
+    }
+    Table table({"DRIVE", "CAPTION", "FILE SYSTEM", "SIZE"});
+    for (const auto& d : disks)
+        table.Add({d->DriveName, d->Caption, FileSystemWord(d->FileSystem()), volume::SizeText(d->Drive->TotalBytes)});
+    std::fputs(table.Render({false, false, false, true}).c_str(), stdout);
+    if (disks.empty())
+        std::fprintf(stderr, "no NTFS or FAT32 drive found (reading raw devices needs root)\n");
+    return kExitOk;
+}
+
+int RunScan(const Options& options, std::atomic<bool>& interrupted) {
+    ScanSession session(interrupted);
+    if (int rc = session.Open(options.sources))
+        return rc;
+    const int rc = session.Run(options);
+    const auto ids = session.Filtered(options);
+    if (options.format == "json")
+        PrintScanJson(session, ids);
+    else if (options.format == "csv")
+        PrintScanCsv(session, ids);
+    else
+        PrintScanTable(session, ids);
+    return rc;
+}
+
+int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
+    ScanSession session(interrupted);
+    if (int rc = session.Open(options.sources))
+        return rc;
+    if (int rc = session.Run(options))
+        return rc;
+    const auto& all = session.Results();
+    std::vector<size_t> chosen = options.ids.empty() ? session.Filtered(options) : std::vector<size_t>();
+    for (int64_t id : options.ids) {
+        if (id < 0 || static_cast<size_t>(id) >= all.size()) {
+            std::fprintf(stderr, "dunro: there is no file %lld in this scan (0 to %zu)\n", static_cast<long long>(id),
+                         all.empty() ? 0 : all.size() - 1);
+            return kExitUsage;
+        }
+        chosen.push_back(static_cast<size_t>(id));
+    }
+    for (TMyFile* f : all)
+        f->Checked = false;
+    for (size_t id : chosen)
+        all[id]->Checked = true;
+
+    TThreadRecover worker(session.Progress(), &session.Sink());
+    worker.FilePauseMs = 0;
+    worker.PrepareJob(all);
+    switch (CheckDestination(worker, options.destination)) {
+    case DestinationVerdict::Missing:
+        std::fprintf(stderr, "dunro: %s: no such folder\n", options.destination.c_str());
+        return kExitUsage;
+    case DestinationVerdict::ReadOnly:
+        std::fprintf(stderr, "dunro: %s: files cannot be created there\n", options.destination.c_str());
+        return kExitUsage;
+    case DestinationVerdict::NoRoom:
+        std::fprintf(stderr, "dunro: %s: not enough free space for %s\n", options.destination.c_str(),
+                     worker.FormatJobSize().c_str());
+        return kExitUsage;
+    case DestinationVerdict::SourceDrive:
+        if (!options.allowSameDrive) {
+            std::fprintf(stderr,
+                         "dunro: %s lies on a drive being recovered from; writing there may overwrite the very "
+                         "files being recovered (--allow-same-drive to do it anyway)\n",
+                         options.destination.c_str());
+            return kExitUsage;
+        }
+        break;
+    case DestinationVerdict::Ok:
+        break;
+    }
+
+    ProgressBar bar;
+    worker.Start();
+    bool stopped = false;
+    unsigned msg = 0;
+    bool finished = false;
+    while (!finished) {
+        if (interrupted && !stopped) {
+            worker.Stop();
+            stopped = true;
+        }
+        bar.Show(session.Progress().RecoverPercent(), "recovering");
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        while (session.Sink().Take(msg))
+            finished = finished || msg == kMsgRecoveryFinished;
+    }
+    worker.WaitUntilDone();
+    bar.Clear();
+
+    std::unordered_map<const TMyFile*, size_t> idOf;
+    for (size_t i = 0; i < all.size(); ++i)
+        idOf[all[i]] = i;
+    size_t failed = 0;
+    for (const auto& o : worker.Outcomes)
+        failed += o.Ok ? 0 : 1;
+    if (options.format == "json") {
+        std::string out = "{\"destination\":" + JsonString(options.destination) +
+                          ",\"attempted\":" + std::to_string(worker.Outcomes.size()) +
+                          ",\"succeeded\":" + std::to_string(worker.Outcomes.size() - failed) + ",\"files\":[";
+        for (size_t i = 0; i < worker.Outcomes.size(); ++i) {
+            const auto& o = worker.Outcomes[i];
+            out += std::string(i ? ",\n" : "\n") + "{\"id\":" + std::to_string(idOf[o.File]) +
+                   ",\"name\":" + JsonString(o.File->FileName) +
+                   ",\"target\":" + (o.Ok ? JsonString(o.Target) : "null") + ",\"ok\":" + (o.Ok ? "true" : "false") +
+                   ",\"error\":" + (o.Ok ? "null" : JsonString(o.Error)) + "}";
+        }
+        std::printf("%s\n]}\n", out.c_str());
+    } else {
+        Table table({"ID", "NAME", "RESULT"});
+        for (const auto& o : worker.Outcomes)
+            table.Add({std::to_string(idOf[o.File]), o.File->FileName, o.Ok ? o.Target : "failed: " + o.Error});
+        std::fputs(table.Render({true, false, false}, 100).c_str(), stdout);
+        std::printf("%zu of %zu files recovered into %s\n", worker.Outcomes.size() - failed, worker.Outcomes.size(),
+                    options.destination.c_str());
+    }
+    if (stopped)
+        return kExitInterrupted;
+    return failed ? kExitFailedFiles : kExitOk;
+}
+
+int RunShow(const Options& options, std::atomic<bool>& interrupted) {
+    if (options.text) {
+        std::fprintf(stderr, "dunro: showing a file's text is not available in this version; use --raw\n");
+        return kExitUsage;
+    }
+    ScanSession session(interrupted);
+    if (int rc = session.Open(options.sources))
+        return rc;
+    Options all;
+    if (int rc = session.Run(all))
+        return rc;
+    const int64_t id = options.ids[0];
+    if (static_cast<size_t>(id) >= session.Results().size()) {
+        std::fprintf(stderr, "dunro: there is no file %lld in this scan\n", static_cast<long long>(id));
+        return kExitUsage;
+    }
+    platform::SetBinaryStdout();
+    const TMyFile& file = *session.Results()[static_cast<size_t>(id)];
+    auto status = volume::ReadFileData(
+        file,
+        [](std::span<const uint8_t> bytes, bool) {
+            return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+        },
+        &interrupted);
+    std::fflush(stdout);
+    if (status != volume::ReadStatus::Ok) {
+        std::fprintf(stderr, "dunro: %s: %s\n", file.FileName.c_str(), volume::ReadStatusText(status));
+        return kExitFailedFiles;
+    }
+    return kExitOk;
+}
+
+} // namespace cli

@@ -1,0 +1,162 @@
+#include "cli/scan_session.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <thread>
+#include <unordered_map>
+
+#include "cli/progress_bar.h"
+#include "platform/drives.h"
+#include "scan/memory_guard.h"
+#include "scan/result_order.h"
+#include "volume/records.h"
+#include "volume/text.h"
+
+namespace cli {
+
+void QueueSink::post(unsigned msg, uintptr_t, intptr_t) {
+    std::lock_guard lock(mutex_);
+    messages_.push_back(msg);
+}
+
+bool QueueSink::Take(unsigned& msg) {
+    std::lock_guard lock(mutex_);
+    if (messages_.empty())
+        return false;
+    msg = messages_.front();
+    messages_.pop_front();
+    return true;
+}
+
+const char* CategoryWord(int category) {
+    static const char* kWords[] = {"Photos", "Videos", "Music", "Documents", "Archives", "Others"};
+    return category >= 0 && category < 6 ? kWords[category] : "Others";
+}
+
+std::string SourceProblem(const std::string& source) {
+    const uint32_t type = platform::DriveTypeOf(source);
+    if (type == platform::kDriveNoRoot)
+        return "no such file or device";
+    if (type != platform::kDriveRemovable && type != platform::kDriveFixed)
+        return "not a drive or a volume image file";
+    TDriverInfo drive(source, type);
+    if (!drive.HandleValid())
+        return "cannot be opened for reading (reading a device needs root)";
+    if (drive.BootSector.empty())
+        return "its first sector cannot be read";
+    if (drive.FileSystem == kFileSystemUnknown) {
+        const std::string fat(reinterpret_cast<const char*>(drive.BootSector.data()) + 54, 8);
+        const std::string kind = volume::TrimBlanks(fat);
+        if (kind == "FAT16" || kind == "FAT12")
+            return "holds " + kind + "; only NTFS and FAT32 are scanned";
+        return "holds neither NTFS nor FAT32";
+    }
+    return {};
+}
+
+ScanSession::ScanSession(std::atomic<bool>& interrupted) : interrupted_(interrupted) {
+    worker_ = std::make_unique<TThreadScan>(progress_, types_, paths_, &sink_);
+}
+
+ScanSession::~ScanSession() = default;
+
+int ScanSession::Open(const std::vector<std::string>& sources) {
+    for (const std::string& source : sources) {
+        const std::string problem = SourceProblem(source);
+        TMyDisk* disk = problem.empty() ? worker_->DiskFor(source) : nullptr;
+        if (!disk) {
+            std::fprintf(stderr, "dunro: %s: %s\n", source.c_str(),
+                         problem.empty() ? "cannot be read as NTFS or FAT32" : problem.c_str());
+            return kExitBadSource;
+        }
+        sources_.push_back({source, disk});
+    }
+    return kExitOk;
+}
+
+void ScanSession::SetSelection(const Options& options) {
+    auto has = [&](const char* t) {
+        return options.types.empty() || std::find(options.types.begin(), options.types.end(), t) != options.types.end();
+    };
+    types_.FPicturesOn = has("photos");
+    types_.FAudioOn = has("music");
+    types_.FVideosOn = has("videos");
+    types_.FDocumentsOn = has("documents");
+    types_.FArchivesOn = has("archives");
+    types_.FOthersOn = has("others");
+    types_.UpdateAllOn();
+
+    paths_.Clear();
+    paths_.FRecycleBin = options.recycleBin;
+    for (const Source& source : sources_) {
+        const std::string& drive = source.disk->DriveName;
+        for (std::string folder : options.folders) {
+            std::replace(folder.begin(), folder.end(), '/', '\\');
+            while (!folder.empty() && folder.front() == '\\')
+                folder.erase(folder.begin());
+            while (!folder.empty() && folder.back() == '\\')
+                folder.pop_back();
+            // The separator after the folder keeps "Ann" from also choosing "Anna".
+            paths_.AddLocation(folder.empty() ? drive + "\\" : drive + "\\" + folder + "\\");
+        }
+        if (options.recycleBin) {
+            paths_.AddRecycleDriver(drive);
+            if (!paths_.HasDriver(drive))
+                paths_.AddDriver(drive);
+        }
+        if (options.folders.empty() && !options.recycleBin) {
+            paths_.AddDriver(drive);
+            paths_.AddWholeDriver(drive);
+        }
+    }
+}
+
+int ScanSession::Run(const Options& options) {
+    SetSelection(options);
+    ProgressBar bar;
+    worker_->StartScan();
+    bool stopped = false;
+    while (worker_->Busy()) {
+        if (interrupted_ && !stopped) {
+            worker_->StopCurrentDisk();
+            worker_->PassIdle = true;
+            progress_.FScanCancelled = true;
+            stopped = true;
+        }
+        GuardScanMemory(progress_, *worker_);
+        const double percent = progress_.ScanPercent();
+        bar.Show(percent, progress_.FListPhase ? "listing" : "reading");
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    worker_->WaitUntilIdle();
+    bar.Clear();
+    if (progress_.FLowMemory)
+        std::fprintf(stderr, "dunro: memory ran short; the list holds what was read until then\n");
+    return stopped ? kExitInterrupted : kExitOk;
+}
+
+std::vector<size_t> ScanSession::Filtered(const Options& options) const {
+    const auto& all = worker_->AllFiles;
+    std::vector<TMyFile*> kept;
+    for (TMyFile* f : all) {
+        if (options.name && !volume::ContainsIgnoreCase(f->FileName, *options.name))
+            continue;
+        if (options.ext && !volume::EqualsIgnoreCase(f->Extension, *options.ext))
+            continue;
+        if (options.minState && f->State < options.minState)
+            continue;
+        kept.push_back(f);
+    }
+    if (options.sortKey)
+        SortShownStable(kept, *options.sortKey, !options.descending);
+    std::unordered_map<const TMyFile*, size_t> idOf;
+    for (size_t i = 0; i < all.size(); ++i)
+        idOf[all[i]] = i;
+    std::vector<size_t> ids;
+    ids.reserve(kept.size());
+    for (TMyFile* f : kept)
+        ids.push_back(idOf[f]);
+    return ids;
+}
+
+} // namespace cli

@@ -1,0 +1,74 @@
+#pragma once
+// One scan as the command line runs it: the sources examined, the selection
+// set from the options, the worker run with progress and Ctrl-C, and the
+// result list filtered and ordered.
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+#include "scan/message_sink.h"
+#include "scan/progress.h"
+#include "scan/scan_selection.h"
+#include "scan/scan_worker.h"
+
+namespace cli {
+
+// Keeps the workers' messages for the command line's thread.
+class QueueSink : public MessageSink {
+public:
+    void post(unsigned msg, uintptr_t, intptr_t) override;
+    bool Take(unsigned& msg);
+
+private:
+    std::mutex mutex_;
+    std::deque<unsigned> messages_;
+};
+
+struct Source {
+    std::string name;  // as given
+    TMyDisk* disk = nullptr;
+};
+
+// Why a source cannot be scanned, or empty when it can.
+std::string SourceProblem(const std::string& source);
+
+class ScanSession {
+public:
+    explicit ScanSession(std::atomic<bool>& interrupted);
+    ~ScanSession();
+
+    // Opens every source; on failure prints the reason and returns kExitBadSource.
+    int Open(const std::vector<std::string>& sources);
+    // Scans with the options' selection; kExitInterrupted when Ctrl-C stopped it.
+    int Run(const Options& options);
+    // Positions in the result list that the filters keep, in the order asked for.
+    std::vector<size_t> Filtered(const Options& options) const;
+
+    const std::vector<TMyFile*>& Results() const { return worker_->AllFiles; }
+    const std::vector<Source>& Sources() const { return sources_; }
+    const TScanFileType& Types() const { return types_; }
+    TUnDeleteProgress& Progress() { return progress_; }
+    QueueSink& Sink() { return sink_; }
+    std::atomic<bool>& Interrupted() { return interrupted_; }
+
+private:
+    void SetSelection(const Options& options);
+
+    std::atomic<bool>& interrupted_;
+    TUnDeleteProgress progress_;
+    TScanFileType types_;
+    TScanPath paths_;
+    QueueSink sink_;
+    std::unique_ptr<TThreadScan> worker_;
+    std::vector<Source> sources_;
+};
+
+// The category's fixed English name, for machine-readable output.
+const char* CategoryWord(int category);
+
+} // namespace cli

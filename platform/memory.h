@@ -1,0 +1,17 @@
+#pragma once
+// Memory status of the system and of this process, for the memory guards.
+#include <cstdint>
+#include <optional>
+
+namespace platform {
+
+struct MemoryStatus {
+    uint32_t loadPercent = 0;  // physical memory in use
+    uint64_t totalPhysical = 0;
+    uint64_t availablePhysical = 0;
+};
+
+std::optional<MemoryStatus> SystemMemory();
+std::optional<uint64_t> ProcessWorkingSet();  // resident bytes of this process
+
+} // namespace platform

@@ -1,0 +1,40 @@
+#include "platform/memory.h"
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace platform {
+
+namespace {
+// A "Name:   1234 kB" field of a /proc status file, in bytes.
+std::optional<uint64_t> KilobyteField(const char* file, const std::string& name) {
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(name + ":", 0) != 0)
+            continue;
+        std::istringstream fields(line.substr(name.size() + 1));
+        uint64_t kb = 0;
+        if (fields >> kb)
+            return kb * 1024;
+    }
+    return std::nullopt;
+}
+} // namespace
+
+std::optional<MemoryStatus> SystemMemory() {
+    auto total = KilobyteField("/proc/meminfo", "MemTotal");
+    auto available = KilobyteField("/proc/meminfo", "MemAvailable");
+    if (!total || !available || *total == 0)
+        return std::nullopt;
+    MemoryStatus s;
+    s.totalPhysical = *total;
+    s.availablePhysical = *available;
+    s.loadPercent = static_cast<uint32_t>((*total - std::min(*available, *total)) * 100 / *total);
+    return s;
+}
+
+std::optional<uint64_t> ProcessWorkingSet() { return KilobyteField("/proc/self/status", "VmRSS"); }
+
+} // namespace platform

@@ -1,0 +1,261 @@
+#include "recover/recover_worker.h"
+
+#include <algorithm>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "recover/safe_name.h"
+#include "volume/file_data.h"
+#include "volume/helpers.h"
+
+TThreadRecover::TThreadRecover(TUnDeleteProgress& progress, MessageSink* sink) : progress_(progress), sink_(sink) {
+    progress_.ResetRecovery();
+    progress_.FRecoverIdle = true;
+    progress_.FRecoverStop = false;
+    progress_.FRecoverDone = true;
+    thread_ = std::thread(&TThreadRecover::ThreadBody, this);
+}
+
+TThreadRecover::~TThreadRecover() {
+    StopRequested = true;
+    {
+        std::lock_guard lock(mutex_);
+        terminate_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void TThreadRecover::PrepareJob(const std::vector<TMyFile*>& allFiles) {
+    SourceDrives.clear();
+    Jobs.clear();
+    Outcomes.clear();
+    JobBytes = 0;
+    progress_.ResetRecovery();
+    progress_.FRecoverIdle = true;
+    progress_.FRecoverStop = false;
+    progress_.FRecoverDone = true;
+    for (TMyFile* f : allFiles)
+        if (f->Checked)
+            AddFile(f);
+}
+
+void TThreadRecover::AddFile(TMyFile* file) {
+    Jobs.push_back(file);
+    JobBytes += file->FileSize;
+    progress_.FUnitsTotal.Add(file->ProgressUnits);
+    const std::string drive = file->Drive ? file->Drive->DriveName : std::string();
+    if (std::find(SourceDrives.begin(), SourceDrives.end(), drive) == SourceDrives.end())
+        SourceDrives.push_back(drive);
+}
+
+bool TThreadRecover::TargetOnSourceDrive() const {
+    for (const std::string& drive : SourceDrives)
+        if (platform::FolderOnDrive(Destination, drive))
+            return true;
+    return false;
+}
+
+std::string TThreadRecover::FormatJobSize() const { return volume::SizeText(JobBytes); }
+
+void TThreadRecover::Start() {
+    progress_.FRecoverIdle = false;
+    progress_.FRecoverStop = false;
+    progress_.FRecoverDone = false;
+    progress_.FRecoverFiles = static_cast<uint32_t>(Jobs.size());
+    StopRequested = false;
+    Paused = false;
+    {
+        std::lock_guard lock(mutex_);
+        runRequested_ = true;
+        running_ = true;
+        JobDone = false;
+    }
+    wake_.notify_all();
+}
+
+void TThreadRecover::Pause() { Paused = true; }
+
+void TThreadRecover::Resume() {
+    {
+        std::lock_guard lock(mutex_);
+        Paused = false;
+    }
+    wake_.notify_all();
+}
+
+void TThreadRecover::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        if (StopRequested.exchange(true))
+            return;
+        Paused = false;
+    }
+    progress_.FRecoverStop = true;
+    wake_.notify_all();
+}
+
+void TThreadRecover::WaitUntilDone() {
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [this] { return !running_; });
+}
+
+bool TThreadRecover::WaitWhilePaused() {
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [this] { return !Paused || StopRequested || terminate_; });
+    return !StopRequested && !terminate_;
+}
+
+void TThreadRecover::ThreadBody() {
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return runRequested_ || terminate_; });
+            if (terminate_)
+                return;
+            runRequested_ = false;
+        }
+        RunJob();
+        {
+            std::lock_guard lock(mutex_);
+            running_ = false;
+        }
+        done_.notify_all();
+    }
+}
+
+void TThreadRecover::RunJob() {
+    progress_.FBytesWritten = 0;
+    progress_.FBytesTotal = JobBytes;
+    BytesWritten = 0;
+    JobDone = false;
+    for (TMyFile* file : Jobs) {
+        if (!WaitWhilePaused())
+            break;
+        progress_.FRecoverAttempted.Add(1);
+        RecoveryOutcome outcome = RecoverFile(*file);
+        if (outcome.Ok)
+            progress_.FRecoverSucceeded.Add(1);
+        Outcomes.push_back(std::move(outcome));
+        if (!WaitWhilePaused())
+            break;
+    }
+    JobDone = true;
+    progress_.FRecoverDone = true;
+    StopRequested = true;
+    if (sink_)
+        sink_->post(kMsgRecoveryFinished, 0, 0);
+}
+
+namespace {
+
+// Counts the progress units of one file; never more than the file was given.
+class UnitCounter {
+public:
+    UnitCounter(TUnDeleteProgress& progress, uint16_t units) : progress_(progress), units_(units) {}
+    void Step() {
+        if (++done_ > units_)
+            done_ = units_;
+        else
+            progress_.FUnitsDone.Add(1);
+    }
+    // Each attempted file advances the job by exactly its units.
+    void Finish() {
+        if (done_ > 0 && done_ < units_)
+            progress_.FUnitsDone.Add(units_ - done_);
+    }
+
+private:
+    TUnDeleteProgress& progress_;
+    uint32_t units_;
+    uint32_t done_ = 0;
+};
+
+} // namespace
+
+RecoveryOutcome TThreadRecover::RecoverFile(TMyFile& file) {
+    RecoveryOutcome outcome;
+    outcome.File = &file;
+    if (file.FileSize <= 0) {
+        outcome.Error = "the file is empty";
+        return outcome;
+    }
+    if (!file.Drive || !file.Drive->HandleValid()) {
+        outcome.Error = "its drive is no longer there";
+        return outcome;
+    }
+    if (static_cast<uint64_t>(file.FileSize) > platform::MaxFileSizeIn(Destination)) {
+        outcome.Error = "the destination's file system cannot hold a file this large";
+        return outcome;
+    }
+
+    std::string dir = Destination;
+    if (dir.empty() || dir.back() != platform::PathDelimiter())
+        dir += platform::PathDelimiter();
+    const std::string wanted = dir + SafeFileName(file.FileName, kWindowsNameRules);
+
+    // The name is made unique, then created exclusively; a name taken in
+    // between makes us look again rather than replace anything.
+    std::unique_ptr<platform::OutputFile> out;
+    std::string target, error;
+    for (int attempt = 0; attempt < 100 && !out; ++attempt) {
+        target = wanted;
+        if (!volume::UniqueFileName(target)) {
+            outcome.Error = "no free name was found for it";
+            return outcome;
+        }
+        bool exists = false;
+        out = platform::OutputFile::CreateNew(target, error, exists);
+        if (!out && !exists) {
+            outcome.Error = "cannot create " + target + ": " + error;
+            return outcome;
+        }
+    }
+    if (!out) {
+        outcome.Error = "no free name was found for it";
+        return outcome;
+    }
+
+    UnitCounter units(progress_, file.ProgressUnits);
+    int64_t written = 0;
+    std::string writeError;
+    const bool resident = !file.Runs.empty() && !file.Runs[0].OnVolume;
+    volume::ReadStatus status = volume::ReadFileData(
+        file,
+        [&](std::span<const uint8_t> bytes, bool volumeRead) {
+            if (volumeRead)
+                units.Step();
+            if (!out->Write(bytes, writeError))
+                return false;
+            written += static_cast<int64_t>(bytes.size());
+            BytesWritten += static_cast<int64_t>(bytes.size());
+            if (!resident)
+                progress_.FBytesWritten.Add(static_cast<int64_t>(bytes.size()));
+            return true;
+        },
+        &StopRequested);
+    std::string closeError;
+    const bool closed = out->Close(closeError);
+    out.reset();
+
+    const bool ok = status == volume::ReadStatus::Ok && writeError.empty() && closed && written == file.FileSize;
+    if (!ok) {
+        // An incomplete copy never remains.
+        platform::RemoveFile(target);
+        if (!writeError.empty())
+            outcome.Error = "cannot write " + target + ": " + writeError;
+        else if (!closed)
+            outcome.Error = "cannot write " + target + ": " + closeError;
+        else
+            outcome.Error = volume::ReadStatusText(status);
+    } else {
+        outcome.Ok = true;
+        outcome.Target = target;
+        if (file.HasTimes)
+            platform::SetFileTimes(target, file.CreatedTime, file.AccessedTime, file.ModifiedTime);
+    }
+    units.Finish();
+    if (!StopRequested)
+        platform::SleepMs(FilePauseMs);
+    return outcome;
+}

@@ -1,0 +1,71 @@
+#pragma once
+// The recovery worker: one long-lived thread that copies the checked files of
+// a job into the destination folder, flat, under unique names.
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "scan/message_sink.h"
+#include "scan/progress.h"
+#include "volume/records.h"
+
+// What became of one file of a job.
+struct RecoveryOutcome {
+    TMyFile* File = nullptr;
+    std::string Target;  // empty when nothing was written
+    bool Ok = false;
+    std::string Error;
+};
+
+class TThreadRecover {
+public:
+    TThreadRecover(TUnDeleteProgress& progress, MessageSink* sink);
+    ~TThreadRecover();
+    TThreadRecover(const TThreadRecover&) = delete;
+    TThreadRecover& operator=(const TThreadRecover&) = delete;
+
+    std::vector<TMyFile*> Jobs;
+    std::atomic<bool> StopRequested{false};
+    std::atomic<bool> Paused{false};
+    std::atomic<bool> JobDone{true};
+    std::string Destination;
+    std::vector<std::string> SourceDrives;
+    int64_t JobBytes = 0;
+    int64_t BytesWritten = 0;
+    // Pause after each file; the desktop keeps 50 ms so the window stays
+    // responsive, the command line passes 0.
+    uint32_t FilePauseMs = 50;
+    // One entry per attempted file, filled as the job runs; read after it ends.
+    std::vector<RecoveryOutcome> Outcomes;
+
+    void PrepareJob(const std::vector<TMyFile*>& allFiles);
+    void AddFile(TMyFile* file);
+    bool TargetOnSourceDrive() const;
+    std::string FormatJobSize() const;
+    void Start();
+    void Pause();
+    void Resume();
+    void Stop();
+    RecoveryOutcome RecoverFile(TMyFile& file);
+
+    // Blocks until the current job has ended.
+    void WaitUntilDone();
+
+private:
+    void ThreadBody();
+    void RunJob();
+    bool WaitWhilePaused();
+
+    TUnDeleteProgress& progress_;
+    MessageSink* sink_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    bool runRequested_ = false;
+    bool running_ = false;
+    bool terminate_ = false;
+    std::thread thread_;
+};

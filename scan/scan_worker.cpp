@@ -1,0 +1,175 @@
+#include "scan/scan_worker.h"
+
+TThreadScan::TThreadScan(TUnDeleteProgress& progress, const TScanFileType& types, const TScanPath& paths,
+                         MessageSink* sink)
+    : Categories(MakeCategories()), progress_(progress), types_(types), paths_(paths), sink_(sink) {
+    progress_.ResetScan();
+    progress_.FScanFinished = true;
+    progress_.FScanCancelled = false;
+    progress_.FListPhase = true;
+    progress_.FScanIdle = true;
+    thread_ = std::thread(&TThreadScan::ThreadBody, this);
+}
+
+TThreadScan::~TThreadScan() {
+    shuttingDown_ = true;
+    progress_.FScanCancelled = true;
+    StopCurrentDisk();
+    {
+        std::lock_guard lock(mutex_);
+        terminate_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+    AllFiles.clear();
+    BaseFiles.clear();
+    ShownFiles.clear();
+    Disks.clear();
+}
+
+void TThreadScan::Resume(uint8_t job) {
+    {
+        std::lock_guard lock(mutex_);
+        JobKind = job;
+        runRequested_ = true;
+        running_ = true;
+    }
+    wake_.notify_all();
+}
+
+void TThreadScan::StartScan() {
+    progress_.ResetScan();
+    progress_.FScanFinished = false;
+    progress_.FScanCancelled = false;
+    progress_.FListPhase = false;
+    progress_.FScanIdle = false;
+    progress_.FLowMemory = false;
+    progress_.FCloseAllowed = false;
+    progress_.FRecordEstimate = 0;
+    AllFiles.clear();
+    for (auto& disk : Disks) {
+        disk->ClearFiles();
+        disk->ClearFolders();
+        disk->Reset();
+    }
+    PassIdle = false;
+    Resume(kJobScan);
+}
+
+void TThreadScan::StartDriveRefresh() {
+    EnumDone = false;
+    Resume(kJobDriveRefresh);
+}
+
+void TThreadScan::StopCurrentDisk() {
+    if (TMyDisk* disk = CurrentDisk.load(); disk && !PassIdle)
+        disk->Stop();
+}
+
+void TThreadScan::WaitUntilIdle() {
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return !running_; });
+}
+
+bool TThreadScan::Busy() const {
+    std::lock_guard lock(mutex_);
+    return running_;
+}
+
+void TThreadScan::ThreadBody() {
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return runRequested_ || terminate_; });
+            if (terminate_)
+                return;
+            runRequested_ = false;
+        }
+        switch (JobKind.load()) {
+        case kJobScan:
+            ScanJob();
+            break;
+        case kJobFilter:
+            if (FilterPass)
+                FilterPass();
+            progress_.FFilterDone = true;
+            break;
+        case kJobDriveRefresh:
+            RefreshDrives(Disks, Context(), &shuttingDown_);
+            EnumDone = true;
+            break;
+        default:
+            break;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            running_ = runRequested_;
+        }
+        idle_.notify_all();
+    }
+}
+
+void TThreadScan::ReadPass(uint8_t fileSystem) {
+    for (auto& disk : Disks) {
+        if (progress_.FScanCancelled || progress_.FLowMemory)
+            break;
+        if (fileSystem == kFileSystemFat32 && disk->Selected)
+            progress_.FNtfsPass = false;
+        if (!disk->Selected || disk->FileSystem() != fileSystem)
+            continue;
+        CurrentDisk = disk.get();
+        progress_.FNtfsPass = fileSystem == kFileSystemNtfs;
+        progress_.FDiskOrdinal = ++DiskOrdinal;
+        progress_.FDiskPercent = 0;
+        progress_.FParsedRecords = 0;
+        disk->Enumerate();
+        CurrentDisk = nullptr;
+    }
+}
+
+void TThreadScan::ScanJob() {
+    PassIdle = false;
+    for (auto& category : Categories)
+        category->ClearExtensions();
+    CheckedCount = 0;
+    CheckedSize = ShownSize = 0;
+    AllFiles.clear();
+    SelectedDiskCount = DiskOrdinal = 0;
+
+    for (auto& disk : Disks) {
+        if (progress_.FRecordsRead >= progress_.FMaxFiles || progress_.FLowMemory)
+            break;
+        disk->Selected = paths_.HasDriver(disk->DriveName);
+        if (disk->Selected) {
+            ++SelectedDiskCount;
+            progress_.FRecordEstimate.Add(static_cast<int32_t>(disk->RecordEstimate()));
+            if (disk->FileSystem() == kFileSystemNtfs)
+                progress_.FNtfsDiskCount.Add(1);
+        }
+    }
+    progress_.FDiskCount = SelectedDiskCount;
+
+    // NTFS drives are read first, whatever their order in the list.
+    ReadPass(kFileSystemNtfs);
+    ReadPass(kFileSystemFat32);
+    uint32_t found = 0;
+    for (auto& disk : Disks)
+        if (disk->Selected)
+            found += static_cast<uint32_t>(disk->Files.size());
+    progress_.FFoundCount = found;
+    progress_.BeginListing();
+
+    for (auto& disk : Disks) {
+        if (progress_.FScanCancelled)
+            break;
+        CurrentDisk = disk.get();
+        if (disk->Selected)
+            disk->ListResults(&AllFiles, &Categories);
+    }
+    CurrentDisk = nullptr;
+    progress_.FResultCount = static_cast<uint32_t>(AllFiles.size());
+    progress_.FScanFinished = true;
+    if (PassIdle && sink_)
+        sink_->post(kMsgScanStopped, 0, 0);
+    PassIdle.store(true, std::memory_order_release);
+}

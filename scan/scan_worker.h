@@ -1,0 +1,70 @@
+#pragma once
+// The scan worker: one long-lived thread that runs one job at a time (scan
+// the chosen drives, refresh the drive list) and waits between jobs.
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "scan/message_sink.h"
+#include "scan/progress.h"
+#include "scan/scan_selection.h"
+#include "volume/disk.h"
+
+enum : uint8_t { kJobScan = 1, kJobFilter = 2, kJobDriveRefresh = 3 };
+
+class TThreadScan {
+public:
+    TThreadScan(TUnDeleteProgress& progress, const TScanFileType& types, const TScanPath& paths, MessageSink* sink);
+    ~TThreadScan();
+    TThreadScan(const TThreadScan&) = delete;
+    TThreadScan& operator=(const TThreadScan&) = delete;
+
+    std::atomic<TMyDisk*> CurrentDisk{nullptr};
+    uint8_t SelectedDiskCount = 0;
+    uint8_t DiskOrdinal = 0;
+    std::atomic<uint8_t> JobKind{0};
+    int32_t CheckedCount = 0;
+    int64_t CheckedSize = 0;
+    int64_t ShownSize = 0;
+    std::atomic<bool> PassIdle{true};
+    DiskList Disks;
+    CategoryList Categories;
+    std::vector<TMyFile*> AllFiles;
+    std::vector<TMyFile*> BaseFiles;
+    std::vector<TMyFile*> ShownFiles;
+    std::atomic<bool> EnumDone{true};
+    // Runs the filter pass off the window thread, when a result view installs one.
+    std::function<void()> FilterPass;
+
+    void StartScan();
+    void StartDriveRefresh();
+    void StopCurrentDisk();
+    TMyDisk* DiskFor(const std::string& name) { return ::DiskFor(Disks, name, Context()); }
+    ScanContext Context() const { return ScanContext{&progress_, &types_, &paths_}; }
+
+    // Blocks until no job runs. The lists may be read afterwards.
+    void WaitUntilIdle();
+    bool Busy() const;
+
+private:
+    void Resume(uint8_t job);
+    void ThreadBody();
+    void ScanJob();
+    void ReadPass(uint8_t fileSystem);
+
+    TUnDeleteProgress& progress_;
+    const TScanFileType& types_;
+    const TScanPath& paths_;
+    MessageSink* sink_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    bool runRequested_ = false;
+    bool running_ = false;
+    bool terminate_ = false;
+    std::atomic<bool> shuttingDown_{false};
+    std::thread thread_;
+};
