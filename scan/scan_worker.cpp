@@ -128,7 +128,8 @@ void TThreadScan::ReadPass(uint8_t fileSystem) {
 }
 
 void TThreadScan::ScanJob() {
-    PassIdle = false;
+    // PassIdle was cleared by StartScan; clearing it again here would lose a
+    // stop request that came before the job began.
     for (auto& category : Categories)
         category->ClearExtensions();
     CheckedCount = 0;

@@ -1,0 +1,290 @@
+// The command line end to end, as scripts use it.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+using nlohmann::json;
+
+namespace {
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+CommandResult Dunro(const std::string& args) {
+    const std::string errFile = std::string(DUNRO_BINARY_DIR) + "/scratch/stderr-" + std::to_string(getpid());
+    fs::create_directories(fs::path(errFile).parent_path());
+    const std::string command = "TZ=UTC '" + std::string(DUNRO_BIN) + "' " + args + " 2>'" + errFile + "'";
+    CommandResult run;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        std::array<char, 65536> buffer{};
+        size_t n;
+        while ((n = fread(buffer.data(), 1, buffer.size(), p)) > 0)
+            run.out.append(buffer.data(), n);
+        int status = pclose(p);
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::ifstream err(errFile);
+    run.err.assign(std::istreambuf_iterator<char>(err), {});
+    fs::remove(errFile);
+    return run;
+}
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+fs::path FreshDir(const std::string& name) {
+    fs::path dir = fs::path(DUNRO_BINARY_DIR) / "scratch" / (name + "-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+std::string Basename(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string Dirname(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+// UTC seconds of an ISO time such as 2022-11-10T21:23:06Z.
+int64_t IsoSeconds(const std::string& iso) {
+    std::tm tm{};
+    strptime(iso.c_str(), "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return timegm(&tm);
+}
+
+} // namespace
+
+TEST(Cli, ScanJsonMatchesTheNtfsManifest) {
+    const std::string image = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(image))
+        return;
+    CommandResult run = Dunro("scan " + Quote(image) + " --format json");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    json out = json::parse(run.out);
+    ASSERT_EQ(out["sources"].size(), 1u);
+    EXPECT_EQ(out["sources"][0]["file_system"], "NTFS");
+    EXPECT_EQ(out["sources"][0]["accepted"], out["files"].size());
+    std::map<int64_t, json> byRecord;
+    for (const json& f : out["files"])
+        byRecord[f["record_no"].get<int64_t>()] = f;
+    for (const json& e : LoadManifest("ntfs-basic.img")["files"]) {
+        if (e["type"] != "file" || !e.value("deleted", false) || !e.value("fls_listed", false) || e["size"] == 0)
+            continue;
+        SCOPED_TRACE(e["path"].get<std::string>());
+        auto it = byRecord.find(e["mft_record"].get<int64_t>());
+        ASSERT_NE(it, byRecord.end());
+        EXPECT_EQ(it->second["name"], Basename(e["path"]));
+        EXPECT_EQ(SlashPath(it->second["folder_path"]), Dirname(e["path"]));
+        EXPECT_EQ(it->second["size"], e["size"]);
+    }
+    // The ids are positions in the scan's list, whatever the order shown.
+    for (size_t i = 0; i < out["files"].size(); ++i)
+        EXPECT_EQ(out["files"][i]["id"], i);
+    CommandResult sorted = Dunro("scan " + Quote(image) + " --format json --sort size --desc --min-state excellent");
+    json s = json::parse(sorted.out);
+    for (size_t i = 1; i < s["files"].size(); ++i)
+        EXPECT_GE(s["files"][i - 1]["size"].get<int64_t>(), s["files"][i]["size"].get<int64_t>());
+    for (const json& f : s["files"])
+        EXPECT_EQ(f["state"], "Excellent");
+}
+
+TEST(Cli, TypeFolderNameAndExtensionFilters) {
+    const std::string image = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(image))
+        return;
+    json photos = json::parse(Dunro("scan " + Quote(image) + " --format json --types photos").out);
+    ASSERT_FALSE(photos["files"].empty());
+    for (const json& f : photos["files"])
+        EXPECT_EQ(f["category"], "Photos");
+    json bob = json::parse(Dunro("scan " + Quote(image) + " --format json --folder Users/Bob").out);
+    ASSERT_FALSE(bob["files"].empty());
+    for (const json& f : bob["files"])
+        EXPECT_EQ(f["folder_path"].get<std::string>().rfind("Users\\Bob\\", 0), 0u);
+    json txt = json::parse(Dunro("scan " + Quote(image) + " --format json --ext TXT --name NOTE").out);
+    ASSERT_FALSE(txt["files"].empty());
+    for (const json& f : txt["files"])
+        EXPECT_NE(f["name"].get<std::string>().find("note"), std::string::npos);
+    CommandResult csv = Dunro("scan " + Quote(image) + " --format csv --types music");
+    EXPECT_EQ(csv.out.rfind("id,drive,name,folder_path,size,state,modified,record_no,category,preview_kind\n", 0), 0u);
+}
+
+TEST(Cli, RecoverIsByteExactWithTimesAndLeavesTheSourceUnchanged) {
+    for (const std::string name : {"ntfs-basic.img", "fat32-basic.img"}) {
+        SCOPED_TRACE(name);
+        const std::string image = CorpusPath(name);
+        if (!RequireFile(image))
+            continue;
+        const std::string before = Sha256OfFile(image);
+        fs::path dest = FreshDir("recover-" + name);
+        json scan = json::parse(Dunro("scan " + Quote(image) + " --format json").out);
+        CommandResult run = Dunro("recover " + Quote(image) + " --to " + Quote(dest.string()) + " --format json");
+        ASSERT_TRUE(run.exitCode == 0 || run.exitCode == 4) << run.err;
+        json out = json::parse(run.out);
+        EXPECT_EQ(out["attempted"], scan["files"].size());
+        std::map<std::string, json> byTarget;
+        std::map<int64_t, json> byId;
+        for (const json& f : out["files"])
+            byId[f["id"].get<int64_t>()] = f;
+        const json manifest = LoadManifest(name);
+        int checked = 0;
+        for (const json& e : manifest["files"]) {
+            if (e["type"] != "file" || !e.value("deleted", false) || e["size"] == 0 || !e.value("content_intact", false) ||
+                e.value("fragmented", false))
+                continue;
+            // Find the scan entry: NTFS by record, FAT by name and folder.
+            const json* hit = nullptr;
+            for (const json& f : scan["files"]) {
+                const bool same = name[0] == 'n' ? f["record_no"] == e["mft_record"]
+                                                 : f["name"] == Basename(e["path"]) &&
+                                                       SlashPath(f["folder_path"]) == Dirname(e["path"]);
+                if (same)
+                    hit = &f;
+            }
+            if (!hit)
+                continue;  // short-named FAT files, checked elsewhere
+            SCOPED_TRACE(e["path"].get<std::string>());
+            const json& result = byId[(*hit)["id"].get<int64_t>()];
+            ASSERT_TRUE(result["ok"].get<bool>()) << result["error"];
+            const std::string target = result["target"];
+            EXPECT_EQ(fs::path(target).parent_path(), dest);
+            EXPECT_EQ(Sha256OfFile(target), e["sha256"].get<std::string>());
+            const auto mtime = fs::last_write_time(target);
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                                     std::chrono::file_clock::to_sys(mtime).time_since_epoch())
+                                     .count();
+            EXPECT_NEAR(static_cast<double>(seconds), static_cast<double>(IsoSeconds(e["mtime"])), 2.0);
+            ++checked;
+        }
+        EXPECT_GT(checked, 10);
+        EXPECT_EQ(Sha256OfFile(image), before);
+        fs::remove_all(dest);
+    }
+}
+
+TEST(Cli, ClashingNamesAreNumbered) {
+    const std::string image = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(image))
+        return;
+    fs::path dest = FreshDir("clash");
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(Dunro("recover " + Quote(image) + " --to " + Quote(dest.string()) + " --id 0").exitCode, 0);
+    EXPECT_TRUE(fs::exists(dest / "beach.jpg"));
+    EXPECT_TRUE(fs::exists(dest / "beach(0).jpg"));
+    EXPECT_TRUE(fs::exists(dest / "beach(1).jpg"));
+    fs::remove_all(dest);
+}
+
+TEST(Cli, HostileNamesRecoverInsideTheDestination) {
+    const std::string source = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(source))
+        return;
+    const std::string image = CopyToTemp(source, "hostile");
+    // Rename deleted "beach.jpg" (record 67) in its file-name attribute to "../../x.jpg"... as
+    // far as nine UTF-16 units allow: "../..//x." keeps the length.
+    std::vector<uint8_t> bytes;
+    {
+        std::ifstream in(image, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const std::u16string from = u"beach.jpg", to = u"../../etc";
+    const std::string needle(reinterpret_cast<const char*>(from.data()), from.size() * 2);
+    const std::string replacement(reinterpret_cast<const char*>(to.data()), to.size() * 2);
+    std::string all(bytes.begin(), bytes.end());
+    size_t at = all.find(needle);
+    ASSERT_NE(at, std::string::npos);
+    size_t count = 0;
+    while (at != std::string::npos) {
+        all.replace(at, needle.size(), replacement);
+        ++count;
+        at = all.find(needle, at + 1);
+    }
+    {
+        std::ofstream out(image, std::ios::binary);
+        out.write(all.data(), static_cast<std::streamsize>(all.size()));
+    }
+    fs::path dest = FreshDir("hostile-destination");
+    fs::path inside = dest / "inside";
+    fs::create_directories(inside);
+    CommandResult run = Dunro("recover " + Quote(image) + " --to " + Quote(inside.string()) + " --format json --name etc");
+    ASSERT_EQ(run.exitCode, 0) << run.err << " (" << count << " names patched)";
+    json out = json::parse(run.out);
+    ASSERT_EQ(out["files"].size(), 1u);
+    const std::string target = out["files"][0]["target"];
+    EXPECT_EQ(fs::path(target).parent_path(), inside);
+    EXPECT_EQ(fs::path(target).filename(), ".._.._etc");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dest), fs::directory_iterator()), 1);  // only "inside"
+    fs::remove_all(dest);
+    fs::remove(image);
+}
+
+TEST(Cli, BadSourcesExitWithThree) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {CorpusPath("no-such.img"), "no such file"},
+        {std::string(DUNRO_CORPUS_DIR), "not a drive"},
+        {CorpusPath("not-a-filesystem.img"), "neither NTFS nor FAT32"},
+        {CorpusPath("fat16-small.img"), "FAT16"},
+    };
+    for (const auto& [source, reason] : cases) {
+        CommandResult run = Dunro("scan " + Quote(source));
+        EXPECT_EQ(run.exitCode, 3) << source;
+        EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(source), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(Dunro("scan").exitCode, 2);
+    EXPECT_EQ(Dunro("scan x --types pictures").exitCode, 2);
+    EXPECT_EQ(Dunro("frobnicate").exitCode, 2);
+    EXPECT_EQ(Dunro("scan --help").exitCode, 0);
+}
+
+TEST(Cli, TruncatedImageScansAndReportsUnreadableData) {
+    const std::string image = CorpusPath("truncated.img");
+    if (!RequireFile(image))
+        return;
+    CommandResult scan = Dunro("scan " + Quote(image) + " --format json");
+    ASSERT_EQ(scan.exitCode, 0) << scan.err;
+    json files = json::parse(scan.out)["files"];
+    if (files.empty())
+        return;  // nothing of the MFT's deleted records survived the cut
+    fs::path dest = FreshDir("truncated");
+    CommandResult run = Dunro("recover " + Quote(image) + " --to " + Quote(dest.string()) + " --format json");
+    json out = json::parse(run.out);
+    for (const json& f : out["files"]) {
+        if (!f["ok"].get<bool>()) {
+            EXPECT_FALSE(f["error"].get<std::string>().empty());
+        }
+    }
+    fs::remove_all(dest);
+}
+
+TEST(Cli, ShowRawWritesTheDataAsRecoveryReadsIt) {
+    const std::string image = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(image))
+        return;
+    json scan = json::parse(Dunro("scan " + Quote(image) + " --format json").out);
+    const json& first = scan["files"][0];
+    CommandResult raw = Dunro("show " + Quote(image) + " --id 0 --raw");
+    ASSERT_EQ(raw.exitCode, 0);
+    EXPECT_EQ(raw.out.size(), first["size"].get<size_t>());
+    EXPECT_EQ(Dunro("show " + Quote(image) + " --id 0 --text").exitCode, 2);
+}
+
+TEST(Cli, RefusesADestinationThatDoesNotExist) {
+    const std::string image = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(image))
+        return;
+    CommandResult run = Dunro("recover " + Quote(image) + " --to /nonexistent/folder");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("no such folder"), std::string::npos);
+}

@@ -1,0 +1,142 @@
+// The recovery worker on a real volume: exact copies, unique names, times,
+// pauses and stops that never leave a partial file behind.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <unistd.h>
+
+#include "recover/destination.h"
+#include "recover/recover_worker.h"
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+struct RecordingSink : MessageSink {
+    std::vector<unsigned> messages;
+    std::mutex mutex;
+    void post(unsigned msg, uintptr_t, intptr_t) override {
+        std::lock_guard lock(mutex);
+        messages.push_back(msg);
+    }
+};
+
+fs::path FreshDir(const std::string& name) {
+    fs::path dir = fs::path(DUNRO_BINARY_DIR) / "scratch" / (name + "-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+std::vector<uint8_t> ReadWhole(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+class RecoverWorker : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!RequireFile(CorpusPath("ntfs-basic.img")))
+            GTEST_SKIP();
+        ASSERT_TRUE(scan.Run(CorpusPath("ntfs-basic.img")));
+        dest = FreshDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+    void TearDown() override { fs::remove_all(dest); }
+
+    void CheckAll() {
+        for (TMyFile* f : scan.results)
+            f->Checked = true;
+    }
+
+    ScanSetup scan;
+    fs::path dest;
+    RecordingSink sink;
+};
+
+} // namespace
+
+TEST_F(RecoverWorker, CopiesExactlyAndNumbersClashes) {
+    for (TMyFile* f : scan.results)
+        f->Checked = f->FileName == "beach.jpg" || f->FileName == "tiny.png";
+    TThreadRecover worker(scan.progress, &sink);
+    worker.FilePauseMs = 0;
+    std::ofstream(dest / "beach.jpg") << "already here";
+    std::ofstream(dest / "beach(0).jpg") << "and here";
+    worker.PrepareJob(scan.results);
+    ASSERT_EQ(worker.Jobs.size(), 2u);
+    ASSERT_EQ(CheckDestination(worker, dest.string()), DestinationVerdict::Ok);
+    worker.Start();
+    worker.WaitUntilDone();
+    ASSERT_EQ(worker.Outcomes.size(), 2u);
+    EXPECT_EQ(scan.progress.FRecoverSucceeded, 2u);
+    EXPECT_EQ(scan.progress.FUnitsDone, scan.progress.FUnitsTotal);
+    EXPECT_EQ(sink.messages, std::vector<unsigned>{kMsgRecoveryFinished});
+    for (const auto& o : worker.Outcomes) {
+        ASSERT_TRUE(o.Ok) << o.Error;
+        std::vector<uint8_t> expected;
+        ASSERT_TRUE(ReadAll(*o.File, expected));
+        EXPECT_EQ(ReadWhole(o.Target), expected);
+        if (o.File->FileName == "beach.jpg") {
+            EXPECT_EQ(fs::path(o.Target).filename(), "beach(1).jpg");
+        }
+    }
+    EXPECT_EQ(ReadWhole(dest / "beach.jpg").size(), 12u);  // nothing replaced
+}
+
+TEST_F(RecoverWorker, AStopLeavesOnlyCompleteFiles) {
+    CheckAll();
+    TThreadRecover worker(scan.progress, &sink);
+    worker.FilePauseMs = 0;
+    worker.PrepareJob(scan.results);
+    ASSERT_EQ(CheckDestination(worker, dest.string()), DestinationVerdict::Ok);
+    worker.Start();
+    worker.Stop();
+    worker.WaitUntilDone();
+    EXPECT_LT(worker.Outcomes.size(), worker.Jobs.size() + 1);
+    std::set<std::string> complete;
+    for (const auto& o : worker.Outcomes)
+        if (o.Ok)
+            complete.insert(fs::path(o.Target).filename().string());
+    for (const auto& entry : fs::directory_iterator(dest))
+        EXPECT_TRUE(complete.count(entry.path().filename().string())) << "partial file left: " << entry.path();
+}
+
+TEST_F(RecoverWorker, PauseHoldsTheJobUntilResumed) {
+    CheckAll();
+    TThreadRecover worker(scan.progress, &sink);
+    worker.FilePauseMs = 0;
+    worker.PrepareJob(scan.results);
+    ASSERT_EQ(CheckDestination(worker, dest.string()), DestinationVerdict::Ok);
+    worker.Pause();
+    worker.Start();
+    worker.Pause();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(worker.JobDone);
+    worker.Resume();
+    worker.WaitUntilDone();
+    EXPECT_EQ(worker.Outcomes.size(), worker.Jobs.size());
+}
+
+TEST_F(RecoverWorker, AnEmptyJobStillReportsItsEnd) {
+    TThreadRecover worker(scan.progress, &sink);
+    worker.PrepareJob(scan.results);
+    EXPECT_TRUE(worker.Jobs.empty());
+    worker.Destination = dest.string();
+    worker.Start();
+    worker.WaitUntilDone();
+    EXPECT_EQ(sink.messages, std::vector<unsigned>{kMsgRecoveryFinished});
+}
+
+TEST_F(RecoverWorker, DestinationChecks) {
+    CheckAll();
+    TThreadRecover worker(scan.progress, &sink);
+    worker.PrepareJob(scan.results);
+    EXPECT_EQ(CheckDestination(worker, (dest / "missing").string()), DestinationVerdict::Missing);
+    // An image is never the destination's drive; a folder is never on an image.
+    EXPECT_FALSE(worker.TargetOnSourceDrive());
+    EXPECT_EQ(worker.FormatJobSize().back(), 'B');
+}

@@ -1,0 +1,97 @@
+// The scan worker runs whole scans: NTFS drives first, stops reported once.
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "scan/scan_worker.h"
+#include "support/test_support.h"
+
+using namespace testing_support;
+
+namespace {
+struct RecordingSink : MessageSink {
+    std::vector<unsigned> messages;
+    std::mutex mutex;
+    void post(unsigned msg, uintptr_t, intptr_t) override {
+        std::lock_guard lock(mutex);
+        messages.push_back(msg);
+    }
+};
+
+struct Fixture {
+    TUnDeleteProgress progress;
+    TScanFileType types;
+    TScanPath paths;
+    RecordingSink sink;
+    TThreadScan worker{progress, types, paths, &sink};
+    Fixture() {
+        types.FPicturesOn = types.FAudioOn = types.FVideosOn = types.FDocumentsOn = types.FArchivesOn =
+            types.FOthersOn = true;
+        types.UpdateAllOn();
+    }
+    void Whole(const std::string& drive) {
+        paths.AddDriver(drive);
+        paths.AddWholeDriver(drive);
+    }
+};
+} // namespace
+
+TEST(ScanWorker, ReadsNtfsBeforeFatAndListsBoth) {
+    const std::string fat = CorpusPath("fat32-basic.img"), ntfs = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(fat) || !RequireFile(ntfs))
+        return;
+    Fixture s;
+    ASSERT_NE(s.worker.DiskFor(fat), nullptr);  // the FAT drive comes first in the list
+    ASSERT_NE(s.worker.DiskFor(ntfs), nullptr);
+    s.Whole(fat);
+    s.Whole(ntfs);
+    s.worker.StartScan();
+    s.worker.WaitUntilIdle();
+    EXPECT_TRUE(s.progress.FScanFinished);
+    EXPECT_EQ(s.progress.FDiskCount, 2);
+    EXPECT_EQ(s.progress.FNtfsDiskCount, 1);
+    EXPECT_EQ(s.worker.Disks[1]->AcceptedCount + s.worker.Disks[0]->AcceptedCount, s.worker.AllFiles.size());
+    EXPECT_EQ(s.progress.FResultCount, s.worker.AllFiles.size());
+    // The listing follows the list of drives: the FAT drive's files come first.
+    ASSERT_FALSE(s.worker.AllFiles.empty());
+    EXPECT_EQ(s.worker.AllFiles.front()->Drive, s.worker.Disks[0]->Drive.get());
+    EXPECT_TRUE(s.sink.messages.empty());  // an unstopped pass posts nothing
+    EXPECT_GT(s.progress.FRecordEstimate, 0);
+}
+
+TEST(ScanWorker, NoSelectedDriveFinishesEmpty) {
+    Fixture s;
+    s.worker.StartScan();
+    s.worker.WaitUntilIdle();
+    EXPECT_TRUE(s.progress.FScanFinished);
+    EXPECT_EQ(s.progress.FResultCount, 0u);
+    EXPECT_TRUE(s.sink.messages.empty());
+}
+
+TEST(ScanWorker, AStopDuringReadingEndsWithNothingListedAndOneMessage) {
+    const std::string ntfs = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(ntfs))
+        return;
+    Fixture s;
+    ASSERT_NE(s.worker.DiskFor(ntfs), nullptr);
+    s.Whole(ntfs);
+    s.worker.StartScan();
+    s.worker.StopCurrentDisk();
+    s.worker.PassIdle = true;
+    s.progress.FScanCancelled = true;
+    s.worker.WaitUntilIdle();
+    EXPECT_TRUE(s.worker.AllFiles.empty());
+    EXPECT_EQ(s.sink.messages, std::vector<unsigned>{kMsgScanStopped});
+}
+
+TEST(ScanWorker, DriveRefreshKeepsNamedImages) {
+    const std::string ntfs = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(ntfs))
+        return;
+    Fixture s;
+    ASSERT_NE(s.worker.DiskFor(ntfs), nullptr);
+    s.worker.StartDriveRefresh();
+    s.worker.WaitUntilIdle();
+    EXPECT_TRUE(s.worker.EnumDone);
+    EXPECT_EQ(s.worker.Disks.front()->DriveName, ntfs);
+}
