@@ -15,12 +15,37 @@
 #include "volume/file_data.h"
 #include "volume/helpers.h"
 #include "volume/language.h"
+#include "volume/text.h"
 
 namespace cli {
 
 namespace {
 
 const char* FileSystemWord(uint8_t fs) { return fs == kFileSystemNtfs ? "NTFS" : fs == kFileSystemFat32 ? "FAT32" : "?"; }
+
+// Every occurrence of `from`, ignoring case, as the message texts expect.
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = 0; (at = volume::AsciiUpper(text).find(volume::AsciiUpper(from), at)) != std::string::npos;
+         at += to.size())
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::string ReadOnlyText(size_t files) {
+    const std::string word = files < 2 ? volume::LangText("M_File_B", "File") : volume::LangText("M_Files_B", "Files");
+    return ReplaceAll(volume::LangText("M_RecoLocatReadOnly",
+                                       "%s cannot be recovered to a read-only removable disk. Please choose another one "
+                                       "to continue the recovery."),
+                      "%s", word);
+}
+
+std::string NoRoomText(const std::string& size, size_t files) {
+    const std::string word = files < 2 ? volume::LangText("M_File", "file") : volume::LangText("M_Files", "files");
+    std::string text = volume::LangText("M_RecoDiskPoor_",
+                                        "The selected drive does not have %d1 free space to store the recovered %d2. "
+                                        "Please choose another one to continue the recovery.");
+    return ReplaceAll(ReplaceAll(text, "%d1", size), "%d2", word);
+}
 
 std::string ModifiedText(const TMyFile& f) { return f.HasTimes ? volume::DateText(f.ModifiedTime) : "N/A"; }
 
@@ -75,14 +100,19 @@ void PrintScanTable(ScanSession& session, const std::vector<size_t>& ids) {
         std::printf("%s  %s  %s  %s deleted files\n", s.disk->Caption.c_str(), FileSystemWord(s.disk->FileSystem()),
                     volume::SizeText(s.disk->Drive->TotalBytes).c_str(), std::to_string(s.disk->AcceptedCount).c_str());
     std::printf("\n");
-    Table table({"ID", "NAME", "FOLDER", "SIZE", "STATE", "MODIFIED", "TYPE"});
+    using volume::LangText;
+    Table table({"ID", LangText("M_FileName", "File Name"), LangText("M_Path", "Path"), LangText("M_Size", "Size"),
+                 LangText("M_Recoverability", "Recoverability"), LangText("M_ModifyDate", "Date Modified"), LangText("M_filetype", "File Types")});
     for (size_t id : ids) {
         const TMyFile& f = *session.Results()[id];
         table.Add({std::to_string(id), f.FileName, f.FolderPath, volume::SizeText(f.FileSize), StateText(f.State),
                    ModifiedText(f), CategoryCaption(session.Types().CategoryOf(f.Extension))});
     }
     std::fputs(table.Render({true, false, false, true, false, false, false}).c_str(), stdout);
-    std::printf("%zu files\n", ids.size());
+    if (session.Results().empty())
+        std::printf("%s\n", volume::LangText("M_ScanNoResult", "No deleted files found.").c_str());
+    else
+        std::printf("%zu %s\n", ids.size(), volume::LangText("M_Files", "files").c_str());
 }
 
 } // namespace
@@ -156,14 +186,16 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
     worker.PrepareJob(all);
     switch (CheckDestination(worker, options.destination)) {
     case DestinationVerdict::Missing:
-        std::fprintf(stderr, "dunro: %s: no such folder\n", options.destination.c_str());
+        std::fprintf(stderr, "dunro: %s: %s\n", options.destination.c_str(),
+                     volume::LangText("M_RecoNeedLocat", "The directory does not exist. Please choose a valid directory.")
+                         .c_str());
         return kExitUsage;
     case DestinationVerdict::ReadOnly:
-        std::fprintf(stderr, "dunro: %s: files cannot be created there\n", options.destination.c_str());
+        std::fprintf(stderr, "dunro: %s: %s\n", options.destination.c_str(), ReadOnlyText(worker.Jobs.size()).c_str());
         return kExitUsage;
     case DestinationVerdict::NoRoom:
-        std::fprintf(stderr, "dunro: %s: not enough free space for %s\n", options.destination.c_str(),
-                     worker.FormatJobSize().c_str());
+        std::fprintf(stderr, "dunro: %s: %s\n", options.destination.c_str(),
+                     NoRoomText(worker.FormatJobSize(), worker.Jobs.size()).c_str());
         return kExitUsage;
     case DestinationVerdict::SourceDrive:
         if (!options.allowSameDrive) {
@@ -219,8 +251,14 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
         for (const auto& o : worker.Outcomes)
             table.Add({std::to_string(idOf[o.File]), o.File->FileName, o.Ok ? o.Target : "failed: " + o.Error});
         std::fputs(table.Render({true, false, false}, 100).c_str(), stdout);
-        std::printf("%zu of %zu files recovered into %s\n", worker.Outcomes.size() - failed, worker.Outcomes.size(),
-                    options.destination.c_str());
+        std::printf("%s: %s\n", options.destination.c_str(),
+                    ReplaceAll(volume::LangText("M_RecoverySuccess", "%s files recovered"), "%s",
+                               std::to_string(worker.Outcomes.size() - failed))
+                        .c_str());
+        if (failed)
+            std::printf("%s\n", ReplaceAll(volume::LangText("M_RecoveryFail", "%s files failed to be recovered."), "%s",
+                                           std::to_string(failed))
+                                    .c_str());
     }
     if (stopped)
         return kExitInterrupted;

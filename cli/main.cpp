@@ -5,6 +5,8 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "platform/console.h"
+#include "platform/folders.h"
+#include "shell/language.h"
 
 int main(int argc, char** argv) {
     std::string error;
@@ -17,6 +19,9 @@ int main(int argc, char** argv) {
         std::fputs(cli::UsageOf(options->command), stdout);
         return cli::kExitOk;
     }
+    // Human-readable output speaks the language chosen in the settings.
+    static const TLanUse messages(platform::DataFolder());
+    messages.Install();
     std::atomic<bool> interrupted{false};
     platform::CatchInterrupt(&interrupted);
     if (options->command == "drives")

@@ -23,10 +23,11 @@ struct CommandResult {
     std::string err;
 };
 
-CommandResult Dunro(const std::string& args) {
+CommandResult Dunro(const std::string& args, const std::string& environment = "") {
     const std::string errFile = std::string(DUNRO_BINARY_DIR) + "/scratch/stderr-" + std::to_string(getpid());
     fs::create_directories(fs::path(errFile).parent_path());
-    const std::string command = "TZ=UTC '" + std::string(DUNRO_BIN) + "' " + args + " 2>'" + errFile + "'";
+    const std::string command =
+        "TZ=UTC " + environment + " '" + std::string(DUNRO_BIN) + "' " + args + " 2>'" + errFile + "'";
     CommandResult run;
     if (FILE* p = popen(command.c_str(), "r")) {
         std::array<char, 65536> buffer{};
@@ -286,5 +287,25 @@ TEST(Cli, RefusesADestinationThatDoesNotExist) {
         return;
     CommandResult run = Dunro("recover " + Quote(image) + " --to /nonexistent/folder");
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find("no such folder"), std::string::npos);
+    EXPECT_NE(run.err.find("The directory does not exist"), std::string::npos);
+}
+
+TEST(Cli, HumanOutputSpeaksTheChosenLanguageAndJsonStaysEnglish) {
+    const std::string image = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(image))
+        return;
+    fs::path config = FreshDir("config");
+    fs::create_directories(config / "Dunro Data Recovery");
+    std::ofstream(config / "Dunro Data Recovery" / "Main.ini") << "[Main]\nLanguage=Deutsch\n";
+    const std::string env = "XDG_CONFIG_HOME=" + Quote(config.string());
+    CommandResult table = Dunro("scan " + Quote(image), env);
+    EXPECT_NE(table.out.find("Ausgezeichnet"), std::string::npos);
+    EXPECT_NE(table.out.find("Dateiname"), std::string::npos);
+    CommandResult js = Dunro("scan " + Quote(image) + " --format json", env);
+    EXPECT_EQ(js.out.find("Ausgezeichnet"), std::string::npos);
+    EXPECT_NE(js.out.find("\"Excellent\""), std::string::npos);
+    EXPECT_NE(js.out.find("\"Photos\""), std::string::npos);
+    CommandResult missing = Dunro("recover " + Quote(image) + " --to /nonexistent", env);
+    EXPECT_NE(missing.err.find("Der Ordner existiert nicht"), std::string::npos);
+    fs::remove_all(config);
 }

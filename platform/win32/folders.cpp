@@ -1,0 +1,22 @@
+#include "platform/folders.h"
+#include "platform/win32/wide.h"
+
+#include <shlobj.h>
+
+namespace platform {
+
+std::string ProgramFolder() {
+    wchar_t path[MAX_PATH * 4] = {};
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+    std::string exe = Narrow(std::wstring(path, n));
+    return exe.substr(0, exe.find_last_of("\\/") + 1);
+}
+
+std::string DataFolder() {
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return ".\\Dunro Data Recovery\\";
+    return Narrow(path) + "\\Dunro Data Recovery\\";
+}
+
+} // namespace platform
