@@ -4,7 +4,7 @@ BUILD      ?= build
 BUILD_ASAN ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-APT_PACKAGES := cmake make g++ pkg-config libgtest-dev zlib1g-dev nlohmann-json3-dev \
+APT_PACKAGES := cmake make g++ pkg-config libgtest-dev zlib1g-dev libpugixml-dev nlohmann-json3-dev \
                 ntfs-3g dosfstools mtools sleuthkit python3 util-linux coreutils xz-utils
 
 .PHONY: all deps configure build test test-asan demo clean

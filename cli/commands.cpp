@@ -9,6 +9,8 @@
 #include "cli/progress_bar.h"
 #include "cli/scan_session.h"
 #include "platform/console.h"
+#include "preview/preview_worker.h"
+#include "scan/scan_selection.h"
 #include "recover/destination.h"
 #include "recover/recover_worker.h"
 #include "scan/scan_worker.h"
@@ -113,6 +115,40 @@ void PrintScanTable(ScanSession& session, const std::vector<size_t>& ids) {
         std::printf("%s\n", volume::LangText("M_ScanNoResult", "No deleted files found.").c_str());
     else
         std::printf("%zu %s\n", ids.size(), volume::LangText("M_Files", "files").c_str());
+}
+
+// The text the large preview window shows for a text file or a Word document.
+int ShowText(const TMyFile& file, std::atomic<bool>& interrupted) {
+    if (file.PreviewKind != kPreviewText && file.PreviewKind != kPreviewDocx) {
+        std::fprintf(stderr, "dunro: %s: %s\n", file.FileName.c_str(),
+                     volume::LangText("M_NoPreview", "No Preview Available").c_str());
+        return kExitFailedFiles;
+    }
+    if (!IsPreviewable(file)) {
+        std::fprintf(stderr, "dunro: %s: %s (a document is shown only when graded Excellent)\n", file.FileName.c_str(),
+                     volume::LangText("M_NoPreview", "No Preview Available").c_str());
+        return kExitFailedFiles;
+    }
+    TPreviewWorker worker(kLargePreview);
+    worker.Start(&file);
+    while (!worker.State.WorkDone.load(std::memory_order_acquire)) {
+        if (interrupted)
+            worker.Cancel();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    worker.WaitUntilDone();
+    if (!worker.Success()) {
+        std::fprintf(stderr, "dunro: %s: %s\n", file.FileName.c_str(),
+                     volume::LangText("M_NoPreview", "No Preview Available").c_str());
+        return interrupted ? kExitInterrupted : kExitFailedFiles;
+    }
+    if (worker.Kind() == kPreviewText) {
+        std::fputs(worker.Text().c_str(), stdout);
+    } else {
+        for (const std::string& line : worker.Lines())
+            std::printf("%s\n", line.c_str());
+    }
+    return kExitOk;
 }
 
 } // namespace
@@ -266,10 +302,6 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
 }
 
 int RunShow(const Options& options, std::atomic<bool>& interrupted) {
-    if (options.text) {
-        std::fprintf(stderr, "dunro: showing a file's text is not available in this version; use --raw\n");
-        return kExitUsage;
-    }
     ScanSession session(interrupted);
     if (int rc = session.Open(options.sources))
         return rc;
@@ -281,8 +313,10 @@ int RunShow(const Options& options, std::atomic<bool>& interrupted) {
         std::fprintf(stderr, "dunro: there is no file %lld in this scan\n", static_cast<long long>(id));
         return kExitUsage;
     }
-    platform::SetBinaryStdout();
     const TMyFile& file = *session.Results()[static_cast<size_t>(id)];
+    if (options.text)
+        return ShowText(file, interrupted);
+    platform::SetBinaryStdout();
     auto status = volume::ReadFileData(
         file,
         [](std::span<const uint8_t> bytes, bool) {

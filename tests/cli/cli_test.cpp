@@ -80,7 +80,8 @@ TEST(Cli, ScanJsonMatchesTheNtfsManifest) {
     std::map<int64_t, json> byRecord;
     for (const json& f : out["files"])
         byRecord[f["record_no"].get<int64_t>()] = f;
-    for (const json& e : LoadManifest("ntfs-basic.img")["files"]) {
+    const json manifest = LoadManifest("ntfs-basic.img");
+    for (const json& e : manifest["files"]) {
         if (e["type"] != "file" || !e.value("deleted", false) || !e.value("fls_listed", false) || e["size"] == 0)
             continue;
         SCOPED_TRACE(e["path"].get<std::string>());
@@ -269,7 +270,7 @@ TEST(Cli, TruncatedImageScansAndReportsUnreadableData) {
     fs::remove_all(dest);
 }
 
-TEST(Cli, ShowRawWritesTheDataAsRecoveryReadsIt) {
+TEST(Cli, ShowWritesRawDataAndText) {
     const std::string image = CorpusPath("ntfs-basic.img");
     if (!RequireFile(image))
         return;
@@ -278,7 +279,18 @@ TEST(Cli, ShowRawWritesTheDataAsRecoveryReadsIt) {
     CommandResult raw = Dunro("show " + Quote(image) + " --id 0 --raw");
     ASSERT_EQ(raw.exitCode, 0);
     EXPECT_EQ(raw.out.size(), first["size"].get<size_t>());
-    EXPECT_EQ(Dunro("show " + Quote(image) + " --id 0 --text").exitCode, 2);
+    // A picture has no text; a text file's text is its content.
+    CommandResult picture = Dunro("show " + Quote(image) + " --id 0 --text");
+    EXPECT_EQ(picture.exitCode, 4);
+    EXPECT_NE(picture.err.find("No Preview Available"), std::string::npos);
+    for (const json& f : scan["files"]) {
+        if (f["name"] != "notes.txt")
+            continue;
+        const std::string id = std::to_string(f["id"].get<int64_t>());
+        CommandResult text = Dunro("show " + Quote(image) + " --id " + id + " --text");
+        ASSERT_EQ(text.exitCode, 0);
+        EXPECT_EQ(text.out, Dunro("show " + Quote(image) + " --id " + id + " --raw").out);
+    }
 }
 
 TEST(Cli, RefusesADestinationThatDoesNotExist) {

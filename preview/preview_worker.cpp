@@ -1,0 +1,160 @@
+#include "preview/preview_worker.h"
+
+#include <cstdio>
+
+#include "platform/memory.h"
+#include "preview/docx_text.h"
+#include "scan/scan_selection.h"
+#include "shell/text_file.h"
+#include "volume/file_data.h"
+#include "volume/text.h"
+
+bool IsPreviewable(const TMyFile& file) {
+    switch (file.PreviewKind) {
+    case kPreviewText: return true;
+    case kPreviewPicture: return file.State != kStatePoor;
+    case kPreviewDocx: return file.State == kStateExcellent;
+    default: return false;
+    }
+}
+
+bool PreviewFits(int64_t size) {
+    auto memory = platform::SystemMemory();
+    if (!memory)
+        return false;
+    if (memory->loadPercent >= 80)
+        return false;
+    const double room = (static_cast<double>(memory->availablePhysical) -
+                         static_cast<double>(memory->totalPhysical) * 0.2) * 0.8;
+    return static_cast<double>(size) < static_cast<double>(static_cast<int64_t>(room + 0.5));
+}
+
+namespace {
+bool IsValidUtf8(const std::vector<uint8_t>& b) {
+    size_t i = 0;
+    while (i < b.size()) {
+        const uint8_t c = b[i];
+        const size_t extra = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : 9;
+        if (extra == 9 || (extra > 0 && i + extra >= b.size()))
+            return false;
+        for (size_t k = 1; k <= extra; ++k)
+            if ((b[i + k] & 0xC0) != 0x80)
+                return false;
+        i += extra + 1;
+    }
+    return true;
+}
+} // namespace
+
+std::string DecodePreviewText(const std::vector<uint8_t>& bytes) {
+    const bool bom = (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) ||
+                     (bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF)));
+    if (bom || IsValidUtf8(bytes))
+        return shell::DecodeText(bytes);
+    return volume::Windows1252ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+TPreviewWorker::TPreviewWorker(const PreviewLimits& limits) : limits_(limits) {
+    thread_ = std::thread(&TPreviewWorker::ThreadBody, this);
+}
+
+TPreviewWorker::~TPreviewWorker() {
+    State.CancelRequest = true;
+    {
+        std::lock_guard lock(mutex_);
+        terminate_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void TPreviewWorker::Start(const TMyFile* file) {
+    WaitUntilDone();
+    kind_ = 0;
+    success_ = false;
+    content_.clear();
+    lines_.clear();
+    file_ = file;
+    extension_ = file ? file->Extension : std::string();
+    if (limits_.traceStart && file)
+        std::fprintf(stderr, "file name: %s\n", file->FileName.c_str());
+    State.Finished = false;
+    State.CancelRequest = false;
+    State.WorkDone = false;
+    {
+        std::lock_guard lock(mutex_);
+        runRequested_ = true;
+        running_ = true;
+    }
+    wake_.notify_all();
+}
+
+void TPreviewWorker::WaitUntilDone() {
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [this] { return !running_; });
+}
+
+void TPreviewWorker::ThreadBody() {
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return runRequested_ || terminate_; });
+            if (terminate_)
+                return;
+            runRequested_ = false;
+        }
+        RunRequest();
+        State.WorkDone.store(true, std::memory_order_release);
+        {
+            std::lock_guard lock(mutex_);
+            running_ = false;
+        }
+        done_.notify_all();
+    }
+}
+
+void TPreviewWorker::RunRequest() {
+    success_ = false;
+    kind_ = 0;
+    if (!file_)
+        return;
+    const bool refused = !IsPreviewable(*file_);
+    if (!refused)
+        kind_ = file_->PreviewKind;
+    if (refused || State.CancelRequest || !ReadContent())
+        return;
+    if (kind_ == kPreviewDocx) {
+        const bool looksZip = content_.size() > 2 && content_[0] == 'P' && content_[1] == 'K';
+        if (limits_.checkZipSignature && !looksZip)
+            return;
+        success_ = ExtractDocxText(content_, limits_.documentLines, lines_, &State.CancelRequest);
+        if (limits_.dropDocumentBytes)
+            content_.clear();
+    } else {
+        success_ = true;
+    }
+    if (State.CancelRequest)
+        success_ = false;
+}
+
+bool TPreviewWorker::ReadContent() {
+    if (file_->Runs.empty())
+        return true;  // nothing to read counts as read
+    if (!PreviewFits(file_->FileSize))
+        return false;
+    content_.reserve(static_cast<size_t>(file_->FileSize));
+    const auto status = volume::ReadFileData(
+        *file_,
+        [this](std::span<const uint8_t> bytes, bool) {
+            content_.insert(content_.end(), bytes.begin(), bytes.end());
+            return true;
+        },
+        &State.CancelRequest);
+    return status == volume::ReadStatus::Ok;
+}
+
+std::string TPreviewWorker::Text() const {
+    if (content_.size() <= limits_.textBytes)
+        return DecodePreviewText(content_);
+    return DecodePreviewText(std::vector<uint8_t>(content_.begin(), content_.begin() + static_cast<std::ptrdiff_t>(limits_.textBytes)));
+}

@@ -1,0 +1,85 @@
+#pragma once
+// Preview workers: each preview surface owns one thread that reads a found
+// file's content from the volume and prepares it (a picture's bytes, a
+// text, a Word document's lines) while the window polls.
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "volume/records.h"
+
+// Shared between the window and its worker, one writer each.
+struct TPreview_Progress {
+    std::atomic<bool> Finished{true};       // the window took (or gave up) the last result
+    std::atomic<bool> CancelRequest{true};  // abandon the current request
+    std::atomic<bool> WorkDone{true};       // the worker has ended the current request
+};
+
+// What tells the hover pane's worker from the large window's.
+struct PreviewLimits {
+    size_t textBytes;        // text loaded into the memo
+    size_t documentLines;    // paragraphs asked of a Word document
+    bool checkZipSignature;  // a document must begin with "PK"
+    bool dropDocumentBytes;  // the content is emptied after a document
+    bool traceStart;         // "file name: ..." to the debug output
+};
+
+inline constexpr PreviewLimits kSmallPreview{10'240, 10, true, true, true};
+inline constexpr PreviewLimits kLargePreview{SIZE_MAX, 200, false, false, false};
+
+// True when a file of this kind and grade is previewed at all.
+bool IsPreviewable(const TMyFile& file);
+
+class TPreviewWorker {
+public:
+    explicit TPreviewWorker(const PreviewLimits& limits);
+    ~TPreviewWorker();
+    TPreviewWorker(const TPreviewWorker&) = delete;
+    TPreviewWorker& operator=(const TPreviewWorker&) = delete;
+
+    void Start(const TMyFile* file);
+    void Cancel() { State.CancelRequest = true; }
+    // Blocks until the current request has ended.
+    void WaitUntilDone();
+
+    // Results, read after WorkDone.
+    uint8_t Kind() const { return kind_; }
+    bool Success() const { return success_; }
+    const std::vector<uint8_t>& Content() const { return content_; }
+    const std::vector<std::string>& Lines() const { return lines_; }
+    // The text of a plain-text file as the memo shows it.
+    std::string Text() const;
+
+    TPreview_Progress State;
+
+private:
+    void ThreadBody();
+    void RunRequest();
+    bool ReadContent();
+
+    const PreviewLimits limits_;
+    const TMyFile* file_ = nullptr;
+    std::string extension_;
+    uint8_t kind_ = 0;
+    bool success_ = false;
+    std::vector<uint8_t> content_;
+    std::vector<std::string> lines_;
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    bool runRequested_ = false;
+    bool running_ = false;
+    bool terminate_ = false;
+    std::thread thread_;
+};
+
+// Text bytes to UTF-8: a byte-order mark decides; without one UTF-8 when it
+// is valid, else Windows-1252.
+std::string DecodePreviewText(const std::vector<uint8_t>& bytes);
+
+// True when the memory guard lets a file of `size` bytes be read for preview.
+bool PreviewFits(int64_t size);
