@@ -62,21 +62,37 @@ void PrintScanJson(ScanSession& session, const std::vector<size_t>& ids) {
                FileSystemWord(s.disk->FileSystem()) + "\",\"accepted\":" + std::to_string(s.disk->AcceptedCount) + "}";
     }
     out += "],\"files\":[";
-    std::fputs(out.c_str(), stdout);
+    // One buffer for the whole list: a large scan writes hundreds of thousands of rows.
+    out.reserve(out.size() + ids.size() * 200);
     first = true;
     for (size_t id : ids) {
         const TMyFile& f = *session.Results()[id];
-        std::string row = first ? "\n" : ",\n";
+        out += first ? "\n" : ",\n";
         first = false;
-        row += "{\"id\":" + std::to_string(id) + ",\"drive\":" + JsonString(f.Drive->DriveName) +
-               ",\"name\":" + JsonString(f.FileName) + ",\"folder_path\":" + JsonString(f.FolderPath) +
-               ",\"size\":" + std::to_string(f.FileSize) + ",\"state\":\"" + StateWord(f.State) +
-               "\",\"modified\":" + JsonString(ModifiedText(f)) + ",\"record_no\":" + std::to_string(f.RecordNo) +
-               ",\"category\":\"" + CategoryWord(session.Types().CategoryOf(f.Extension)) +
-               "\",\"preview_kind\":" + std::to_string(f.PreviewKind) + "}";
-        std::fputs(row.c_str(), stdout);
+        out += "{\"id\":";
+        out += std::to_string(id);
+        out += ",\"drive\":";
+        AppendJsonString(out, f.Drive->DriveName);
+        out += ",\"name\":";
+        AppendJsonString(out, f.FileName);
+        out += ",\"folder_path\":";
+        AppendJsonString(out, f.FolderPath);
+        out += ",\"size\":";
+        out += std::to_string(f.FileSize);
+        out += ",\"state\":\"";
+        out += StateWord(f.State);
+        out += "\",\"modified\":\"";
+        out += ModifiedText(f);
+        out += "\",\"record_no\":";
+        out += std::to_string(f.RecordNo);
+        out += ",\"category\":\"";
+        out += CategoryWord(session.Types().CategoryOf(f.Extension));
+        out += "\",\"preview_kind\":";
+        out += std::to_string(f.PreviewKind);
+        out += "}";
     }
-    std::fputs("\n]}\n", stdout);
+    out += "\n]}\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
 void PrintScanCsv(ScanSession& session, const std::vector<size_t>& ids) {
@@ -257,7 +273,7 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
             stopped = true;
         }
         bar.Show(session.Progress().RecoverPercent(), "recovering");
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        worker.WaitUntilDoneFor(50);
         while (session.Sink().Take(msg))
             finished = finished || msg == kMsgRecoveryFinished;
     }

@@ -4,26 +4,36 @@
 
 namespace cli {
 
-std::string JsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
+void AppendJsonString(std::string& out, const std::string& s) {
+    out += '"';
+    size_t plain = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c >= 0x20 && c != '"' && c != '\\' && c != 0x7F)
+            continue;
+        out.append(s, plain, i - plain);
+        plain = i + 1;
         switch (c) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
         case '\n': out += "\\n"; break;
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
+        default: {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        }
         }
     }
-    return out + "\"";
+    out.append(s, plain, std::string::npos);
+    out += '"';
+}
+
+std::string JsonString(const std::string& s) {
+    std::string out;
+    AppendJsonString(out, s);
+    return out;
 }
 
 std::string CsvField(const std::string& s) {

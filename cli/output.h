@@ -7,6 +7,7 @@
 namespace cli {
 
 std::string JsonString(const std::string& s);
+void AppendJsonString(std::string& out, const std::string& s);
 std::string CsvField(const std::string& s);
 
 // Columns are aligned by characters, not bytes; cells wider than `maxWidth` are cut.

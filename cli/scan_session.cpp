@@ -116,7 +116,7 @@ int ScanSession::Run(const Options& options) {
     ProgressBar bar;
     worker_->StartScan();
     bool stopped = false;
-    while (worker_->Busy()) {
+    while (!worker_->WaitUntilIdleFor(50)) {
         if (interrupted_ && !stopped) {
             worker_->StopCurrentDisk();
             worker_->PassIdle = true;
@@ -126,7 +126,6 @@ int ScanSession::Run(const Options& options) {
         GuardScanMemory(progress_, *worker_);
         const double percent = progress_.ScanPercent();
         bar.Show(percent, progress_.FListPhase ? "listing" : "reading");
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     worker_->WaitUntilIdle();
     bar.Clear();

@@ -100,6 +100,11 @@ void TThreadRecover::WaitUntilDone() {
     done_.wait(lock, [this] { return !running_; });
 }
 
+bool TThreadRecover::WaitUntilDoneFor(uint32_t ms) {
+    std::unique_lock lock(mutex_);
+    return done_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !running_; });
+}
+
 bool TThreadRecover::WaitWhilePaused() {
     std::unique_lock lock(mutex_);
     wake_.wait(lock, [this] { return !Paused || StopRequested || terminate_; });

@@ -53,6 +53,8 @@ public:
 
     // Blocks until the current job has ended.
     void WaitUntilDone();
+    // Waits at most `ms`; true when the job has ended.
+    bool WaitUntilDoneFor(uint32_t ms);
 
 private:
     void ThreadBody();

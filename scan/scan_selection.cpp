@@ -26,7 +26,55 @@ TScanFileType::TScanFileType()
                 "*.tgz|*.tz|*.gz|"),
       FMoreArchives("*.b64|*.bhx|*.bz|*.hqx|*.img|*.lha|*.mim|*.taz|*.tbz|*.tbz2|*.uu|*.uue|*.xxe|*.zipx|*.arc|"
                     "*.paq|*.pea|*.quad|*.balz|*.upx|*.wim|*.deb|*.dmg|*.rpm|*.udf|"),
-      FAllKnown(FPictures + FVideos + FAudio + FDocuments + FArchives + FMoreArchives) {}
+      FAllKnown(FPictures + FVideos + FAudio + FDocuments + FArchives + FMoreArchives) {
+    for (size_t start = 0; (start = FAllKnown.find("*.", start)) != std::string::npos;) {
+        const size_t bar = FAllKnown.find('|', start);
+        const std::string extension = FAllKnown.substr(start + 1, bar - start - 1);
+        known_.try_emplace(volume::AsciiUpper(extension), Classify(KeyOf(extension)));
+        start = bar;
+    }
+}
+
+TScanFileType::Known TScanFileType::Classify(const std::string& key) const {
+    Known k{kCategoryOthers, kCategoryOthers, kPreviewNone};
+    if (IsPicture(key))
+        k.category = kCategoryPictures;
+    else if (IsVideo(key))
+        k.category = kCategoryVideos;
+    else if (IsAudio(key))
+        k.category = kCategoryAudio;
+    else if (IsDocument(key))
+        k.category = kCategoryDocuments;
+    else if (IsArchive(key) || IsMoreArchive(key))
+        k.category = kCategoryArchives;
+    k.filterCategory = FilterCategoryOf(key);
+    k.preview = IsText(key) ? kPreviewText : IsImage(key) ? kPreviewPicture : IsDocx(key) ? kPreviewDocx : kPreviewNone;
+    return k;
+}
+
+// The type filter tries audio before videos, unlike the category order.
+int TScanFileType::FilterCategoryOf(const std::string& key) const {
+    if (IsPicture(key))
+        return kCategoryPictures;
+    if (IsAudio(key))
+        return kCategoryAudio;
+    if (IsVideo(key))
+        return kCategoryVideos;
+    if (IsDocument(key))
+        return kCategoryDocuments;
+    if (IsArchive(key) || IsMoreArchive(key))
+        return kCategoryArchives;
+    return kCategoryOthers;
+}
+
+const TScanFileType::Known* TScanFileType::Lookup(const std::string& extension) const {
+    // An extension holding "*" or "|" could match across mask entries; it takes the plain test.
+    if (extension.find_first_of("*|") != std::string::npos)
+        return nullptr;
+    static const Known kUnlisted{kCategoryOthers, kCategoryOthers, kPreviewNone};
+    auto it = known_.find(volume::AsciiUpper(extension));
+    return it == known_.end() ? &kUnlisted : &it->second;
+}
 
 bool TScanFileType::IsPicture(const std::string& key) const { return ContainsIgnoreCase(FPictures, key); }
 bool TScanFileType::IsVideo(const std::string& key) const { return ContainsIgnoreCase(FVideos, key); }
@@ -40,45 +88,27 @@ bool TScanFileType::IsDocx(const std::string& key) const { return ContainsIgnore
 bool TScanFileType::IsOther(const std::string& key) const { return !ContainsIgnoreCase(FAllKnown, key); }
 
 int TScanFileType::CategoryOf(const std::string& extension) const {
-    const std::string key = KeyOf(extension);
-    if (IsPicture(key))
-        return kCategoryPictures;
-    if (IsVideo(key))
-        return kCategoryVideos;
-    if (IsAudio(key))
-        return kCategoryAudio;
-    if (IsDocument(key))
-        return kCategoryDocuments;
-    if (IsArchive(key) || IsMoreArchive(key))
-        return kCategoryArchives;
-    return kCategoryOthers;
+    if (const Known* k = Lookup(extension))
+        return k->category;
+    return Classify(KeyOf(extension)).category;
 }
 
 bool TScanFileType::IsSelected(const std::string& extension) const {
-    // Audio is tried before videos here, unlike the category order.
-    const std::string key = KeyOf(extension);
-    if (IsPicture(key))
-        return FPicturesOn;
-    if (IsAudio(key))
-        return FAudioOn;
-    if (IsVideo(key))
-        return FVideosOn;
-    if (IsDocument(key))
-        return FDocumentsOn;
-    if (IsArchive(key) || IsMoreArchive(key))
-        return FArchivesOn;
-    return FOthersOn;
+    const Known* k = Lookup(extension);
+    switch (k ? k->filterCategory : FilterCategoryOf(KeyOf(extension))) {
+    case kCategoryPictures: return FPicturesOn;
+    case kCategoryAudio: return FAudioOn;
+    case kCategoryVideos: return FVideosOn;
+    case kCategoryDocuments: return FDocumentsOn;
+    case kCategoryArchives: return FArchivesOn;
+    default: return FOthersOn;
+    }
 }
 
 uint8_t TScanFileType::PreviewKindOf(const std::string& extension) const {
-    const std::string key = KeyOf(extension);
-    if (IsText(key))
-        return kPreviewText;
-    if (IsImage(key))
-        return kPreviewPicture;
-    if (IsDocx(key))
-        return kPreviewDocx;
-    return kPreviewNone;
+    if (const Known* k = Lookup(extension))
+        return k->preview;
+    return Classify(KeyOf(extension)).preview;
 }
 
 bool TScanFileType::AnySelected() const {

@@ -2,6 +2,7 @@
 // What the user chose before a scan: which kinds of files, and where.
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 enum : uint8_t { kPreviewNone = 0, kPreviewPicture = 1, kPreviewText = 2, kPreviewDocx = 3 };
@@ -55,6 +56,19 @@ public:
     uint8_t PreviewKindOf(const std::string& extension) const;
     bool AnySelected() const;
     void UpdateAllOn();
+
+private:
+    // The masks never change, so each listed extension's answers are worked
+    // out once: its category, the category the type filter reads, its preview.
+    struct Known {
+        int category;
+        int filterCategory;
+        uint8_t preview;
+    };
+    std::unordered_map<std::string, Known> known_;  // by upper-case extension
+    const Known* Lookup(const std::string& extension) const;
+    int FilterCategoryOf(const std::string& key) const;
+    Known Classify(const std::string& key) const;
 };
 
 class TScanPath {

@@ -71,6 +71,11 @@ void TThreadScan::WaitUntilIdle() {
     idle_.wait(lock, [this] { return !running_; });
 }
 
+bool TThreadScan::WaitUntilIdleFor(uint32_t ms) {
+    std::unique_lock lock(mutex_);
+    return idle_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !running_; });
+}
+
 bool TThreadScan::Busy() const {
     std::lock_guard lock(mutex_);
     return running_;

@@ -47,6 +47,8 @@ public:
 
     // Blocks until no job runs. The lists may be read afterwards.
     void WaitUntilIdle();
+    // Waits at most `ms` for the job to end; true when no job runs.
+    bool WaitUntilIdleFor(uint32_t ms);
     bool Busy() const;
 
 private:
