@@ -46,7 +46,7 @@ TEST(TypeSelection, CategoriesAndPreviewKinds) {
     EXPECT_EQ(t.CategoryOf(".exe"), kCategoryOthers);
     EXPECT_EQ(t.CategoryOf(""), kCategoryOthers);
     // A crafted extension that spans two mask entries still matches as the masks read.
-    EXPECT_EQ(t.CategoryOf(".jpg|*.png"), kCategoryPictures);
+    EXPECT_EQ(t.CategoryOf(".gif|*.jpg"), kCategoryPictures);
     EXPECT_EQ(t.CategoryOf(".jpg|*.mp3"), kCategoryOthers);
     EXPECT_EQ(t.PreviewKindOf(".txt"), kPreviewText);
     EXPECT_EQ(t.PreviewKindOf(".png"), kPreviewPicture);
