@@ -2,12 +2,14 @@
 # `make test` (every test). Both install what they need on Debian when run as root.
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
+BUILD_FUZZ ?= build-fuzz
+SECONDS    ?= 10
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-APT_PACKAGES := cmake make g++ pkg-config libgtest-dev zlib1g-dev libpugixml-dev nlohmann-json3-dev \
+APT_PACKAGES := cmake make g++ clang pkg-config libgtest-dev zlib1g-dev libpugixml-dev nlohmann-json3-dev \
                 ntfs-3g dosfstools mtools sleuthkit python3 util-linux coreutils xz-utils
 
-.PHONY: all deps configure build test test-asan demo clean
+.PHONY: all deps configure build test test-native test-asan fuzz demo clean
 
 all: build
 
@@ -28,9 +30,12 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+test: test-native
 	$(MAKE) test-asan
+	$(MAKE) fuzz SECONDS=$(SECONDS)
+
+test-native: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The same tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
@@ -41,6 +46,13 @@ test-asan: deps
 	  ctest --output-on-failure -j $(JOBS)
 
 # Scans the shipped demo volume and recovers its deleted files into a fresh folder.
+# Every parser under libFuzzer for SECONDS each (make fuzz SECONDS=600 for a long run).
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DDUNRO_FUZZ=ON -DDUNRO_BUILD_TESTS=OFF >/dev/null
+	cmake --build $(BUILD_FUZZ) -j $(JOBS)
+	fuzz/run $(BUILD_FUZZ) $(SECONDS) $(abspath $(BUILD))/corpus
+
 demo: build
 	@gzip -dc samples/demo-ntfs.img.gz > $(BUILD)/demo-ntfs.img
 	@echo "== dunro scan $(BUILD)/demo-ntfs.img"
@@ -51,4 +63,4 @@ demo: build
 	echo && ls -l "$$dest"
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)

@@ -45,7 +45,8 @@ void TNTFS_Disk::Enumerate(FileList& files, FolderList& folders) {
 
 void TNTFS_Disk::ScanMft(FileList& files) {
     TUnDeleteProgress* progress = context_.Progress;
-    recordSeen_.assign(static_cast<size_t>(MftSize / RecordSize), false);
+    // The MFT's length is read from the volume: never trust it past the volume's own size.
+    recordSeen_.assign(static_cast<size_t>(std::min(MftSize, Drive->VolumeBytes) / RecordSize), false);
     std::vector<uint8_t> chunk(kChunkBytes);
     std::vector<uint8_t> pending;  // the first piece of a record that straddles two reads
     int64_t pendingPos = -1, pendingLogical = -1;

@@ -11,6 +11,8 @@ class VolumeDevice {
 public:
     // Opens the device or image for reading only. Null when it cannot be opened.
     static std::unique_ptr<VolumeDevice> Open(const std::string& path);
+    // A volume held in memory (the caller keeps the bytes alive), for fuzzing and tests.
+    static std::unique_ptr<VolumeDevice> FromMemory(const uint8_t* data, size_t size);
     ~VolumeDevice();
     VolumeDevice(const VolumeDevice&) = delete;
     VolumeDevice& operator=(const VolumeDevice&) = delete;
@@ -33,6 +35,7 @@ private:
     int fd_ = -1;
 #endif
     uint64_t size_ = 0;
+    const uint8_t* memory_ = nullptr;
 };
 
 } // namespace platform

@@ -87,12 +87,17 @@ bool TSafeIniFile::Load(const std::string& path) {
         lastError_ = errno ? errno : 1;
         return false;
     }
-    for (auto& [name, lines] : shell::ParseIni(shell::DecodeText(*bytes))) {
+    LoadBytes(*bytes);
+    lastError_ = 0;
+    return true;
+}
+
+void TSafeIniFile::LoadBytes(const std::vector<uint8_t>& bytes) {
+    Clear();
+    for (auto& [name, lines] : shell::ParseIni(shell::DecodeText(bytes))) {
         sectionIndex_[volume::AsciiUpper(name)] = sections_.size();
         sections_.push_back({name, std::move(lines)});
     }
-    lastError_ = 0;
-    return true;
 }
 
 TSafeIniFile::Section* TSafeIniFile::FindSection(const std::string& name) {

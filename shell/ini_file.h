@@ -15,6 +15,8 @@ public:
     explicit TSafeIniFile(const std::string& path, std::optional<IniEncoding> encoding = std::nullopt);
 
     bool Load(const std::string& path);
+    // Replaces the content with the parse of `bytes`, as Load does for a file's bytes.
+    void LoadBytes(const std::vector<uint8_t>& bytes);
     bool Save(const std::string& path);
     bool Save() { return Save(path_); }
 

@@ -55,7 +55,12 @@ bool TLanguage::LoadFile(const std::string& path) {
     auto bytes = shell::ReadWholeFile(path);
     if (!bytes)
         return false;
-    sections_ = shell::ParseIni(shell::DecodeText(*bytes));
+    LoadBytes(*bytes);
+    return true;
+}
+
+void TLanguage::LoadBytes(const std::vector<uint8_t>& bytes) {
+    sections_ = shell::ParseIni(shell::DecodeText(bytes));
     messages_.clear();
     for (const auto& [name, lines] : sections_) {
         if (!volume::EqualsIgnoreCase(name, Prefix + "_M"))
@@ -64,7 +69,6 @@ bool TLanguage::LoadFile(const std::string& path) {
             if (auto entry = shell::SplitEntry(line))
                 messages_.try_emplace(volume::AsciiUpper(entry->first), entry->second);
     }
-    return true;
 }
 
 void TLanguage::LoadLanguage(const std::string& name) {

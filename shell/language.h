@@ -24,6 +24,8 @@ public:
     std::string Read(const std::string& section, const std::string& key, const std::string& defaultText) const;
     // The loaded language's name, or empty when none is loaded.
     std::string CurrentName() const;
+    // Takes a language file's bytes as the loaded file.
+    void LoadBytes(const std::vector<uint8_t>& bytes);
 
 private:
     std::string FileOf(const std::string& folder, const std::string& name) const;

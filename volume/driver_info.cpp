@@ -24,9 +24,13 @@ TDriverInfo::TDriverInfo(const std::string& driveName, uint32_t driveType) : Dri
         return;
     VolumeHandle = volume::OpenVolume(driveName);
     IsSystemDrive = !driveName.empty() && driveName == platform::SystemDriveName();
+    Examine();
+}
+
+void TDriverInfo::Examine() {
+    FileSystem = kFileSystemUnknown;
     if (!VolumeHandle)
         return;
-
     std::vector<uint8_t> sector(512, 0);
     uint32_t count = 512;
     if (!volume::ReadBlock(VolumeHandle.get(), sector.data(), count, true, nullptr, 0))
@@ -38,7 +42,7 @@ TDriverInfo::TDriverInfo(const std::string& driveName, uint32_t driveType) : Dri
 
     // A mounted volume reports its own sizes. An unmounted device or an image
     // cannot be written through this program: its whole size, nothing free.
-    if (auto space = platform::MountedDriveSpace(driveName)) {
+    if (auto space = platform::MountedDriveSpace(DriveName)) {
         FreeBytes = space->freeBytes;
         TotalBytes = space->totalBytes;
         SizesKnown = TotalBytes > 0;

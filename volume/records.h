@@ -48,6 +48,8 @@ struct TDriverInfo {
     int64_t VolumeBytes = 0;
 
     bool HandleValid() const { return VolumeHandle != nullptr; }
+    // Reads the boot sector through VolumeHandle and decides the file system and sizes.
+    void Examine();
 };
 
 struct TMyFile {

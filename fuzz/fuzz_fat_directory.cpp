@@ -1,0 +1,30 @@
+// One FAT directory cluster: entries, long names, deleted files and folders.
+#include <cstring>
+#include <vector>
+
+#include "fat/fat_disk.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static TDriverInfo* drive = [] {
+        auto* d = new TDriverInfo("", 0);
+        d->BootSector.assign(512, 0);
+        d->BootSector[11] = 0x00, d->BootSector[12] = 0x02;  // 512-byte sectors
+        d->BootSector[13] = 1;
+        d->BootSector[14] = 32;
+        d->BootSector[16] = 2;
+        d->BootSector[32] = 0x70, d->BootSector[33] = 0x11, d->BootSector[34] = 0x01;  // 70000 sectors
+        d->BootSector[36] = 0x00, d->BootSector[37] = 0x02;                            // 512 per FAT
+        d->BootSector[44] = 2;
+        std::memcpy(&d->BootSector[82], "FAT32   ", 8);
+        return d;
+    }();
+    TDISK_FAT fat(drive, ScanContext{});
+    fat.Fat.assign(512 * 512, 0);
+    fat.FatSize = fat.Fat.size();
+    std::vector<uint8_t> cluster(data, data + size);
+    TMyFolder parsed;
+    FileList files;
+    FolderList folders;
+    fat.ParseEntries(parsed, cluster, files, folders);
+    return 0;
+}
