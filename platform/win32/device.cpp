@@ -20,7 +20,7 @@ std::wstring DevicePath(const std::string& name) {
 std::unique_ptr<VolumeDevice> VolumeDevice::Open(const std::string& path) {
     if (path.empty())
         return nullptr;
-    // OPEN_EXISTING, never OPEN_ALWAYS: a missing image must not be created.
+    // Only what exists is opened: a missing image file must never be created.
     HANDLE h = CreateFileW(DevicePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE)
