@@ -2,6 +2,7 @@
 
 #include "ntfs/ntfs_disk.h"
 #include "scan/progress.h"
+#include "volume/byte_reader.h"
 #include "scan/scan_selection.h"
 #include "volume/raw_reader.h"
 
@@ -114,7 +115,7 @@ void TNTFS_Disk::Grade(TMyFile& f, size_t position, const FileList& files, bool 
         return;
     }
     if (!f.Runs[0].OnVolume) {
-        f.AllocatedSize += f.Runs[0].RunLength;
+        f.AllocatedSize = volume::SaturatingAdd(f.AllocatedSize, f.Runs[0].RunLength);
         f.ProgressUnits = AddUnits(f.ProgressUnits, 1);
         return;
     }
@@ -125,14 +126,14 @@ void TNTFS_Disk::Grade(TMyFile& f, size_t position, const FileList& files, bool 
             break;
         if (run.IsHole)
             continue;  // a hole occupies no clusters
-        f.AllocatedSize += run.RunLength;
+        f.AllocatedSize = volume::SaturatingAdd(f.AllocatedSize, run.RunLength);
         const int64_t s = run.RunStart / ClusterSize, c = run.RunLength / ClusterSize;
         f.ProgressUnits = AddUnits(f.ProgressUnits, StepsOf(run.RunLength, unit));
         if (clean) {
             if (s + c > TotalClusters) {
                 clean = false;
                 beyond = true;
-                total += c;
+                total = volume::SaturatingAdd(total, c);
                 break;
             }
             if (haveBitmap) {
@@ -145,7 +146,7 @@ void TNTFS_Disk::Grade(TMyFile& f, size_t position, const FileList& files, bool 
                 }
             }
         }
-        total += c;
+        total = volume::SaturatingAdd(total, c);
     }
     if (beyond)
         f.State = kStatePoor;

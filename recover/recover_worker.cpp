@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "recover/safe_name.h"
+#include "volume/byte_reader.h"
 #include "volume/file_data.h"
 #include "volume/helpers.h"
 
@@ -42,7 +43,7 @@ void TThreadRecover::PrepareJob(const std::vector<TMyFile*>& allFiles) {
 
 void TThreadRecover::AddFile(TMyFile* file) {
     Jobs.push_back(file);
-    JobBytes += file->FileSize;
+    JobBytes = volume::SaturatingAdd(JobBytes, file->FileSize);
     progress_.FUnitsTotal.Add(file->ProgressUnits);
     const std::string drive = file->Drive ? file->Drive->DriveName : std::string();
     if (std::find(SourceDrives.begin(), SourceDrives.end(), drive) == SourceDrives.end())

@@ -80,3 +80,15 @@ private:
 };
 
 } // namespace volume
+
+namespace volume {
+
+// Sizes read from a volume are untrusted: their sums stop at the largest value.
+inline int64_t SaturatingAdd(int64_t a, int64_t b) {
+    int64_t sum = 0;
+    if (__builtin_add_overflow(a, b, &sum))
+        return b > 0 ? INT64_MAX : INT64_MIN;
+    return sum;
+}
+
+} // namespace volume

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "volume/byte_reader.h"
 #include "volume/lznt1.h"
 #include "volume/raw_reader.h"
 #include "volume/update_sequence.h"
@@ -41,6 +42,14 @@ public:
             return ReadStatus::ReadFailed;
         if (file_.Runs.empty())
             return ReadStatus::Incomplete;
+        // Runs that cannot hold the size the file claims are never read at all.
+        if (file_.Runs[0].OnVolume) {
+            int64_t covered = 0;
+            for (const TMyFileRun& run : file_.Runs)
+                covered = SaturatingAdd(covered, run.RunLength);
+            if (covered < file_.FileSize)
+                return ReadStatus::Incomplete;
+        }
         ReadStatus status = !file_.Runs[0].OnVolume ? ReadResident(file_.Runs[0])
                             : file_.CompressionUnit  ? ReadCompressed()
                                                      : ReadPlain();

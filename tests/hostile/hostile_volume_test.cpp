@@ -51,8 +51,9 @@ std::vector<uint8_t> Utf16(const std::u16string& s) {
 void RecoverInsideOnly(const std::string& image, const std::string& tag) {
     ScanSetup scan;
     ASSERT_TRUE(scan.Run(image));
+    // A file claiming more than any disk holds would make the job too large to start.
     for (TMyFile* f : scan.results)
-        f->Checked = true;
+        f->Checked = f->FileSize < (int64_t{1} << 40);
     const fs::path root = fs::path(DUNRO_BINARY_DIR) / "scratch" / ("hostile-" + tag + "-" + std::to_string(getpid()));
     fs::remove_all(root);
     const fs::path inside = root / "inside";
