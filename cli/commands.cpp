@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include <charconv>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -62,15 +63,18 @@ void PrintScanJson(ScanSession& session, const std::vector<size_t>& ids) {
                FileSystemWord(s.disk->FileSystem()) + "\",\"accepted\":" + std::to_string(s.disk->AcceptedCount) + "}";
     }
     out += "],\"files\":[";
-    // One buffer for the whole list: a large scan writes hundreds of thousands of rows.
-    out.reserve(out.size() + ids.size() * 200);
     first = true;
+    auto number = [&out](int64_t value) {
+        char digits[24];
+        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
+        out.append(digits, end);
+    };
     for (size_t id : ids) {
         const TMyFile& f = *session.Results()[id];
         out += first ? "\n" : ",\n";
         first = false;
         out += "{\"id\":";
-        out += std::to_string(id);
+        number(static_cast<int64_t>(id));
         out += ",\"drive\":";
         AppendJsonString(out, f.Drive->DriveName);
         out += ",\"name\":";
@@ -78,11 +82,14 @@ void PrintScanJson(ScanSession& session, const std::vector<size_t>& ids) {
         out += ",\"folder_path\":";
         AppendJsonString(out, f.FolderPath);
         out += ",\"size\":";
-        out += std::to_string(f.FileSize);
+        number(f.FileSize);
         out += ",\"state\":\"";
         out += StateWord(f.State);
         out += "\",\"modified\":\"";
-        out += ModifiedText(f);
+        if (f.HasTimes)
+            volume::AppendDateText(out, f.ModifiedTime);
+        else
+            out += "N/A";
         out += "\",\"record_no\":";
         out += std::to_string(f.RecordNo);
         out += ",\"category\":\"";

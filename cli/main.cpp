@@ -6,6 +6,7 @@
 #include "cli/options.h"
 #include "platform/console.h"
 #include "platform/folders.h"
+#include "platform/memory.h"
 #include "shell/language.h"
 
 int main(int argc, char** argv) {
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
     // Human-readable output speaks the language chosen in the settings.
     static const TLanUse messages(platform::DataFolder());
     messages.Install();
+    platform::TuneAllocatorForScans();
     std::atomic<bool> interrupted{false};
     platform::CatchInterrupt(&interrupted);
     if (options->command == "drives")

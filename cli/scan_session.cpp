@@ -136,25 +136,30 @@ int ScanSession::Run(const Options& options) {
 
 std::vector<size_t> ScanSession::Filtered(const Options& options) const {
     const auto& all = worker_->AllFiles;
-    std::vector<TMyFile*> kept;
-    for (TMyFile* f : all) {
+    std::vector<size_t> ids;
+    for (size_t id = 0; id < all.size(); ++id) {
+        const TMyFile* f = all[id];
         if (options.name && !volume::ContainsIgnoreCase(f->FileName, *options.name))
             continue;
         if (options.ext && !volume::EqualsIgnoreCase(f->Extension, *options.ext))
             continue;
         if (options.minState && f->State < options.minState)
             continue;
-        kept.push_back(f);
+        ids.push_back(id);
     }
-    if (options.sortKey)
+    if (options.sortKey) {
+        // Sorted as the result list sorts, keeping equal keys in list order.
+        std::vector<TMyFile*> kept;
+        kept.reserve(ids.size());
+        for (size_t id : ids)
+            kept.push_back(all[id]);
+        std::unordered_map<const TMyFile*, size_t> position;
+        for (size_t i = 0; i < kept.size(); ++i)
+            position[kept[i]] = ids[i];
         SortShownStable(kept, *options.sortKey, !options.descending);
-    std::unordered_map<const TMyFile*, size_t> idOf;
-    for (size_t i = 0; i < all.size(); ++i)
-        idOf[all[i]] = i;
-    std::vector<size_t> ids;
-    ids.reserve(kept.size());
-    for (TMyFile* f : kept)
-        ids.push_back(idOf[f]);
+        for (size_t i = 0; i < kept.size(); ++i)
+            ids[i] = position[kept[i]];
+    }
     return ids;
 }
 

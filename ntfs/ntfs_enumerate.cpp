@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <future>
 
 #include "ntfs/ntfs_disk.h"
 #include "scan/progress.h"
@@ -47,56 +48,76 @@ void TNTFS_Disk::ScanMft(FileList& files) {
     TUnDeleteProgress* progress = context_.Progress;
     // The MFT's length is read from the volume: never trust it past the volume's own size.
     recordSeen_.assign(static_cast<size_t>(std::min(MftSize, Drive->VolumeBytes) / RecordSize), false);
-    std::vector<uint8_t> chunk(kChunkBytes);
-    std::vector<uint8_t> pending;  // the first piece of a record that straddles two reads
-    int64_t pendingPos = -1, pendingLogical = -1;
+
+    // The MFT as a list of sequential reads of at most 10 MiB, in file order.
+    struct Chunk {
+        int64_t pos, logical;
+        uint32_t length;
+        bool startsRun;
+    };
+    std::vector<Chunk> chunks;
     int64_t logical = 0;
-    double done = 0;
-
     for (const TMyFileRun& run : MftFile->Runs) {
-        if (IsStopped())
-            break;
-        int64_t remaining = run.RunLength, pos = run.RunStart;
-        if (run.IsHole || pos < 0 || pos > Drive->VolumeBytes || remaining > Drive->VolumeBytes - pos) {
-            logical += run.RunLength;
-            pending.clear();
-            continue;
+        const bool inside = !run.IsHole && run.RunStart >= 0 && run.RunStart <= Drive->VolumeBytes &&
+                            run.RunLength <= Drive->VolumeBytes - run.RunStart;
+        for (int64_t done = 0; inside && done < run.RunLength; done += kChunkBytes) {
+            const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(run.RunLength - done, kChunkBytes));
+            chunks.push_back({run.RunStart + done, logical + done, n, done == 0});
         }
-        while (remaining > 0 && !IsStopped()) {
-            const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(remaining, kChunkBytes));
-            done += n;
-            if (progress)
-                progress->FDiskPercent = MftSize ? done / static_cast<double>(MftSize) * 100.0 : 100.0;
-            uint32_t got = n;
-            // A short read (a truncated image) still yields the records it holds.
-            volume::ReadBlock(Drive->VolumeHandle.get(), chunk.data(), got, false, &StopFlag, static_cast<uint64_t>(pos));
-            std::span<uint8_t> bytes(chunk.data(), std::min(got, n));
+        logical += run.RunLength;
+    }
 
-            size_t first = static_cast<size_t>((RecordSize - logical % RecordSize) % RecordSize);
-            if (!pending.empty() && pendingLogical + static_cast<int64_t>(pending.size()) == logical &&
-                first <= bytes.size() && first > 0) {
-                const uint32_t firstPiece = static_cast<uint32_t>(pending.size());
-                pending.insert(pending.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(first));
-                ScanRecord(pending, pendingLogical / RecordSize, pendingPos, firstPiece, pos, files);
-            }
-            pending.clear();
-            size_t off = first;
-            for (; off + RecordSize <= bytes.size(); off += RecordSize) {
-                if (IsStopped())
-                    break;
-                ScanRecord(bytes.subspan(off, RecordSize), (logical + static_cast<int64_t>(off)) / RecordSize,
-                           pos + static_cast<int64_t>(off), 0, -1, files);
-            }
-            if (bytes.size() == n && off < n) {
-                pending.assign(bytes.begin() + static_cast<std::ptrdiff_t>(off), bytes.end());
-                pendingPos = pos + static_cast<int64_t>(off);
-                pendingLogical = logical + static_cast<int64_t>(off);
-            }
-            remaining -= n;
-            pos += n;
-            logical += n;
+    // While one chunk is parsed the next is read, so the disk never waits for the parser.
+    struct Buffer {
+        std::vector<uint8_t> bytes;
+        uint32_t got = 0;
+    };
+    auto readChunk = [this](const Chunk& c, Buffer& b) {
+        b.bytes.resize(c.length);
+        b.got = c.length;
+        volume::ReadBlock(Drive->VolumeHandle.get(), b.bytes.data(), b.got, false, &StopFlag, static_cast<uint64_t>(c.pos));
+    };
+    Buffer current, next;
+    std::future<void> pending;
+    if (!chunks.empty())
+        readChunk(chunks[0], current);
+
+    std::vector<uint8_t> split;  // the first piece of a record that straddles two reads
+    int64_t splitPos = -1, splitLogical = -1;
+    double done = 0;
+    for (size_t i = 0; i < chunks.size() && !IsStopped(); ++i) {
+        if (i + 1 < chunks.size())
+            pending = std::async(std::launch::async, readChunk, std::cref(chunks[i + 1]), std::ref(next));
+        const Chunk& c = chunks[i];
+        done += c.length;
+        if (progress)
+            progress->FDiskPercent = MftSize ? done / static_cast<double>(MftSize) * 100.0 : 100.0;
+        // A short read (a truncated image) still yields the records it holds.
+        std::span<uint8_t> bytes(current.bytes.data(), std::min(current.got, c.length));
+        const size_t first = static_cast<size_t>((RecordSize - c.logical % RecordSize) % RecordSize);
+        if (!split.empty() && splitLogical + static_cast<int64_t>(split.size()) == c.logical && first > 0 &&
+            first <= bytes.size()) {
+            const uint32_t firstPiece = static_cast<uint32_t>(split.size());
+            split.insert(split.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(first));
+            ScanRecord(split, splitLogical / RecordSize, splitPos, firstPiece, c.pos, files);
+        }
+        split.clear();
+        size_t off = first;
+        for (; off + RecordSize <= bytes.size() && !IsStopped(); off += RecordSize)
+            ScanRecord(bytes.subspan(off, RecordSize), (c.logical + static_cast<int64_t>(off)) / RecordSize,
+                       c.pos + static_cast<int64_t>(off), 0, -1, files);
+        if (bytes.size() == c.length && off < c.length) {
+            split.assign(bytes.begin() + static_cast<std::ptrdiff_t>(off), bytes.end());
+            splitPos = c.pos + static_cast<int64_t>(off);
+            splitLogical = c.logical + static_cast<int64_t>(off);
+        }
+        if (pending.valid()) {
+            pending.wait();
+            std::swap(current, next);
         }
     }
+    if (pending.valid())
+        pending.wait();
 }
 
 void TNTFS_Disk::ScanRecord(std::span<uint8_t> record, int64_t index, int64_t position, uint32_t splitLength,

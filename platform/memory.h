@@ -15,3 +15,12 @@ std::optional<MemoryStatus> SystemMemory();
 std::optional<uint64_t> ProcessWorkingSet();  // resident bytes of this process
 
 } // namespace platform
+
+namespace platform {
+
+// A scan makes hundreds of thousands of small records on its worker thread:
+// one heap grown in large steps serves that far better than per-thread heaps
+// grown page by page.
+void TuneAllocatorForScans();
+
+} // namespace platform

@@ -7,16 +7,38 @@
 
 namespace volume {
 
-std::string DateText(FileTime time) {
+void AppendDateText(std::string& out, FileTime time) {
     auto t = platform::FileTimeToLocalCalendar(time);
-    if (!t)
-        return "N/A";
-    if (t->month < 1 || t->month > 12 || t->day < 1 || t->day > 31 || t->dayOfWeek < 0 || t->dayOfWeek > 6 ||
-        t->hour > 24 || t->minute >= 60 || t->second >= 60)
-        return "N/A";
-    char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t->year, t->month, t->day, t->hour, t->minute,
-                  t->second);
+    if (!t || t->month < 1 || t->month > 12 || t->day < 1 || t->day > 31 || t->dayOfWeek < 0 || t->dayOfWeek > 6 ||
+        t->hour > 24 || t->minute >= 60 || t->second >= 60 || t->year < 0 || t->year > 99999) {
+        out += "N/A";
+        return;
+    }
+    // Written digit by digit: the result list formats hundreds of thousands of these.
+    char text[24];
+    char* p = text;
+    auto digits = [&p](int value, int width) {
+        for (int i = width - 1; i >= 0; --i, value /= 10)
+            p[i] = static_cast<char>('0' + value % 10);
+        p += width;
+    };
+    digits(t->year, t->year > 9999 ? 5 : 4);
+    *p++ = '-';
+    digits(t->month, 2);
+    *p++ = '-';
+    digits(t->day, 2);
+    *p++ = ' ';
+    digits(t->hour, 2);
+    *p++ = ':';
+    digits(t->minute, 2);
+    *p++ = ':';
+    digits(t->second, 2);
+    out.append(text, p);
+}
+
+std::string DateText(FileTime time) {
+    std::string text;
+    AppendDateText(text, time);
     return text;
 }
 

@@ -11,6 +11,8 @@ namespace volume {
 
 // Local time as "yyyy-mm-dd hh:nn:ss", or "N/A".
 std::string DateText(FileTime time);
+// The same text appended to `out`, for long listings.
+void AppendDateText(std::string& out, FileTime time);
 
 // "512 B", "1.5 KB", "1.5 MB", "1.5 GB".
 std::string SizeText(int64_t size);

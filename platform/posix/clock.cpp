@@ -89,9 +89,19 @@ std::optional<uint64_t> CalendarToFileTime(const CalendarTime& t) {
 std::optional<uint64_t> LocalCalendarToFileTime(const CalendarTime& t) {
     if (!FieldsValid(t))
         return std::nullopt;
+    // mktime would look at the zone file again on every call; localtime_r
+    // reads it once. The offset is taken at the guessed instant and then again
+    // at the corrected one, which settles it across a change of daylight time.
     std::tm tm = ToTm(t);
-    std::time_t tt = mktime(&tm);
-    return FromUnixSeconds(static_cast<int64_t>(tt), t.millisecond);
+    tm.tm_isdst = 0;
+    const std::time_t asUtc = timegm(&tm);
+    auto offsetAt = [](std::time_t when) {
+        std::tm local{};
+        return localtime_r(&when, &local) ? static_cast<std::time_t>(local.tm_gmtoff) : std::time_t{0};
+    };
+    std::time_t guess = asUtc - offsetAt(asUtc);
+    guess = asUtc - offsetAt(guess);
+    return FromUnixSeconds(static_cast<int64_t>(guess), t.millisecond);
 }
 
 } // namespace platform

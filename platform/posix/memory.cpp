@@ -38,3 +38,17 @@ std::optional<MemoryStatus> SystemMemory() {
 std::optional<uint64_t> ProcessWorkingSet() { return KilobyteField("/proc/self/status", "VmRSS"); }
 
 } // namespace platform
+
+#include <malloc.h>
+
+namespace platform {
+
+void TuneAllocatorForScans() {
+#ifdef M_ARENA_MAX
+    mallopt(M_ARENA_MAX, 1);
+    mallopt(M_TOP_PAD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
+}
+
+} // namespace platform

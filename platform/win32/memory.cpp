@@ -21,3 +21,9 @@ std::optional<uint64_t> ProcessWorkingSet() {
 }
 
 } // namespace platform
+
+namespace platform {
+
+void TuneAllocatorForScans() {}
+
+} // namespace platform

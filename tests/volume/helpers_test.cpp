@@ -140,3 +140,17 @@ TEST(DateTimeToFileTime, TakesFieldsWithoutZoneChange) {
     EXPECT_EQ(ft, kSunday);
     EXPECT_FALSE(DateTimeToFileTime(ft, platform::CalendarTime{2021, 2, 30, 0, 0, 0, 0, 0}));
 }
+
+TEST(LocalTime, ConvertsToUtcInBothSeasons) {
+    ZoneGuard berlin("Europe/Berlin");
+    auto utc = [](int y, int mo, int d, int h) {
+        return platform::CalendarToFileTime(platform::CalendarTime{y, mo, d, 0, h, 0, 0, 0}).value();
+    };
+    EXPECT_EQ(platform::LocalCalendarToFileTime(platform::CalendarTime{2021, 1, 1, 0, 12, 0, 0, 0}), utc(2021, 1, 1, 11));
+    EXPECT_EQ(platform::LocalCalendarToFileTime(platform::CalendarTime{2021, 7, 1, 0, 12, 0, 0, 0}), utc(2021, 7, 1, 10));
+    // The hours either side of the spring change.
+    EXPECT_EQ(platform::LocalCalendarToFileTime(platform::CalendarTime{2021, 3, 28, 0, 1, 0, 0, 0}), utc(2021, 3, 28, 0));
+    EXPECT_EQ(platform::LocalCalendarToFileTime(platform::CalendarTime{2021, 3, 28, 0, 3, 0, 0, 0}), utc(2021, 3, 28, 1));
+    ZoneGuard utcZone("UTC");
+    EXPECT_EQ(platform::LocalCalendarToFileTime(platform::CalendarTime{1990, 5, 6, 0, 7, 0, 0, 0}), utc(1990, 5, 6, 7));
+}
