@@ -23,8 +23,7 @@ int main(int argc, char** argv) {
     }
     TUnDeleteProgress progress;
     TScanFileType types;
-    types.FPicturesOn = types.FAudioOn = types.FVideosOn = types.FDocumentsOn = types.FArchivesOn = types.FOthersOn = true;
-    types.UpdateAllOn();
+    types.SelectAll();
     TScanPath paths;
     paths.AddDriver(argv[1]);
     paths.AddWholeDriver(argv[1]);

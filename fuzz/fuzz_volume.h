@@ -4,8 +4,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "scan/progress.h"
+#include "scan/scan_selection.h"
 #include "volume/file_data.h"
+#include "volume/file_type.h"
 #include "volume/records.h"
+#include "volume/scan_context.h"
 
 inline std::unique_ptr<TDriverInfo> MemoryDrive(const uint8_t* data, size_t size) {
     auto drive = std::make_unique<TDriverInfo>("fuzz", 0);
@@ -19,3 +23,26 @@ inline std::unique_ptr<TDriverInfo> MemoryDrive(const uint8_t* data, size_t size
 inline void ReadBack(const TMyFile& file) {
     volume::ReadFileData(file, [](std::span<const uint8_t>, bool) { return true; });
 }
+
+// Everything chosen on the one drive "fuzz", as a whole-drive scan runs.
+struct FuzzScan {
+    TUnDeleteProgress progress;
+    TScanFileType types;
+    TScanPath paths;
+    CategoryList categories = MakeCategories();
+    std::vector<TMyFile*> results;
+    FuzzScan() {
+        types.SelectAll();
+        paths.AddDriver("fuzz");
+        paths.AddWholeDriver("fuzz");
+    }
+    ScanContext Context() { return ScanContext{&progress, &types, &paths}; }
+    // Lists what the reading found and reads every accepted file back.
+    template <typename List>
+    void ListAndRead(List list, size_t candidates) {
+        progress.FFoundCount = static_cast<uint32_t>(candidates);
+        list(&categories, &results);
+        for (TMyFile* f : results)
+            ReadBack(*f);
+    }
+};

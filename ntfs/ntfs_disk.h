@@ -80,7 +80,7 @@ private:
     bool ReadGeometry();
     void LoadSystemRecords();
     std::optional<RecordBytes> ReadRecord(int64_t n);
-    void ParseData(TMyFile& file, std::span<uint8_t> record, size_t offset, size_t length, uint32_t inUse);
+    void ParseData(TMyFile& file, std::span<uint8_t> record, size_t offset, size_t length);
     void ScanMft(FileList& files);
     void ScanRecord(std::span<uint8_t> record, int64_t index, int64_t position, uint32_t splitLength,
                     int64_t splitStart, FileList& files);

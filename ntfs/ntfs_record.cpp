@@ -14,6 +14,17 @@ bool HasFileMagic(std::span<const uint8_t> r) {
     return r.size() >= 4 && r[0] == 'F' && r[1] == 'I' && r[2] == 'L' && r[3] == 'E';
 }
 
+// Checks a record's magic and length and repairs its update sequence; the
+// bytes in use, or nothing for a record that cannot be read.
+std::optional<uint32_t> RepairRecord(std::span<uint8_t> record, uint32_t recordSize) {
+    if (record.size() < recordSize || !HasFileMagic(record))
+        return std::nullopt;
+    const uint32_t inUse = *ByteReader(record.data(), recordSize).u32(24);
+    if (inUse > recordSize || !volume::ApplyUpdateSequence(record.first(recordSize)))
+        return std::nullopt;
+    return inUse;
+}
+
 struct FileNameValue {
     std::string name;
     int64_t parent = -1;
@@ -41,15 +52,13 @@ std::optional<FileNameValue> ReadFileName(const AttributeView& a) {
 } // namespace
 
 bool TNTFS_Disk::ParseFileRecord(TMyFile& file, std::span<uint8_t> record) {
-    if (record.size() < RecordSize || !HasFileMagic(record))
+    const auto inUse = RepairRecord(record, RecordSize);
+    if (!inUse)
         return false;
-    ByteReader r(record.data(), RecordSize);
-    const uint32_t inUse = *r.u32(24);
-    if (inUse > RecordSize || !volume::ApplyUpdateSequence(record.first(RecordSize)))
-        return false;
+    const ByteReader r(record.data(), RecordSize);
 
     bool result = true, dataSeen = false;
-    ForEachAttribute(r, inUse, [&](const AttributeView& a) {
+    ForEachAttribute(r, *inUse, [&](const AttributeView& a) {
         if (IsStopped()) {
             result = false;
             return false;
@@ -78,7 +87,7 @@ bool TNTFS_Disk::ParseFileRecord(TMyFile& file, std::span<uint8_t> record) {
         } else if (a.type == kAttrData && a.nameLength == 0 && !dataSeen) {
             // Only the unnamed stream is the file's content; named streams are not.
             dataSeen = true;
-            ParseData(file, record.first(RecordSize), a.offset, a.length, inUse);
+            ParseData(file, record.first(RecordSize), a.offset, a.length);
         }
         return true;
     });
@@ -91,7 +100,7 @@ bool TNTFS_Disk::ParseFileRecord(TMyFile& file, std::span<uint8_t> record) {
     return result;
 }
 
-void TNTFS_Disk::ParseData(TMyFile& file, std::span<uint8_t> record, size_t offset, size_t length, uint32_t) {
+void TNTFS_Disk::ParseData(TMyFile& file, std::span<uint8_t> record, size_t offset, size_t length) {
     ByteReader a(record.data() + offset, length);
     if (*a.u8(8) == 0) {
         if (file.FileSize != 0)
@@ -155,14 +164,12 @@ void TNTFS_Disk::ParseData(TMyFile& file, std::span<uint8_t> record, size_t offs
 }
 
 bool TNTFS_Disk::ParseFolderRecord(TMyFolder& folder, std::span<uint8_t> record) {
-    if (record.size() < RecordSize || !HasFileMagic(record))
+    const auto inUse = RepairRecord(record, RecordSize);
+    if (!inUse)
         return false;
-    ByteReader r(record.data(), RecordSize);
-    const uint32_t inUse = *r.u32(24);
-    if (inUse > RecordSize || !volume::ApplyUpdateSequence(record.first(RecordSize)))
-        return false;
+    const ByteReader r(record.data(), RecordSize);
     bool result = true;
-    ForEachAttribute(r, inUse, [&](const AttributeView& a) {
+    ForEachAttribute(r, *inUse, [&](const AttributeView& a) {
         if (IsStopped()) {
             result = false;
             return false;

@@ -29,6 +29,8 @@ public:
 
 private:
     VolumeDevice() = default;
+    bool ReadMemory(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
+                    uint32_t& done) const;
 #ifdef _WIN32
     void* handle_ = nullptr;
 #else

@@ -55,17 +55,15 @@ std::string DecodePreviewText(const std::vector<uint8_t>& bytes) {
 }
 
 TPreviewWorker::TPreviewWorker(const PreviewLimits& limits) : limits_(limits) {
-    thread_ = std::thread(&TPreviewWorker::ThreadBody, this);
+    thread_ = std::make_unique<JobThread>([this] {
+        RunRequest();
+        State.WorkDone.store(true, std::memory_order_release);
+    });
 }
 
 TPreviewWorker::~TPreviewWorker() {
     State.CancelRequest = true;
-    {
-        std::lock_guard lock(mutex_);
-        terminate_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
+    thread_->Terminate();
 }
 
 void TPreviewWorker::Start(const TMyFile* file) {
@@ -81,37 +79,10 @@ void TPreviewWorker::Start(const TMyFile* file) {
     State.Finished = false;
     State.CancelRequest = false;
     State.WorkDone = false;
-    {
-        std::lock_guard lock(mutex_);
-        runRequested_ = true;
-        running_ = true;
-    }
-    wake_.notify_all();
+    thread_->Run();
 }
 
-void TPreviewWorker::WaitUntilDone() {
-    std::unique_lock lock(mutex_);
-    done_.wait(lock, [this] { return !running_; });
-}
-
-void TPreviewWorker::ThreadBody() {
-    for (;;) {
-        {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return runRequested_ || terminate_; });
-            if (terminate_)
-                return;
-            runRequested_ = false;
-        }
-        RunRequest();
-        State.WorkDone.store(true, std::memory_order_release);
-        {
-            std::lock_guard lock(mutex_);
-            running_ = false;
-        }
-        done_.notify_all();
-    }
-}
+void TPreviewWorker::WaitUntilDone() { thread_->WaitUntilIdle(); }
 
 void TPreviewWorker::RunRequest() {
     success_ = false;

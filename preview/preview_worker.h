@@ -3,12 +3,11 @@
 // file's content from the volume and prepares it (a picture's bytes, a
 // text, a Word document's lines) while the window polls.
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "volume/job_thread.h"
 #include "volume/records.h"
 
 // Shared between the window and its worker, one writer each.
@@ -56,7 +55,6 @@ public:
     TPreview_Progress State;
 
 private:
-    void ThreadBody();
     void RunRequest();
     bool ReadContent();
 
@@ -67,14 +65,7 @@ private:
     bool success_ = false;
     std::vector<uint8_t> content_;
     std::vector<std::string> lines_;
-
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable done_;
-    bool runRequested_ = false;
-    bool running_ = false;
-    bool terminate_ = false;
-    std::thread thread_;
+    std::unique_ptr<JobThread> thread_;  // last: its job uses everything above
 };
 
 // Text bytes to UTF-8: a byte-order mark decides; without one UTF-8 when it

@@ -14,17 +14,17 @@ TThreadRecover::TThreadRecover(TUnDeleteProgress& progress, MessageSink* sink) :
     progress_.FRecoverIdle = true;
     progress_.FRecoverStop = false;
     progress_.FRecoverDone = true;
-    thread_ = std::thread(&TThreadRecover::ThreadBody, this);
+    thread_ = std::make_unique<JobThread>([this] { RunJob(); });
 }
 
 TThreadRecover::~TThreadRecover() {
-    StopRequested = true;
     {
-        std::lock_guard lock(mutex_);
-        terminate_ = true;
+        std::lock_guard lock(pauseMutex_);
+        StopRequested = true;
+        terminating_ = true;
     }
-    wake_.notify_all();
-    thread_.join();
+    pauseChanged_.notify_all();
+    thread_->Terminate();
 }
 
 void TThreadRecover::PrepareJob(const std::vector<TMyFile*>& allFiles) {
@@ -66,68 +66,41 @@ void TThreadRecover::Start() {
     progress_.FRecoverFiles = static_cast<uint32_t>(Jobs.size());
     StopRequested = false;
     Paused = false;
-    {
-        std::lock_guard lock(mutex_);
-        runRequested_ = true;
-        running_ = true;
-        JobDone = false;
-    }
-    wake_.notify_all();
+    JobDone = false;
+    thread_->Run();
 }
 
-void TThreadRecover::Pause() { Paused = true; }
+void TThreadRecover::Pause() {
+    std::lock_guard lock(pauseMutex_);
+    Paused = true;
+}
 
 void TThreadRecover::Resume() {
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(pauseMutex_);
         Paused = false;
     }
-    wake_.notify_all();
+    pauseChanged_.notify_all();
 }
 
 void TThreadRecover::Stop() {
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(pauseMutex_);
         if (StopRequested.exchange(true))
             return;
         Paused = false;
     }
     progress_.FRecoverStop = true;
-    wake_.notify_all();
+    pauseChanged_.notify_all();
 }
 
-void TThreadRecover::WaitUntilDone() {
-    std::unique_lock lock(mutex_);
-    done_.wait(lock, [this] { return !running_; });
-}
-
-bool TThreadRecover::WaitUntilDoneFor(uint32_t ms) {
-    std::unique_lock lock(mutex_);
-    return done_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !running_; });
-}
+void TThreadRecover::WaitUntilDone() { thread_->WaitUntilIdle(); }
+bool TThreadRecover::WaitUntilDoneFor(uint32_t ms) { return thread_->WaitUntilIdleFor(ms); }
 
 bool TThreadRecover::WaitWhilePaused() {
-    std::unique_lock lock(mutex_);
-    wake_.wait(lock, [this] { return !Paused || StopRequested || terminate_; });
-    return !StopRequested && !terminate_;
-}
-
-void TThreadRecover::ThreadBody() {
-    for (;;) {
-        {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return runRequested_ || terminate_; });
-            if (terminate_)
-                return;
-            runRequested_ = false;
-        }
-        RunJob();
-        {
-            std::lock_guard lock(mutex_);
-            running_ = false;
-        }
-        done_.notify_all();
-    }
+    std::unique_lock lock(pauseMutex_);
+    pauseChanged_.wait(lock, [this] { return !Paused || StopRequested || terminating_; });
+    return !StopRequested && !terminating_;
 }
 
 void TThreadRecover::RunJob() {

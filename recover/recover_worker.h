@@ -3,13 +3,14 @@
 // a job into the destination folder, flat, under unique names.
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "scan/message_sink.h"
 #include "scan/progress.h"
+#include "volume/job_thread.h"
 #include "volume/records.h"
 
 // What became of one file of a job.
@@ -57,17 +58,13 @@ public:
     bool WaitUntilDoneFor(uint32_t ms);
 
 private:
-    void ThreadBody();
     void RunJob();
     bool WaitWhilePaused();
 
     TUnDeleteProgress& progress_;
     MessageSink* sink_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable done_;
-    bool runRequested_ = false;
-    bool running_ = false;
-    bool terminate_ = false;
-    std::thread thread_;
+    std::mutex pauseMutex_;
+    std::condition_variable pauseChanged_;
+    std::atomic<bool> terminating_{false};
+    std::unique_ptr<JobThread> thread_;  // last: its job uses everything above
 };

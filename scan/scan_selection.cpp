@@ -119,6 +119,11 @@ void TScanFileType::UpdateAllOn() {
     FAllOn = FPicturesOn && FAudioOn && FVideosOn && FDocumentsOn && FArchivesOn && FOthersOn;
 }
 
+void TScanFileType::SelectAll() {
+    FPicturesOn = FAudioOn = FVideosOn = FDocumentsOn = FArchivesOn = FOthersOn = true;
+    UpdateAllOn();
+}
+
 std::string TScanPath::DrivePart(const std::string& location) {
     size_t slash = location.find('\\');
     return slash == std::string::npos ? location : location.substr(0, slash);

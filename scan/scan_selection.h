@@ -56,6 +56,8 @@ public:
     uint8_t PreviewKindOf(const std::string& extension) const;
     bool AnySelected() const;
     void UpdateAllOn();
+    // Chooses all six kinds.
+    void SelectAll();
 
 private:
     // The masks never change, so each listed extension's answers are worked

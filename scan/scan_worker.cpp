@@ -8,19 +8,14 @@ TThreadScan::TThreadScan(TUnDeleteProgress& progress, const TScanFileType& types
     progress_.FScanCancelled = false;
     progress_.FListPhase = true;
     progress_.FScanIdle = true;
-    thread_ = std::thread(&TThreadScan::ThreadBody, this);
+    thread_ = std::make_unique<JobThread>([this] { RunJob(); });
 }
 
 TThreadScan::~TThreadScan() {
     shuttingDown_ = true;
     progress_.FScanCancelled = true;
     StopCurrentDisk();
-    {
-        std::lock_guard lock(mutex_);
-        terminate_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
+    thread_->Terminate();
     AllFiles.clear();
     BaseFiles.clear();
     ShownFiles.clear();
@@ -28,13 +23,8 @@ TThreadScan::~TThreadScan() {
 }
 
 void TThreadScan::Resume(uint8_t job) {
-    {
-        std::lock_guard lock(mutex_);
-        JobKind = job;
-        runRequested_ = true;
-        running_ = true;
-    }
-    wake_.notify_all();
+    JobKind = job;
+    thread_->Run();
 }
 
 void TThreadScan::StartScan() {
@@ -66,51 +56,26 @@ void TThreadScan::StopCurrentDisk() {
         disk->Stop();
 }
 
-void TThreadScan::WaitUntilIdle() {
-    std::unique_lock lock(mutex_);
-    idle_.wait(lock, [this] { return !running_; });
-}
+void TThreadScan::WaitUntilIdle() { thread_->WaitUntilIdle(); }
+bool TThreadScan::WaitUntilIdleFor(uint32_t ms) { return thread_->WaitUntilIdleFor(ms); }
+bool TThreadScan::Busy() const { return thread_->Busy(); }
 
-bool TThreadScan::WaitUntilIdleFor(uint32_t ms) {
-    std::unique_lock lock(mutex_);
-    return idle_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !running_; });
-}
-
-bool TThreadScan::Busy() const {
-    std::lock_guard lock(mutex_);
-    return running_;
-}
-
-void TThreadScan::ThreadBody() {
-    for (;;) {
-        {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return runRequested_ || terminate_; });
-            if (terminate_)
-                return;
-            runRequested_ = false;
-        }
-        switch (JobKind.load()) {
-        case kJobScan:
-            ScanJob();
-            break;
-        case kJobFilter:
-            if (FilterPass)
-                FilterPass();
-            progress_.FFilterDone = true;
-            break;
-        case kJobDriveRefresh:
-            RefreshDrives(Disks, Context(), &shuttingDown_);
-            EnumDone = true;
-            break;
-        default:
-            break;
-        }
-        {
-            std::lock_guard lock(mutex_);
-            running_ = runRequested_;
-        }
-        idle_.notify_all();
+void TThreadScan::RunJob() {
+    switch (JobKind.load()) {
+    case kJobScan:
+        ScanJob();
+        break;
+    case kJobFilter:
+        if (FilterPass)
+            FilterPass();
+        progress_.FFilterDone = true;
+        break;
+    case kJobDriveRefresh:
+        RefreshDrives(Disks, Context(), &shuttingDown_);
+        EnumDone = true;
+        break;
+    default:
+        break;
     }
 }
 

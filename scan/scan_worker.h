@@ -2,16 +2,15 @@
 // The scan worker: one long-lived thread that runs one job at a time (scan
 // the chosen drives, refresh the drive list) and waits between jobs.
 #include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <thread>
+#include <memory>
 #include <vector>
 
 #include "scan/message_sink.h"
 #include "scan/progress.h"
 #include "scan/scan_selection.h"
 #include "volume/disk.h"
+#include "volume/job_thread.h"
 
 enum : uint8_t { kJobScan = 1, kJobFilter = 2, kJobDriveRefresh = 3 };
 
@@ -53,7 +52,7 @@ public:
 
 private:
     void Resume(uint8_t job);
-    void ThreadBody();
+    void RunJob();
     void ScanJob();
     void ReadPass(uint8_t fileSystem);
 
@@ -61,12 +60,6 @@ private:
     const TScanFileType& types_;
     const TScanPath& paths_;
     MessageSink* sink_;
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable idle_;
-    bool runRequested_ = false;
-    bool running_ = false;
-    bool terminate_ = false;
     std::atomic<bool> shuttingDown_{false};
-    std::thread thread_;
+    std::unique_ptr<JobThread> thread_;  // last: its job uses everything above
 };

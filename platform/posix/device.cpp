@@ -1,9 +1,7 @@
 #include "platform/device.h"
 #include "platform/clock.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -40,13 +38,6 @@ std::unique_ptr<VolumeDevice> VolumeDevice::Open(const std::string& path) {
     return device;
 }
 
-std::unique_ptr<VolumeDevice> VolumeDevice::FromMemory(const uint8_t* data, size_t size) {
-    std::unique_ptr<VolumeDevice> device(new VolumeDevice());
-    device->memory_ = data;
-    device->size_ = size;
-    return device;
-}
-
 VolumeDevice::~VolumeDevice() {
     if (fd_ >= 0)
         ::close(fd_);
@@ -55,13 +46,8 @@ VolumeDevice::~VolumeDevice() {
 bool VolumeDevice::Read(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
                         uint32_t limitMs, uint32_t& done) const {
     done = 0;
-    if (memory_) {
-        if (offset >= size_ || (cancel && cancel->load(std::memory_order_relaxed)))
-            return false;
-        done = static_cast<uint32_t>(std::min<uint64_t>(count, size_ - offset));
-        std::memcpy(buffer, memory_ + offset, done);
-        return done == count;
-    }
+    if (memory_)
+        return ReadMemory(buffer, count, offset, cancel, done);
     if (fd_ < 0)
         return false;
     // Large requests go in pieces so that a stop request is seen between them.

@@ -3,9 +3,6 @@
 
 #include <winioctl.h>
 
-#include <algorithm>
-#include <cstring>
-
 namespace platform {
 
 namespace {
@@ -43,13 +40,6 @@ std::unique_ptr<VolumeDevice> VolumeDevice::Open(const std::string& path) {
     return device;
 }
 
-std::unique_ptr<VolumeDevice> VolumeDevice::FromMemory(const uint8_t* data, size_t size) {
-    std::unique_ptr<VolumeDevice> device(new VolumeDevice());
-    device->memory_ = data;
-    device->size_ = size;
-    return device;
-}
-
 VolumeDevice::~VolumeDevice() {
     if (handle_)
         CloseHandle(static_cast<HANDLE>(handle_));
@@ -58,13 +48,8 @@ VolumeDevice::~VolumeDevice() {
 bool VolumeDevice::Read(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
                         uint32_t limitMs, uint32_t& done) const {
     done = 0;
-    if (memory_) {
-        if (offset >= size_ || (cancel && cancel->load(std::memory_order_relaxed)))
-            return false;
-        done = static_cast<uint32_t>(std::min<uint64_t>(count, size_ - offset));
-        std::memcpy(buffer, memory_ + offset, done);
-        return done == count;
-    }
+    if (memory_)
+        return ReadMemory(buffer, count, offset, cancel, done);
     HANDLE h = static_cast<HANDLE>(handle_);
     if (!h)
         return false;

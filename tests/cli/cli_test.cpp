@@ -52,11 +52,6 @@ fs::path FreshDir(const std::string& name) {
     return dir;
 }
 
-std::string Basename(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-std::string Dirname(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
-}
 
 // UTC seconds of an ISO time such as 2022-11-10T21:23:06Z.
 int64_t IsoSeconds(const std::string& iso) {

@@ -11,14 +11,6 @@ using nlohmann::json;
 
 namespace {
 
-std::string Dirname(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
-}
-std::string Basename(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 bool IsAscii(const std::string& s) {
     for (unsigned char c : s)
         if (c >= 0x80)

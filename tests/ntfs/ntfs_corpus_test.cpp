@@ -19,14 +19,6 @@ std::map<int64_t, TMyFile*> ByRecord(const FileList& files) {
     return map;
 }
 
-std::string Dirname(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
-}
-std::string Basename(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // The manifest entry of the folder a path lies in.
 const json* ParentEntry(const json& manifest, const std::string& path) {

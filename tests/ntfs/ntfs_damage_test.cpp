@@ -13,12 +13,6 @@ using namespace testing_support;
 
 namespace {
 
-void Patch(const std::string& path, int64_t offset, const std::vector<uint8_t>& bytes) {
-    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(offset);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 std::vector<uint8_t> Random(size_t n, uint32_t seed) {
     std::mt19937 gen(seed);
     std::vector<uint8_t> v(n);

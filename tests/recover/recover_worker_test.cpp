@@ -16,15 +16,6 @@ using namespace testing_support;
 
 namespace {
 
-struct RecordingSink : MessageSink {
-    std::vector<unsigned> messages;
-    std::mutex mutex;
-    void post(unsigned msg, uintptr_t, intptr_t) override {
-        std::lock_guard lock(mutex);
-        messages.push_back(msg);
-    }
-};
-
 fs::path FreshDir(const std::string& name) {
     fs::path dir = fs::path(DUNRO_BINARY_DIR) / "scratch" / (name + "-" + std::to_string(getpid()));
     fs::remove_all(dir);

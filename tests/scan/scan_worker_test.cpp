@@ -9,15 +9,6 @@
 using namespace testing_support;
 
 namespace {
-struct RecordingSink : MessageSink {
-    std::vector<unsigned> messages;
-    std::mutex mutex;
-    void post(unsigned msg, uintptr_t, intptr_t) override {
-        std::lock_guard lock(mutex);
-        messages.push_back(msg);
-    }
-};
-
 struct Fixture {
     TUnDeleteProgress progress;
     TScanFileType types;
@@ -25,9 +16,7 @@ struct Fixture {
     RecordingSink sink;
     TThreadScan worker{progress, types, paths, &sink};
     Fixture() {
-        types.FPicturesOn = types.FAudioOn = types.FVideosOn = types.FDocumentsOn = types.FArchivesOn =
-            types.FOthersOn = true;
-        types.UpdateAllOn();
+        types.SelectAll();
     }
     void Whole(const std::string& drive) {
         paths.AddDriver(drive);

@@ -70,9 +70,7 @@ std::string Md5Of(const std::vector<uint8_t>& data) { return HashOfData("md5sum"
 std::string Sha256OfFile(const std::string& path) { return HashWith("sha256sum", path); }
 
 ScanSetup::ScanSetup() {
-    types.FPicturesOn = types.FAudioOn = types.FVideosOn = types.FDocumentsOn = types.FArchivesOn =
-        types.FOthersOn = true;
-    types.UpdateAllOn();
+    types.SelectAll();
 }
 
 bool ScanSetup::Run(const std::string& source) {
@@ -113,6 +111,22 @@ std::string CopyToTemp(const std::string& source, const std::string& name) {
     fs::path target = dir / (name + "-" + std::to_string(getpid()));
     fs::copy_file(source, target, fs::copy_options::overwrite_existing);
     return target.string();
+}
+
+void Patch(const std::string& path, int64_t offset, const std::vector<uint8_t>& bytes) {
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(offset);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Dirname(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+std::string Basename(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace testing_support

@@ -2,11 +2,13 @@
 // Shared pieces of the tests: where the test volumes are, manifests, hashes.
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "scan/message_sink.h"
 #include "scan/progress.h"
 #include "scan/scan_selection.h"
 #include "volume/disk.h"
@@ -51,5 +53,22 @@ std::string SlashPath(const std::string& folderPath);
 
 // A private copy of an image that a test may damage.
 std::string CopyToTemp(const std::string& source, const std::string& name);
+
+// Writes `bytes` over a file at `offset`.
+void Patch(const std::string& path, int64_t offset, const std::vector<uint8_t>& bytes);
+
+// "a/b/c.txt" -> "a/b/" and "c.txt".
+std::string Dirname(const std::string& path);
+std::string Basename(const std::string& path);
+
+// Keeps every message a worker posts.
+struct RecordingSink : MessageSink {
+    std::vector<unsigned> messages;
+    std::mutex mutex;
+    void post(unsigned msg, uintptr_t, intptr_t) override {
+        std::lock_guard lock(mutex);
+        messages.push_back(msg);
+    }
+};
 
 } // namespace testing_support
