@@ -3,13 +3,14 @@
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_FUZZ ?= build-fuzz
+BUILD_WIN  ?= build-win
 SECONDS    ?= 10
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
 APT_PACKAGES := cmake make g++ clang pkg-config libgtest-dev zlib1g-dev libpugixml-dev nlohmann-json3-dev \
                 ntfs-3g dosfstools mtools sleuthkit python3 util-linux coreutils xz-utils
 
-.PHONY: all deps configure build test test-native test-asan fuzz demo clean
+.PHONY: all deps configure build test test-native test-asan fuzz windows demo clean
 
 all: build
 
@@ -53,6 +54,25 @@ fuzz: deps
 	cmake --build $(BUILD_FUZZ) -j $(JOBS)
 	fuzz/run $(BUILD_FUZZ) $(SECONDS) $(abspath $(BUILD))/corpus
 
+# The Windows command line, cross-built with MinGW-w64 and tried under Wine.
+# pugixml is built from Debian's source package (fetched once).
+windows: deps
+	@missing=""; for p in g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine dpkg-dev; do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; fi
+	@if [ ! -f $(BUILD_WIN)/pugixml/src/pugixml.cpp ]; then \
+	  grep -qs deb-src /etc/apt/sources.list.d/*.sources /etc/apt/sources.list || \
+	    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+	      > /etc/apt/sources.list.d/debian-src.sources; \
+	  apt-get update -qq; mkdir -p $(BUILD_WIN)/pugixml-download && \
+	  (cd $(BUILD_WIN)/pugixml-download && apt-get source --download-only pugixml >/dev/null 2>&1) && \
+	  mkdir -p $(BUILD_WIN)/pugixml && tar -xzf $(BUILD_WIN)/pugixml-download/pugixml_*.orig.tar.gz \
+	    -C $(BUILD_WIN)/pugixml --strip-components=1; fi
+	cmake -S . -B $(BUILD_WIN) -G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DDUNRO_BUILD_TESTS=OFF -DDUNRO_PUGIXML_SOURCE=$(abspath $(BUILD_WIN))/pugixml/src >/dev/null
+	cmake --build $(BUILD_WIN) -j $(JOBS)
+	cmake/windows-smoke $(abspath $(BUILD_WIN)) $(abspath $(BUILD))/corpus
+
 demo: build
 	@gzip -dc samples/demo-ntfs.img.gz > $(BUILD)/demo-ntfs.img
 	@echo "== dunro scan $(BUILD)/demo-ntfs.img"
@@ -63,4 +83,4 @@ demo: build
 	echo && ls -l "$$dest"
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_WIN)
