@@ -34,6 +34,7 @@ build: configure
 test: test-native
 	$(MAKE) test-asan
 	$(MAKE) fuzz SECONDS=$(SECONDS)
+	$(MAKE) windows
 
 test-native: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -54,8 +55,9 @@ fuzz: deps
 	cmake --build $(BUILD_FUZZ) -j $(JOBS)
 	fuzz/run $(BUILD_FUZZ) $(SECONDS) $(abspath $(BUILD))/corpus
 
-# The Windows command line, cross-built with MinGW-w64 and tried under Wine.
-# pugixml is built from Debian's source package (fetched once).
+# The core, its tests and the command line cross-built for Windows with
+# MinGW-w64, the tests run under Wine. pugixml is built from Debian's source
+# package (fetched once). `make test-native` leaves this out.
 windows: deps
 	@missing=""; for p in g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine dpkg-dev; do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; done; \
@@ -69,8 +71,9 @@ windows: deps
 	  mkdir -p $(BUILD_WIN)/pugixml && tar -xzf $(BUILD_WIN)/pugixml-download/pugixml_*.orig.tar.gz \
 	    -C $(BUILD_WIN)/pugixml --strip-components=1; fi
 	cmake -S . -B $(BUILD_WIN) -G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-	  -DDUNRO_BUILD_TESTS=OFF -DDUNRO_PUGIXML_SOURCE=$(abspath $(BUILD_WIN))/pugixml/src >/dev/null
+	  -DDUNRO_PUGIXML_SOURCE=$(abspath $(BUILD_WIN))/pugixml/src -DDUNRO_CORPUS_DIR=$(abspath $(BUILD))/corpus >/dev/null
 	cmake --build $(BUILD_WIN) -j $(JOBS)
+	cd $(BUILD_WIN) && WINEPREFIX=$(abspath $(BUILD_WIN))/wineprefix WINEDEBUG=-all ctest --output-on-failure -j $(JOBS)
 	cmake/windows-smoke $(abspath $(BUILD_WIN)) $(abspath $(BUILD))/corpus
 
 demo: build

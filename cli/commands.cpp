@@ -339,7 +339,6 @@ int RunShow(const Options& options, std::atomic<bool>& interrupted) {
     const TMyFile& file = *session.Results()[static_cast<size_t>(id)];
     if (options.text)
         return ShowText(file, interrupted);
-    platform::SetBinaryStdout();
     auto status = volume::ReadFileData(
         file,
         [](std::span<const uint8_t> bytes, bool) {

@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
     static const TLanUse messages(platform::DataFolder());
     messages.Install();
     platform::TuneAllocatorForScans();
+    // The same bytes on every platform: no line-end translation.
+    platform::SetBinaryStdout();
     std::atomic<bool> interrupted{false};
     platform::CatchInterrupt(&interrupted);
     if (options->command == "drives")

@@ -55,11 +55,11 @@ TSafeIniFile::TSafeIniFile(const std::string& path, std::optional<IniEncoding> e
     if (path.empty())
         return;
     std::error_code ec;
-    if (!fs::exists(path, ec)) {
-        const fs::path folder = fs::path(path).parent_path();
+    if (!fs::exists(shell::PathOf(path), ec)) {
+        const fs::path folder = shell::PathOf(path).parent_path();
         if (!folder.empty())
             fs::create_directories(folder, ec);
-        std::ofstream out(path, std::ios::binary);
+        std::ofstream out(shell::PathOf(path), std::ios::binary);
         if (encoding)
             out.write("\xFF\xFE", 2);
     }
@@ -78,7 +78,7 @@ bool TSafeIniFile::Load(const std::string& path) {
     Clear();
     path_ = path;
     std::error_code ec;
-    if (!fs::exists(path, ec)) {
+    if (!fs::exists(shell::PathOf(path), ec)) {
         lastError_ = 0;
         return true;
     }
@@ -177,7 +177,7 @@ std::vector<std::string> TSafeIniFile::SectionNames() const {
 
 bool TSafeIniFile::Save(const std::string& path) {
     std::error_code ec;
-    fs::path target(path);
+    const fs::path target = shell::PathOf(path);
     if (target.has_parent_path())
         fs::create_directories(target.parent_path(), ec);
     // A read-only file is written all the same and made read-only again.

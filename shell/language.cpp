@@ -30,17 +30,17 @@ TLanguage::TLanguage(const std::string& prefix, const std::string& folder) : TLa
 }
 
 std::string TLanguage::FileOf(const std::string& folder, const std::string& name) const {
-    return (fs::path(folder) / (name + ".lng")).string();
+    return shell::TextOf(shell::PathOf(folder) / shell::PathOf(name + ".lng"));
 }
 
 void TLanguage::ScanFolder(const std::string& folder) {
     const std::string dir = WithoutTrailingDelimiter(folder);
     std::vector<std::string> found;
     std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(shell::PathOf(dir), ec), end; !ec && it != end; it.increment(ec)) {
         const fs::path p = it->path();
-        if (volume::EqualsIgnoreCase(p.extension().string(), ".lng") && !it->is_directory(ec))
-            found.push_back(p.stem().string());
+        if (volume::EqualsIgnoreCase(shell::TextOf(p.extension()), ".lng") && !it->is_directory(ec))
+            found.push_back(shell::TextOf(p.stem()));
     }
     std::sort(found.begin(), found.end());
     for (const std::string& name : found) {
@@ -75,10 +75,10 @@ void TLanguage::LoadLanguage(const std::string& name) {
     std::error_code ec;
     std::string chosen = name;
     const bool listed = std::find(Names.begin(), Names.end(), chosen) != Names.end();
-    if (!listed || !fs::exists(FileOf(LanguageFolder, chosen), ec))
+    if (!listed || !fs::exists(shell::PathOf(FileOf(LanguageFolder, chosen)), ec))
         chosen = "English";
     auto it = std::find(Names.begin(), Names.end(), chosen);
-    if (it == Names.end() || !fs::exists(FileOf(LanguageFolder, chosen), ec))
+    if (it == Names.end() || !fs::exists(shell::PathOf(FileOf(LanguageFolder, chosen)), ec))
         return;  // not even English: every lookup keeps its default
     if (LoadFile(FileOf(LanguageFolder, chosen)))
         CurrentIndex = static_cast<int>(it - Names.begin());

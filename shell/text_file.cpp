@@ -78,7 +78,7 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }
 
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathOf(path), std::ios::binary);
     if (!in)
         return std::nullopt;
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});

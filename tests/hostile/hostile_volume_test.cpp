@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 #include "recover/destination.h"
 #include "recover/recover_worker.h"
@@ -54,7 +53,7 @@ void RecoverInsideOnly(const std::string& image, const std::string& tag) {
     // A file claiming more than any disk holds would make the job too large to start.
     for (TMyFile* f : scan.results)
         f->Checked = f->FileSize < (int64_t{1} << 40);
-    const fs::path root = fs::path(DUNRO_BINARY_DIR) / "scratch" / ("hostile-" + tag + "-" + std::to_string(getpid()));
+    const fs::path root = fs::path(DUNRO_BINARY_DIR) / "scratch" / ("hostile-" + tag + "-" + ProcessTag());
     fs::remove_all(root);
     const fs::path inside = root / "inside";
     fs::create_directories(inside);
@@ -66,8 +65,8 @@ void RecoverInsideOnly(const std::string& image, const std::string& tag) {
     worker.WaitUntilDone();
     for (const auto& o : worker.Outcomes) {
         if (o.Ok) {
-            EXPECT_EQ(fs::path(o.Target).parent_path(), inside) << o.Target;
-            EXPECT_EQ(fs::file_size(o.Target), static_cast<uintmax_t>(o.File->FileSize));
+            EXPECT_EQ(PathOf(o.Target).parent_path(), inside) << o.Target;
+            EXPECT_EQ(fs::file_size(PathOf(o.Target)), static_cast<uintmax_t>(o.File->FileSize));
         }
     }
     for (const auto& entry : fs::recursive_directory_iterator(root))

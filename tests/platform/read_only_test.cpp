@@ -1,11 +1,11 @@
 // A scanned volume is only ever opened for reading.
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#endif
 
 #include "platform/device.h"
 #include "support/test_support.h"
@@ -21,6 +21,9 @@ std::string Source(const std::string& relative) {
 } // namespace
 
 TEST(ReadOnly, TheDeviceIsOpenedReadOnly) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the open flags are read from /proc; the Win32 side is checked by the source test below";
+#else
     const std::string image = CorpusPath("ntfs-basic.img");
     if (!RequireFile(image))
         return;
@@ -43,6 +46,7 @@ TEST(ReadOnly, TheDeviceIsOpenedReadOnly) {
         }
     }
     EXPECT_TRUE(seen);
+#endif
 }
 
 TEST(ReadOnly, NoOpenCallOfTheDeviceLayerAsksForWriting) {

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <unistd.h>
 
 #include "recover/destination.h"
 #include "recover/recover_worker.h"
@@ -17,7 +16,7 @@ using namespace testing_support;
 namespace {
 
 fs::path FreshDir(const std::string& name) {
-    fs::path dir = fs::path(DUNRO_BINARY_DIR) / "scratch" / (name + "-" + std::to_string(getpid()));
+    fs::path dir = fs::path(DUNRO_BINARY_DIR) / "scratch" / (name + "-" + ProcessTag());
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
@@ -70,9 +69,9 @@ TEST_F(RecoverWorker, CopiesExactlyAndNumbersClashes) {
         ASSERT_TRUE(o.Ok) << o.Error;
         std::vector<uint8_t> expected;
         ASSERT_TRUE(ReadAll(*o.File, expected));
-        EXPECT_EQ(ReadWhole(o.Target), expected);
+        EXPECT_EQ(ReadWhole(PathOf(o.Target)), expected);
         if (o.File->FileName == "beach.jpg") {
-            EXPECT_EQ(fs::path(o.Target).filename(), "beach(1).jpg");
+            EXPECT_EQ(PathOf(o.Target).filename(), "beach(1).jpg");
         }
     }
     EXPECT_EQ(ReadWhole(dest / "beach.jpg").size(), 12u);  // nothing replaced
@@ -91,9 +90,9 @@ TEST_F(RecoverWorker, AStopLeavesOnlyCompleteFiles) {
     std::set<std::string> complete;
     for (const auto& o : worker.Outcomes)
         if (o.Ok)
-            complete.insert(fs::path(o.Target).filename().string());
+            complete.insert(shell::TextOf(PathOf(o.Target).filename()));
     for (const auto& entry : fs::directory_iterator(dest))
-        EXPECT_TRUE(complete.count(entry.path().filename().string())) << "partial file left: " << entry.path();
+        EXPECT_TRUE(complete.count(shell::TextOf(entry.path().filename()))) << "partial file left: " << entry.path();
 }
 
 TEST_F(RecoverWorker, PauseHoldsTheJobUntilResumed) {

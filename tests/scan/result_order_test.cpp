@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "scan/result_order.h"
+#include "support/process.h"
 
 namespace {
 struct Rows {
@@ -51,8 +52,7 @@ TEST(ResultOrder, SizesUseAllSixtyFourBits) {
 }
 
 TEST(ResultOrder, DatesSortOldestFirstThenUndated) {
-    setenv("TZ", "UTC", 1);
-    tzset();
+    testing_support::SetProcessTimeZone("UTC");
     Rows rows;
     rows.Add("undated");
     auto& newer = rows.Add("newer");

@@ -1,19 +1,21 @@
 #include <gtest/gtest.h>
 
+#include "support/test_support.h"
+
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <unistd.h>
 
 #include "shell/ini_file.h"
 #include "shell/language.h"
 #include "volume/language.h"
 
 namespace fs = std::filesystem;
+using namespace testing_support;
 
 namespace {
 fs::path FreshDir(const std::string& name) {
-    fs::path dir = fs::temp_directory_path() / ("dunro-lang-" + name + "-" + std::to_string(getpid()));
+    fs::path dir = fs::temp_directory_path() / ("dunro-lang-" + name + "-" + ProcessTag());
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;

@@ -7,13 +7,27 @@
 #include <sstream>
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
+#include "shell/text_file.h"
+#include "support/hashes.h"
 #include "volume/file_data.h"
 
 namespace fs = std::filesystem;
 
 namespace testing_support {
+
+std::string ProcessTag() {
+#ifdef _WIN32
+    return std::to_string(_getpid());
+#else
+    return std::to_string(getpid());
+#endif
+}
 
 std::string CorpusPath(const std::string& name) { return std::string(DUNRO_CORPUS_DIR) + "/" + name; }
 std::string ReferencePath(const std::string& name) {
@@ -33,41 +47,14 @@ nlohmann::json LoadManifest(const std::string& image) {
     return nlohmann::json::parse(in);
 }
 
-namespace {
-std::string HashWith(const char* tool, const std::string& path) {
-    std::string command = std::string(tool) + " '" + path + "'";
-    std::array<char, 256> line{};
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        if (fgets(line.data(), line.size(), p))
-            out = line.data();
-        pclose(p);
-    }
-    return out.substr(0, out.find(' '));
-}
+std::string Sha256Of(const std::vector<uint8_t>& data) { return Sha256Hex(data.data(), data.size()); }
+std::string Md5Of(const std::vector<uint8_t>& data) { return Md5Hex(data.data(), data.size()); }
 
-std::string HashOfData(const char* tool, const std::vector<uint8_t>& data) {
-    char name[] = "/tmp/dunro-hash-XXXXXX";
-    int fd = mkstemp(name);
-    if (fd < 0)
-        return {};
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = write(fd, data.data() + done, data.size() - done);
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    close(fd);
-    std::string hash = HashWith(tool, name);
-    unlink(name);
-    return hash;
+std::string Sha256OfFile(const std::string& path) {
+    std::ifstream in(shell::PathOf(path), std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    return Sha256Of(bytes);
 }
-} // namespace
-
-std::string Sha256Of(const std::vector<uint8_t>& data) { return HashOfData("sha256sum", data); }
-std::string Md5Of(const std::vector<uint8_t>& data) { return HashOfData("md5sum", data); }
-std::string Sha256OfFile(const std::string& path) { return HashWith("sha256sum", path); }
 
 ScanSetup::ScanSetup() {
     types.SelectAll();
@@ -108,7 +95,7 @@ std::string SlashPath(const std::string& folderPath) {
 std::string CopyToTemp(const std::string& source, const std::string& name) {
     fs::path dir = fs::path(DUNRO_BINARY_DIR) / "scratch";
     fs::create_directories(dir);
-    fs::path target = dir / (name + "-" + std::to_string(getpid()));
+    fs::path target = dir / (name + "-" + ProcessTag());
     fs::copy_file(source, target, fs::copy_options::overwrite_existing);
     return target.string();
 }

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "scan/message_sink.h"
+#include "shell/text_file.h"
 #include "scan/progress.h"
 #include "scan/scan_selection.h"
 #include "volume/disk.h"
@@ -19,6 +20,11 @@ namespace testing_support {
 std::string CorpusPath(const std::string& name);      // a corpus image, built by the fixture
 std::string ReferencePath(const std::string& name);   // a reference image stored unpacked
 std::string UnpackedPath(const std::string& name);    // a reference image the fixture unpacked
+
+using shell::PathOf;
+
+// Tells this test process's scratch files from those of others running at once.
+std::string ProcessTag();
 
 // Fails the current test (not skips) when the image is missing.
 bool RequireFile(const std::string& path);

@@ -78,9 +78,12 @@ TEST(DriveExamination, DiskForKeepsOnlyUsableVolumesAndCaptionsThem) {
     EXPECT_EQ(DiskFor(disks, std::string(DUNRO_CORPUS_DIR), context), nullptr);  // a directory
     EXPECT_EQ(disks.size(), 2u);
 
-    // A refresh keeps named images while their files exist.
+    // A refresh keeps named images while their files exist (beside whatever drives the system has).
     RefreshDrives(disks, context);
-    EXPECT_EQ(disks.size(), 2u);
+    int images = 0;
+    for (const auto& d : disks)
+        images += d->DriveName == CorpusPath("ntfs-basic.img") || d->DriveName == CorpusPath("fat32-basic.img");
+    EXPECT_EQ(images, 2);
 }
 
 TEST(DriveExamination, ATruncatedImageIsExaminedWithoutHarm) {
