@@ -33,6 +33,9 @@ private:
                     uint32_t& done) const;
 #ifdef _WIN32
     void* handle_ = nullptr;
+    bool rawDevice_ = false;  // "\\.\X:": reads must be sector-aligned, buffers too
+    bool ReadOverlapped(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
+                        uint32_t limitMs, uint32_t& done) const;
 #else
     int fd_ = -1;
 #endif

@@ -3,6 +3,9 @@
 
 #include <winioctl.h>
 
+#include <algorithm>
+#include <cstring>
+
 namespace platform {
 
 namespace {
@@ -24,6 +27,7 @@ std::unique_ptr<VolumeDevice> VolumeDevice::Open(const std::string& path) {
         return nullptr;
     std::unique_ptr<VolumeDevice> device(new VolumeDevice());
     device->handle_ = h;
+    device->rawDevice_ = DevicePath(path).rfind(L"\\\\.\\", 0) == 0;
     LARGE_INTEGER size{};
     if (GetFileSizeEx(h, &size)) {
         device->size_ = static_cast<uint64_t>(size.QuadPart);
@@ -50,6 +54,43 @@ bool VolumeDevice::Read(void* buffer, uint32_t count, uint64_t offset, const std
     done = 0;
     if (memory_)
         return ReadMemory(buffer, count, offset, cancel, done);
+    if (!rawDevice_)
+        return ReadOverlapped(buffer, count, offset, cancel, limitMs, done);
+    // A raw volume is read unbuffered: whole sectors at sector offsets into a
+    // sector-aligned buffer. 4096 covers 512-byte and 4K-native sectors; near
+    // the end of a volume that is no multiple of 4096, 512 is tried as well.
+    constexpr uint64_t kPiece = 16u << 20;
+    const uint64_t end = offset + count;
+    auto* out = static_cast<uint8_t*>(buffer);
+    void* bounce = VirtualAlloc(nullptr, kPiece + 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!bounce)
+        return false;
+    bool ok = true;
+    for (uint64_t pos = offset; ok && pos < end;) {
+        uint64_t useful = 0;
+        ok = false;
+        for (uint64_t align : {uint64_t{4096}, uint64_t{512}}) {
+            const uint64_t start = pos / align * align;
+            const uint64_t stop = std::min<uint64_t>((end + align - 1) / align * align, start + kPiece);
+            uint32_t got = 0;
+            if (ReadOverlapped(bounce, static_cast<uint32_t>(stop - start), start, cancel, limitMs, got)) {
+                useful = std::min<uint64_t>(stop, end) - pos;
+                std::memcpy(out + (pos - offset), static_cast<uint8_t*>(bounce) + (pos - start), static_cast<size_t>(useful));
+                ok = true;
+                break;
+            }
+            if (cancel && cancel->load(std::memory_order_relaxed))
+                break;
+        }
+        done += static_cast<uint32_t>(useful);
+        pos += useful;
+    }
+    VirtualFree(bounce, 0, MEM_RELEASE);
+    return ok && done == count;
+}
+
+bool VolumeDevice::ReadOverlapped(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
+                                  uint32_t limitMs, uint32_t& done) const {
     HANDLE h = static_cast<HANDLE>(handle_);
     if (!h)
         return false;
