@@ -51,6 +51,11 @@ void TThreadScan::StartDriveRefresh() {
     Resume(kJobDriveRefresh);
 }
 
+void TThreadScan::StartFilterPass() {
+    progress_.FFilterDone = false;
+    Resume(kJobFilter);
+}
+
 void TThreadScan::StopCurrentDisk() {
     if (TMyDisk* disk = CurrentDisk.load(); disk && !PassIdle)
         disk->Stop();

@@ -40,6 +40,8 @@ public:
 
     void StartScan();
     void StartDriveRefresh();
+    // Runs FilterPass on the worker's thread (the result view's asynchronous filtering).
+    void StartFilterPass();
     void StopCurrentDisk();
     TMyDisk* DiskFor(const std::string& name) { return ::DiskFor(Disks, name, Context()); }
     ScanContext Context() const { return ScanContext{&progress_, &types_, &paths_}; }

@@ -96,19 +96,24 @@ TEST_F(RecoverWorker, AStopLeavesOnlyCompleteFiles) {
 }
 
 TEST_F(RecoverWorker, PauseHoldsTheJobUntilResumed) {
-    CheckAll();
+    // Two files, and a second's rest after each: the pause asked for right after
+    // the start always arrives while the job runs.
+    int picked = 0;
+    for (TMyFile* f : scan.results)
+        f->Checked = picked < 2 && f->FileSize < 100000 && ++picked;
     TThreadRecover worker(scan.progress, &sink);
-    worker.FilePauseMs = 0;
+    worker.FilePauseMs = 1000;
     worker.PrepareJob(scan.results);
+    ASSERT_EQ(worker.Jobs.size(), 2u);
     ASSERT_EQ(CheckDestination(worker, dest.string()), DestinationVerdict::Ok);
-    worker.Pause();
     worker.Start();
     worker.Pause();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(worker.WaitUntilDoneFor(1500));  // held after its first file
     EXPECT_FALSE(worker.JobDone);
+    EXPECT_LE(worker.Outcomes.size(), 1u);
     worker.Resume();
     worker.WaitUntilDone();
-    EXPECT_EQ(worker.Outcomes.size(), worker.Jobs.size());
+    EXPECT_EQ(worker.Outcomes.size(), 2u);
 }
 
 TEST_F(RecoverWorker, AnEmptyJobStillReportsItsEnd) {

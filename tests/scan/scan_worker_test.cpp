@@ -1,6 +1,7 @@
 // The scan worker runs whole scans: NTFS drives first, stops reported once.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <mutex>
 
 #include "scan/scan_worker.h"
@@ -64,10 +65,17 @@ TEST(ScanWorker, AStopDuringReadingEndsWithNothingListedAndOneMessage) {
     Fixture s;
     ASSERT_NE(s.worker.DiskFor(ntfs), nullptr);
     s.Whole(ntfs);
+    // The worker is held in another job while the scan is asked for and stopped,
+    // so the stop is in place before the scan's first step, whatever the timing.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    s.worker.FilterPass = [released] { released.wait(); };
+    s.worker.StartFilterPass();
     s.worker.StartScan();
     s.worker.StopCurrentDisk();
     s.worker.PassIdle = true;
     s.progress.FScanCancelled = true;
+    release.set_value();
     s.worker.WaitUntilIdle();
     EXPECT_TRUE(s.worker.AllFiles.empty());
     EXPECT_EQ(s.sink.messages, std::vector<unsigned>{kMsgScanStopped});
