@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <span>
 
 #include "volume/byte_reader.h"
 
@@ -35,10 +34,6 @@ struct AttributeView {
         return bytes.Sub(*valueOffset, *valueLength);
     }
 };
-
-inline bool HasFileMagic(std::span<const uint8_t> record) {
-    return record.size() >= 4 && record[0] == 'F' && record[1] == 'I' && record[2] == 'L' && record[3] == 'E';
-}
 
 // Calls `visit(attribute)` for each attribute until it returns false, the end
 // marker, or an attribute that does not fit the bytes in use.

@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <future>
 
-#include "ntfs/ntfs_attributes.h"
 #include "ntfs/ntfs_disk.h"
 #include "scan/progress.h"
 #include "volume/byte_reader.h"
@@ -15,6 +14,7 @@ constexpr uint32_t kChunkBytes = 10u << 20;
 
 enum : uint16_t { kDeletedFile = 0, kFileInUse = 1, kDeletedDirectory = 2, kDirectoryInUse = 3 };
 
+bool HasFileMagic(std::span<const uint8_t> r) { return r[0] == 'F' && r[1] == 'I' && r[2] == 'L' && r[3] == 'E'; }
 } // namespace
 
 void TNTFS_Disk::Enumerate(FileList& files, FolderList& folders) {
@@ -132,7 +132,7 @@ void TNTFS_Disk::ScanRecord(std::span<uint8_t> record, int64_t index, int64_t po
     ByteReader r(record.data(), record.size());
     const uint32_t inUse = *r.u32(24);
     // A damaged record is passed over on its own; its neighbours are still read.
-    if (!ntfs::HasFileMagic(record) || inUse == 0 || inUse > RecordSize)
+    if (!HasFileMagic(record) || inUse == 0 || inUse > RecordSize)
         return;
     const uint16_t flags = *r.u16(22);
     const int64_t recordNo = *r.u16(4) >= 48 ? static_cast<int64_t>(*r.u32(44)) : index;

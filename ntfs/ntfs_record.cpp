@@ -10,6 +10,10 @@ using namespace ntfs;
 
 namespace {
 
+bool HasFileMagic(std::span<const uint8_t> r) {
+    return r.size() >= 4 && r[0] == 'F' && r[1] == 'I' && r[2] == 'L' && r[3] == 'E';
+}
+
 // Checks a record's magic and length and repairs its update sequence; the
 // bytes in use, or nothing for a record that cannot be read.
 std::optional<uint32_t> RepairRecord(std::span<uint8_t> record, uint32_t recordSize) {

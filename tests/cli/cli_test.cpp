@@ -23,6 +23,13 @@ CommandResult Dunro(const std::string& args, std::vector<std::string> environmen
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
+fs::path FreshDir(const std::string& name) {
+    fs::path dir = fs::path(DUNRO_BINARY_DIR) / "scratch" / (name + "-" + ProcessTag());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
 
 // UTC seconds of an ISO time such as 2022-11-10T21:23:06Z.
 int64_t IsoSeconds(const std::string& iso) {

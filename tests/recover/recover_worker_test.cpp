@@ -15,6 +15,13 @@ using namespace testing_support;
 
 namespace {
 
+fs::path FreshDir(const std::string& name) {
+    fs::path dir = fs::path(DUNRO_BINARY_DIR) / "scratch" / (name + "-" + ProcessTag());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
 std::vector<uint8_t> ReadWhole(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});

@@ -16,6 +16,13 @@ namespace fs = std::filesystem;
 using namespace testing_support;
 
 namespace {
+fs::path FreshDir(const std::string& name) {
+    fs::path dir = fs::temp_directory_path() / ("dunro-ini-" + name + "-" + ProcessTag());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
 void WriteBytes(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
 
 std::string Utf16(const std::string& ascii, bool bigEndian) {

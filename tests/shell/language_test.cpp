@@ -14,6 +14,13 @@ namespace fs = std::filesystem;
 using namespace testing_support;
 
 namespace {
+fs::path FreshDir(const std::string& name) {
+    fs::path dir = fs::temp_directory_path() / ("dunro-lang-" + name + "-" + ProcessTag());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
 // The shipped language files, as the build copies them beside the programs.
 fs::path Shipped() { return fs::path(DUNRO_BINARY_DIR) / "bin"; }
 

@@ -100,13 +100,6 @@ std::string CopyToTemp(const std::string& source, const std::string& name) {
     return target.string();
 }
 
-fs::path FreshDir(const std::string& name) {
-    fs::path dir = fs::temp_directory_path() / ("dunro-" + name + "-" + ProcessTag());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
 void Patch(const std::string& path, int64_t offset, const std::vector<uint8_t>& bytes) {
     std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
     f.seekp(offset);

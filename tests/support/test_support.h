@@ -60,9 +60,6 @@ std::string SlashPath(const std::string& folderPath);
 // A private copy of an image that a test may damage.
 std::string CopyToTemp(const std::string& source, const std::string& name);
 
-// An empty folder of this test process's own, under the temporary folder.
-std::filesystem::path FreshDir(const std::string& name);
-
 // Writes `bytes` over a file at `offset`.
 void Patch(const std::string& path, int64_t offset, const std::vector<uint8_t>& bytes);
 

@@ -50,6 +50,12 @@ constexpr FileTime kTicksPerSecond = 10'000'000;
 // 2021-03-07 09:05:00 UTC, a Sunday.
 constexpr FileTime kSunday = (1615107900ull + 11644473600ull) * kTicksPerSecond;
 
+fs::path FreshDir(const std::string& name) {
+    fs::path dir = fs::temp_directory_path() / ("dunro-" + name + "-" + ProcessTag());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
 } // namespace
 
 TEST(DateText, FormatsLocalTimeAndRefusesImpossibleTimes) {
