@@ -69,7 +69,14 @@ void PrintScanJson(ScanSession& session, const std::vector<size_t>& ids) {
         auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
         out.append(digits, end);
     };
+    // Written in pieces: a listing of millions of files never sits in memory whole.
+    constexpr size_t kPiece = 1 << 20;
+    out.reserve(kPiece + 4096);
     for (size_t id : ids) {
+        if (out.size() >= kPiece) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
         const TMyFile& f = *session.Results()[id];
         out += first ? "\n" : ",\n";
         first = false;
