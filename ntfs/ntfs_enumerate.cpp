@@ -2,6 +2,7 @@
 #include <future>
 
 #include "ntfs/ntfs_disk.h"
+#include "platform/memory.h"
 #include "scan/progress.h"
 #include "volume/byte_reader.h"
 #include "volume/raw_reader.h"
@@ -69,11 +70,15 @@ void TNTFS_Disk::ScanMft(FileList& files) {
 
     // While one chunk is parsed the next is read, so the disk never waits for the parser.
     struct Buffer {
-        std::vector<uint8_t> bytes;
+        platform::LargeBuffer bytes;
         uint32_t got = 0;
     };
     auto readChunk = [this](const Chunk& c, Buffer& b) {
-        b.bytes.resize(c.length);
+        b.got = 0;
+        if (b.bytes.size() < c.length)
+            b.bytes = platform::LargeBuffer(kChunkBytes);
+        if (b.bytes.size() < c.length)
+            return;  // no memory: the chunk reads as empty
         b.got = c.length;
         volume::ReadBlock(Drive->VolumeHandle.get(), b.bytes.data(), b.got, false, &StopFlag, static_cast<uint64_t>(c.pos));
     };

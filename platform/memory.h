@@ -1,5 +1,6 @@
 #pragma once
 // Memory status of the system and of this process, for the memory guards.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -22,5 +23,37 @@ namespace platform {
 // one heap grown in large steps serves that far better than per-thread heaps
 // grown page by page.
 void TuneAllocatorForScans();
+
+} // namespace platform
+
+namespace platform {
+
+// Whole pages straight from the system, zeroed lazily; null when refused.
+void* AllocatePages(size_t size);
+void FreePages(void* pages, size_t size);
+
+// A large read buffer taken straight from the system: page-aligned (raw
+// devices need that), not zero-filled first, and on Linux backed by huge
+// pages where the kernel allows, so filling 10 MiB costs a few page faults
+// instead of thousands. Empty when the memory could not be had.
+class LargeBuffer {
+public:
+    LargeBuffer() = default;
+    explicit LargeBuffer(size_t size);
+    ~LargeBuffer();
+    LargeBuffer(LargeBuffer&& other) noexcept;
+    LargeBuffer& operator=(LargeBuffer&& other) noexcept;
+    LargeBuffer(const LargeBuffer&) = delete;
+    LargeBuffer& operator=(const LargeBuffer&) = delete;
+
+    uint8_t* data() const { return data_; }
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+
+private:
+    void Release();
+    uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+};
 
 } // namespace platform

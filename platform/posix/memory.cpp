@@ -40,6 +40,7 @@ std::optional<uint64_t> ProcessWorkingSet() { return KilobyteField("/proc/self/s
 } // namespace platform
 
 #include <malloc.h>
+#include <sys/mman.h>
 
 namespace platform {
 
@@ -50,5 +51,21 @@ void TuneAllocatorForScans() {
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
 #endif
 }
+
+} // namespace platform
+
+namespace platform {
+
+void* AllocatePages(size_t size) {
+    void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+        return nullptr;
+#ifdef MADV_HUGEPAGE
+    madvise(p, size, MADV_HUGEPAGE);  // advice only: fine if refused
+#endif
+    return p;
+}
+
+void FreePages(void* pages, size_t size) { munmap(pages, size); }
 
 } // namespace platform

@@ -27,3 +27,11 @@ namespace platform {
 void TuneAllocatorForScans() {}
 
 } // namespace platform
+
+namespace platform {
+
+void* AllocatePages(size_t size) { return VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE); }
+
+void FreePages(void* pages, size_t) { VirtualFree(pages, 0, MEM_RELEASE); }
+
+} // namespace platform
