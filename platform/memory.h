@@ -33,9 +33,9 @@ void* AllocatePages(size_t size);
 void FreePages(void* pages, size_t size);
 
 // A large read buffer taken straight from the system: page-aligned (raw
-// devices need that), not zero-filled first, and on Linux backed by huge
-// pages where the kernel allows, so filling 10 MiB costs a few page faults
-// instead of thousands. Empty when the memory could not be had.
+// devices need that) and not zero-filled by hand before the read fills it.
+// Huge pages are not asked for: on virtual machines their first touch was
+// often slower than that of small pages. Empty when the memory could not be had.
 class LargeBuffer {
 public:
     LargeBuffer() = default;

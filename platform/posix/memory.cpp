@@ -58,12 +58,7 @@ namespace platform {
 
 void* AllocatePages(size_t size) {
     void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED)
-        return nullptr;
-#ifdef MADV_HUGEPAGE
-    madvise(p, size, MADV_HUGEPAGE);  // advice only: fine if refused
-#endif
-    return p;
+    return p == MAP_FAILED ? nullptr : p;
 }
 
 void FreePages(void* pages, size_t size) { munmap(pages, size); }
