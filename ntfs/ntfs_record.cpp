@@ -80,8 +80,8 @@ bool TNTFS_Disk::ParseFileRecord(TMyFile& file, std::span<uint8_t> record) {
             if (!name)
                 return false;  // a name that does not fit ends the walk; the record stays valid
             if (name->usable) {
-                file.FileName = volume::TrimControls(name->name);
                 file.Extension = volume::ExtensionOf(name->name);
+                file.FileName = volume::TrimControls(std::move(name->name));
             }
             file.ParentRecordNo = name->parent;
         } else if (a.type == kAttrData && a.nameLength == 0 && !dataSeen) {
@@ -185,7 +185,7 @@ bool TNTFS_Disk::ParseFolderRecord(TMyFolder& folder, std::span<uint8_t> record)
             if (!name)
                 return false;
             if (name->usable)
-                folder.FolderName = folder.DisplayName = volume::TrimControls(name->name);
+                folder.FolderName = folder.DisplayName = volume::TrimControls(std::move(name->name));
             folder.ParentRecordNo = name->parent;
         }
         return true;

@@ -23,10 +23,18 @@ void AppendUtf8(std::string& out, char32_t c) {
 }
 
 std::string Utf16LeToUtf8(const uint8_t* bytes, size_t unitCount) {
-    std::string out;
-    out.reserve(unitCount);
     auto unit = [bytes](size_t i) -> char32_t { return bytes[2 * i] | (bytes[2 * i + 1] << 8); };
-    for (size_t i = 0; i < unitCount; ++i) {
+    // Most names are plain ASCII: one byte per unit, written in place.
+    size_t ascii = 0;
+    while (ascii < unitCount && unit(ascii) < 0x80)
+        ++ascii;
+    std::string out(ascii, '\0');
+    for (size_t i = 0; i < ascii; ++i)
+        out[i] = static_cast<char>(bytes[2 * i]);
+    if (ascii == unitCount)
+        return out;
+    out.reserve(unitCount + 8);
+    for (size_t i = ascii; i < unitCount; ++i) {
         char32_t u = unit(i);
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < unitCount) {
             char32_t low = unit(i + 1);
@@ -96,14 +104,16 @@ std::string TrimBlanks(std::string_view s) {
     return std::string(s.substr(b, e - b + 1));
 }
 
-std::string TrimControls(std::string_view s) {
+std::string TrimControls(std::string s) {
     auto isTrimmed = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
     size_t b = 0, e = s.size();
     while (b < e && isTrimmed(s[b]))
         ++b;
     while (e > b && isTrimmed(s[e - 1]))
         --e;
-    return std::string(s.substr(b, e - b));
+    s.erase(e);
+    s.erase(0, b);
+    return s;
 }
 
 std::string ExtensionOf(std::string_view name) {

@@ -24,7 +24,7 @@ bool ContainsIgnoreCase(std::string_view text, std::string_view part);
 // Removes spaces from both ends.
 std::string TrimBlanks(std::string_view s);
 // Removes blanks and control characters (everything up to U+0020) from both ends.
-std::string TrimControls(std::string_view s);
+std::string TrimControls(std::string s);
 
 // The extension with its leading dot, from the last dot on; empty without a dot.
 std::string ExtensionOf(std::string_view name);
