@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ntfs/newer_extents.h"
 #include "volume/file_type.h"
 #include "volume/records.h"
 #include "volume/scan_context.h"
@@ -98,4 +99,7 @@ private:
     std::unordered_map<int64_t, DirectoryInfo> directories_;
     std::vector<bool> recordSeen_;
     std::vector<int64_t> mftRunEnds_;  // cumulative logical ends of the MFT's runs
+    // Built on the first overlap question of a listing pass, for that pass's list.
+    mutable std::unique_ptr<NewerExtents> newerExtents_;
+    mutable const FileList* newerExtentsOf_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "ntfs/newer_extents.h"
 #include "ntfs/ntfs_disk.h"
 #include "scan/progress.h"
 #include "volume/byte_reader.h"
@@ -70,6 +71,7 @@ uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryL
     const TScanPath* paths = context_.Paths;
     const bool have = LoadBitmap();
 
+    newerExtents_.reset();
     uint32_t count = 0;
     for (size_t k = 0; k < files.size(); ++k) {
         TMyFile& f = *files[k];
@@ -102,6 +104,7 @@ uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryL
     }
     Bitmap.clear();
     Bitmap.shrink_to_fit();
+    newerExtents_.reset();
     AcceptedCount = count;
     return count;
 }
@@ -158,29 +161,20 @@ void TNTFS_Disk::Grade(TMyFile& f, size_t position, const FileList& files, bool 
         f.State = (total > 0 && firstInUse * 100 / total >= 40) ? kStateGood : kStatePoor;
 }
 
-bool TNTFS_Disk::OverlapsNewer(const FileList& files, const TMyFile& f, size_t position) const {
+bool TNTFS_Disk::OverlapsNewer(const FileList& files, const TMyFile& f, size_t) const {
     if (f.Runs.size() < 2 || !f.Runs[0].OnVolume)
         return false;
-    auto span = [this](const TMyFileRun& run) {
-        const int64_t s = run.RunStart / ClusterSize;
-        return std::pair<int64_t, int64_t>(s, s + run.RunLength / ClusterSize + (run.RunLength % ClusterSize ? 1 : 0));
-    };
+    // One index for the whole list: the file itself never counts, since it
+    // is not newer than itself.
+    if (!newerExtents_ || newerExtentsOf_ != &files)
+        newerExtents_ = std::make_unique<NewerExtents>(files, ClusterSize);
+    newerExtentsOf_ = &files;
     for (const TMyFileRun& run : f.Runs) {
         if (run.IsHole)
             continue;
-        const auto [s, e] = span(run);
-        for (size_t k = 0; k < files.size(); ++k) {
-            const TMyFile& g = *files[k];
-            if (k == position || g.Runs.empty() || !g.Runs[0].OnVolume || !(f.CreatedTime < g.CreatedTime))
-                continue;
-            for (const TMyFileRun& other : g.Runs) {
-                if (other.IsHole)
-                    continue;
-                const auto [s2, e2] = span(other);
-                if ((s2 < s && s < e2) || (s2 < e && e < e2))
-                    return true;
-            }
-        }
+        const auto [s, e] = NewerExtents::SpanOf(run, ClusterSize);
+        if (f.CreatedTime < newerExtents_->NewestAround(s) || f.CreatedTime < newerExtents_->NewestAround(e))
+            return true;
     }
     return false;
 }
