@@ -30,7 +30,7 @@ TScanFileType::TScanFileType()
     for (size_t start = 0; (start = FAllKnown.find("*.", start)) != std::string::npos;) {
         const size_t bar = FAllKnown.find('|', start);
         const std::string extension = FAllKnown.substr(start + 1, bar - start - 1);
-        known_.try_emplace(volume::AsciiUpper(extension), Classify(KeyOf(extension)));
+        known_.try_emplace(extension, Classify(KeyOf(extension)));
         start = bar;
     }
 }
@@ -69,10 +69,11 @@ int TScanFileType::FilterCategoryOf(const std::string& key) const {
 
 const TScanFileType::Known* TScanFileType::Lookup(const std::string& extension) const {
     // An extension holding "*" or "|" could match across mask entries; it takes the plain test.
-    if (extension.find_first_of("*|") != std::string::npos)
-        return nullptr;
+    for (char c : extension)
+        if (c == '*' || c == '|')
+            return nullptr;
     static const Known kUnlisted{kCategoryOthers, kCategoryOthers, kPreviewNone};
-    auto it = known_.find(volume::AsciiUpper(extension));
+    auto it = known_.find(std::string_view(extension));
     return it == known_.end() ? &kUnlisted : &it->second;
 }
 

@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "volume/text.h"
+
 enum : uint8_t { kPreviewNone = 0, kPreviewPicture = 1, kPreviewText = 2, kPreviewDocx = 3 };
 
 enum : int {
@@ -67,7 +69,7 @@ private:
         int filterCategory;
         uint8_t preview;
     };
-    std::unordered_map<std::string, Known> known_;  // by upper-case extension
+    std::unordered_map<std::string, Known, volume::IgnoreCaseHash, volume::IgnoreCaseEqual> known_;
     const Known* Lookup(const std::string& extension) const;
     int FilterCategoryOf(const std::string& key) const;
     Known Classify(const std::string& key) const;

@@ -4,15 +4,17 @@
 #include "volume/text.h"
 
 void TMyFileType::CountExtension(const std::string& extension) {
-    auto [it, added] = byUpperName_.try_emplace(volume::AsciiUpper(extension), Extensions.size());
-    if (added)
+    auto it = byName_.find(std::string_view(extension));
+    if (it == byName_.end()) {
+        it = byName_.emplace(extension, Extensions.size()).first;
         Extensions.push_back({extension, 0});
+    }
     ++Extensions[it->second].Count;
 }
 
 void TMyFileType::ClearExtensions() {
     Extensions.clear();
-    byUpperName_.clear();
+    byName_.clear();
 }
 
 CategoryList MakeCategories() {

@@ -6,6 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "volume/text.h"
+
 struct ExtensionCount {
     std::string Extension;  // as the first file that had it spelled it
     uint32_t Count = 0;
@@ -26,7 +28,7 @@ public:
     void ClearExtensions();
 
 private:
-    std::unordered_map<std::string, size_t> byUpperName_;
+    std::unordered_map<std::string, size_t, volume::IgnoreCaseHash, volume::IgnoreCaseEqual> byName_;
 };
 
 using CategoryList = std::vector<std::unique_ptr<TMyFileType>>;

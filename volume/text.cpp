@@ -1,6 +1,7 @@
 #include "volume/text.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace volume {
 
@@ -80,10 +81,41 @@ std::string AsciiLower(std::string_view s) {
     return out;
 }
 
+size_t IgnoreCaseHash::operator()(std::string_view s) const noexcept {
+    // ASCII letters differ from their other case only in bit 5: with that bit
+    // cleared in every byte, texts equal but for case give equal words. Other
+    // bytes may meet too, which costs no more than a comparison.
+    constexpr uint64_t kFold = ~0x2020202020202020ull;
+    auto mix = [](uint64_t x) {
+        x ^= x >> 31;
+        x *= 0x7FB5D329728EA185ull;
+        return x ^ (x >> 27);
+    };
+    uint64_t hash = s.size() * 0x9E3779B97F4A7C15ull;
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        hash = mix(hash ^ (w & kFold));
+    }
+    if (i < s.size()) {
+        uint64_t w = 0;
+        std::memcpy(&w, s.data() + i, s.size() - i);
+        hash = mix(hash ^ (w & kFold));
+    }
+    return static_cast<size_t>(hash);
+}
+
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return UpperAscii(x) == UpperAscii(y);
-           });
+    if (a.size() != b.size())
+        return false;
+    // Names compared here are mostly spelled alike: the byte compare settles those.
+    if (a == b)
+        return true;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i] && UpperAscii(a[i]) != UpperAscii(b[i]))
+            return false;
+    return true;
 }
 
 bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {

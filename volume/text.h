@@ -18,6 +18,17 @@ std::string Windows1252ToUtf8(std::string_view bytes);
 std::string AsciiUpper(std::string_view s);
 std::string AsciiLower(std::string_view s);
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+
+// Hash and equality for maps keyed by text whose ASCII letter case does not
+// count; they take a string_view, so a look-up makes no upper-case copy.
+struct IgnoreCaseHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const noexcept;
+};
+struct IgnoreCaseEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept { return EqualsIgnoreCase(a, b); }
+};
 bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix);
 bool ContainsIgnoreCase(std::string_view text, std::string_view part);
 

@@ -41,6 +41,24 @@ TEST(Text, CaseFoldingIsAsciiOnly) {
     EXPECT_FALSE(EqualsIgnoreCase("é", "É"));
     EXPECT_TRUE(StartsWithIgnoreCase("$Recycle.Bin\\x", "$RECYCLE"));
     EXPECT_TRUE(ContainsIgnoreCase("*.jpg|*.png|", "*.PNG|"));
+    EXPECT_FALSE(EqualsIgnoreCase("@", "`"));  // differ in the case bit, yet are no letters
+    EXPECT_FALSE(EqualsIgnoreCase("a.txt", "a.txT "));
+}
+
+TEST(Text, MapsKeyedIgnoringCaseFindEverySpelling) {
+    // Texts that differ only in letter case must hash alike at every length,
+    // across the eight-byte steps of the hash.
+    const std::string word = "Holiday-Photos_2024.JPEG";
+    IgnoreCaseHash hash;
+    IgnoreCaseEqual equal;
+    for (size_t n = 0; n <= word.size(); ++n) {
+        const std::string mixed = word.substr(0, n);
+        EXPECT_EQ(hash(mixed), hash(AsciiUpper(mixed))) << n;
+        EXPECT_EQ(hash(mixed), hash(AsciiLower(mixed))) << n;
+        EXPECT_TRUE(equal(mixed, AsciiLower(mixed)));
+    }
+    EXPECT_NE(hash(".jpg"), hash(".jpeg"));
+    EXPECT_NE(hash(".ab"), hash(std::string_view(".ab\0", 4)));  // a shorter text is not padded into a longer one
 }
 
 TEST(Text, ComparisonUsesUtf16CodeUnits) {
