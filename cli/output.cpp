@@ -1,33 +1,66 @@
 #include "cli/output.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace cli {
 
-void AppendJsonString(std::string& out, const std::string& s) {
-    out += '"';
-    size_t plain = 0;
-    for (size_t i = 0; i < s.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c >= 0x20 && c != '"' && c != '\\' && c != 0x7F)
-            continue;
-        out.append(s, plain, i - plain);
-        plain = i + 1;
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        }
-        }
+namespace {
+bool NeedsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\' || c == 0x7F; }
+
+// Whether any of eight bytes needs escaping, tested all at once: listings
+// run to millions of names and paths, nearly all of them plain.
+bool AnyNeedsEscape(const char* bytes) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+    uint64_t w;
+    std::memcpy(&w, bytes, sizeof w);
+    auto hasZero = [](uint64_t v) { return (v - kOnes) & ~v & kHighs; };
+    const uint64_t below20 = (w - kOnes * 0x20) & ~w & kHighs;
+    return below20 | hasZero(w ^ (kOnes * '"')) | hasZero(w ^ (kOnes * '\\')) | hasZero(w ^ (kOnes * 0x7F));
+}
+
+char* WriteEscape(char* p, unsigned char c) {
+    static const char kHex[] = "0123456789abcdef";
+    *p++ = '\\';
+    switch (c) {
+    case '"': *p++ = '"'; break;
+    case '\\': *p++ = '\\'; break;
+    case '\n': *p++ = 'n'; break;
+    case '\r': *p++ = 'r'; break;
+    case '\t': *p++ = 't'; break;
+    default:
+        *p++ = 'u';
+        *p++ = '0';
+        *p++ = '0';
+        *p++ = kHex[c >> 4];
+        *p++ = kHex[c & 0xF];
     }
-    out.append(s, plain, std::string::npos);
-    out += '"';
+    return p;
+}
+} // namespace
+
+void AppendJsonString(std::string& out, const std::string& s) {
+    // Room for the worst case (every byte a six-byte escape), trimmed after.
+    const size_t start = out.size();
+    out.resize(start + s.size() * 6 + 2);
+    char* p = out.data() + start;
+    *p++ = '"';
+    for (size_t i = 0; i < s.size();) {
+        if (i + 8 <= s.size() && !AnyNeedsEscape(s.data() + i)) {
+            std::memcpy(p, s.data() + i, 8);
+            p += 8;
+            i += 8;
+            continue;
+        }
+        const unsigned char c = static_cast<unsigned char>(s[i++]);
+        if (NeedsEscape(c))
+            p = WriteEscape(p, c);
+        else
+            *p++ = static_cast<char>(c);
+    }
+    *p++ = '"';
+    out.resize(static_cast<size_t>(p - out.data()));
 }
 
 std::string JsonString(const std::string& s) {
