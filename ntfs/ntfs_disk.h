@@ -99,6 +99,7 @@ private:
     std::unordered_map<int64_t, DirectoryInfo> directories_;
     std::vector<bool> recordSeen_;
     std::vector<int64_t> mftRunEnds_;  // cumulative logical ends of the MFT's runs
+    std::vector<const std::string*> pathNames_;  // scratch of BuildPath
     // Built on the first overlap question of a listing pass, for that pass's list.
     mutable std::unique_ptr<NewerExtents> newerExtents_;
     mutable const FileList* newerExtentsOf_ = nullptr;

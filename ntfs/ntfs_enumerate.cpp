@@ -372,20 +372,35 @@ void TNTFS_Disk::BuildPath(TMyFile& file) {
     if (file.FolderIndex < 0 || static_cast<size_t>(file.FolderIndex) >= folders_->size())
         return;
     TMyFolder* folder = (*folders_)[static_cast<size_t>(file.FolderIndex)].get();
+    // The names from the file's folder up towards the root, joined once at the end.
+    std::vector<const std::string*>& names = pathNames_;
+    names.clear();
     if (folder->ListIndex != 0)
-        file.FolderPath = folder->FolderName + "\\";
+        names.push_back(&folder->FolderName);
     // A damaged tree may loop; no path is longer than the list of folders.
     for (size_t steps = 0; steps <= folders_->size() && !IsStopped(); ++steps) {
         if (folder->ParentIndex < 0 && folder->ListIndex != 0)
             ResolveParent(folder);
         if (folder->ParentIndex < 0 || static_cast<size_t>(folder->ParentIndex) >= folders_->size())
-            return;
+            break;
         TMyFolder* parent = (*folders_)[static_cast<size_t>(folder->ParentIndex)].get();
         AttachToParent(folder, parent);
         if (parent->ListIndex == 0 || parent == folder)
-            return;
-        file.FolderPath = parent->FolderName + "\\" + file.FolderPath;
+            break;
+        names.push_back(&parent->FolderName);
         folder = parent;
+    }
+    if (names.empty())
+        return;  // the root's own files keep the path they have
+    size_t length = 0;
+    for (const std::string* name : names)
+        length += name->size() + 1;
+    std::string& path = file.FolderPath;
+    path.clear();
+    path.reserve(length);
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        path += **it;
+        path += '\\';
     }
 }
 
