@@ -94,6 +94,10 @@ void TNTFS_Disk::ScanMft(FileList& files) {
     };
     Buffer current, next;
     std::future<void> pending;
+    // The first two reads run side by side: each buffer's first filling costs
+    // more than the ones after it.
+    if (chunks.size() > 1)
+        pending = std::async(std::launch::async, readChunk, std::cref(chunks[1]), std::ref(next));
     if (!chunks.empty())
         readChunk(chunks[0], current);
 
@@ -101,7 +105,7 @@ void TNTFS_Disk::ScanMft(FileList& files) {
     int64_t splitPos = -1, splitLogical = -1;
     double done = 0;
     for (size_t i = 0; i < chunks.size() && !IsStopped(); ++i) {
-        if (i + 1 < chunks.size())
+        if (i > 0 && i + 1 < chunks.size())
             pending = std::async(std::launch::async, readChunk, std::cref(chunks[i + 1]), std::ref(next));
         const Chunk& c = chunks[i];
         done += c.length;
