@@ -33,7 +33,8 @@ void* AllocatePages(size_t size);
 void FreePages(void* pages, size_t size);
 
 // A large read buffer taken straight from the system: page-aligned (raw
-// devices need that) and not zero-filled by hand before the read fills it.
+// devices need that) and not zero-filled by hand before the read fills it;
+// on Linux its pages are supplied in one go rather than fault by fault.
 // Huge pages are not asked for: on virtual machines their first touch was
 // often slower than that of small pages. Empty when the memory could not be had.
 class LargeBuffer {
