@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/files.h"
 
@@ -14,25 +15,31 @@ void AppendDateText(std::string& out, FileTime time) {
         out += "N/A";
         return;
     }
-    // Written digit by digit: the result list formats hundreds of thousands of these.
+    // Written two digits at a time: the result list formats hundreds of thousands of these.
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
     char text[24];
     char* p = text;
-    auto digits = [&p](int value, int width) {
-        for (int i = width - 1; i >= 0; --i, value /= 10)
-            p[i] = static_cast<char>('0' + value % 10);
-        p += width;
+    auto pair = [&p](int value) {
+        std::memcpy(p, kPairs + 2 * value, 2);
+        p += 2;
     };
-    digits(t->year, t->year > 9999 ? 5 : 4);
+    if (t->year > 9999)
+        *p++ = static_cast<char>('0' + t->year / 10000);
+    pair(t->year / 100 % 100);
+    pair(t->year % 100);
     *p++ = '-';
-    digits(t->month, 2);
+    pair(t->month);
     *p++ = '-';
-    digits(t->day, 2);
+    pair(t->day);
     *p++ = ' ';
-    digits(t->hour, 2);
+    pair(t->hour);
     *p++ = ':';
-    digits(t->minute, 2);
+    pair(t->minute);
     *p++ = ':';
-    digits(t->second, 2);
+    pair(t->second);
     out.append(text, p);
 }
 
