@@ -100,7 +100,8 @@ size_t IgnoreCaseHash::operator()(std::string_view s) const noexcept {
     }
     if (i < s.size()) {
         uint64_t w = 0;
-        std::memcpy(&w, s.data() + i, s.size() - i);
+        for (size_t k = i; k < s.size(); ++k)
+            w = w << 8 | static_cast<unsigned char>(s[k]);
         hash = mix(hash ^ (w & kFold));
     }
     return static_cast<size_t>(hash);
