@@ -81,6 +81,9 @@ void PrintScanJson(ScanSession& session, const std::vector<size_t>& ids) {
     // Written in pieces: a listing of millions of files never sits in memory whole.
     constexpr size_t kPiece = 1 << 20;
     out.reserve(kPiece + 4096);
+    // Every row of a source names the same drive: its text is escaped once.
+    const TDriverInfo* lastDrive = nullptr;
+    std::string driveJson;
     for (size_t id : ids) {
         if (out.size() >= kPiece) {
             std::fwrite(out.data(), 1, out.size(), stdout);
@@ -92,7 +95,11 @@ void PrintScanJson(ScanSession& session, const std::vector<size_t>& ids) {
         out += "{\"id\":";
         number(static_cast<int64_t>(id));
         out += ",\"drive\":";
-        AppendJsonString(out, f.Drive->DriveName);
+        if (f.Drive != lastDrive) {
+            lastDrive = f.Drive;
+            driveJson = JsonString(f.Drive->DriveName);
+        }
+        out += driveJson;
         out += ",\"name\":";
         AppendJsonString(out, f.FileName);
         out += ",\"folder_path\":";

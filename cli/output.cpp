@@ -41,26 +41,41 @@ char* WriteEscape(char* p, unsigned char c) {
 } // namespace
 
 void AppendJsonString(std::string& out, const std::string& s) {
-    // Room for the worst case (every byte a six-byte escape), trimmed after.
-    const size_t start = out.size();
-    out.resize(start + s.size() * 6 + 2);
-    char* p = out.data() + start;
-    *p++ = '"';
+    // The escaped length first: most texts need no escape at all.
+    size_t length = s.size();
     for (size_t i = 0; i < s.size();) {
         if (i + 8 <= s.size() && !AnyNeedsEscape(s.data() + i)) {
-            std::memcpy(p, s.data() + i, 8);
-            p += 8;
             i += 8;
             continue;
         }
         const unsigned char c = static_cast<unsigned char>(s[i++]);
+        if (NeedsEscape(c))
+            length += c == '"' || c == '\\' || c == '\n' || c == '\r' || c == '\t' ? 1 : 5;
+    }
+    if (length == s.size()) {
+        out += '"';
+        out += s;
+        out += '"';
+        return;
+    }
+    // Short texts are escaped on the stack and appended in one piece.
+    char local[512];
+    std::string spill;
+    char* begin = local;
+    if (length + 2 > sizeof local) {
+        spill.resize(length + 2);
+        begin = spill.data();
+    }
+    char* p = begin;
+    *p++ = '"';
+    for (unsigned char c : s) {
         if (NeedsEscape(c))
             p = WriteEscape(p, c);
         else
             *p++ = static_cast<char>(c);
     }
     *p++ = '"';
-    out.resize(static_cast<size_t>(p - out.data()));
+    out.append(begin, p);
 }
 
 std::string JsonString(const std::string& s) {
