@@ -27,11 +27,31 @@ TScanFileType::TScanFileType()
       FMoreArchives("*.b64|*.bhx|*.bz|*.hqx|*.img|*.lha|*.mim|*.taz|*.tbz|*.tbz2|*.uu|*.uue|*.xxe|*.zipx|*.arc|"
                     "*.paq|*.pea|*.quad|*.balz|*.upx|*.wim|*.deb|*.dmg|*.rpm|*.udf|"),
       FAllKnown(FPictures + FVideos + FAudio + FDocuments + FArchives + FMoreArchives) {
+    size_t count = 0;
+    for (size_t at = 0; (at = FAllKnown.find("*.", at)) != std::string::npos; ++at)
+        ++count;
+    size_t slots = 16;
+    while (slots < 2 * count)
+        slots *= 2;
+    known_.resize(slots);
     for (size_t start = 0; (start = FAllKnown.find("*.", start)) != std::string::npos;) {
         const size_t bar = FAllKnown.find('|', start);
         const std::string extension = FAllKnown.substr(start + 1, bar - start - 1);
-        known_.try_emplace(extension, Classify(KeyOf(extension)));
+        AddKnown(extension, Classify(KeyOf(extension)));
         start = bar;
+    }
+}
+
+void TScanFileType::AddKnown(const std::string& extension, const Known& known) {
+    const size_t hash = volume::IgnoreCaseHash()(extension), mask = known_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        KnownSlot& slot = known_[i];
+        if (slot.extension.empty()) {
+            slot = {hash, extension, known};
+            return;
+        }
+        if (slot.hash == hash && EqualsIgnoreCase(slot.extension, extension))
+            return;  // listed twice: the first listing counts
     }
 }
 
@@ -73,8 +93,14 @@ const TScanFileType::Known* TScanFileType::Lookup(const std::string& extension) 
         if (c == '*' || c == '|')
             return nullptr;
     static const Known kUnlisted{kCategoryOthers, kCategoryOthers, kPreviewNone};
-    auto it = known_.find(std::string_view(extension));
-    return it == known_.end() ? &kUnlisted : &it->second;
+    const size_t hash = volume::IgnoreCaseHash()(extension), mask = known_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        const KnownSlot& slot = known_[i];
+        if (slot.extension.empty())
+            return &kUnlisted;
+        if (slot.hash == hash && EqualsIgnoreCase(slot.extension, extension))
+            return &slot.known;
+    }
 }
 
 bool TScanFileType::IsPicture(const std::string& key) const { return ContainsIgnoreCase(FPictures, key); }

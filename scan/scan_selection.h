@@ -2,7 +2,6 @@
 // What the user chose before a scan: which kinds of files, and where.
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "volume/text.h"
@@ -69,7 +68,16 @@ private:
         int filterCategory;
         uint8_t preview;
     };
-    std::unordered_map<std::string, Known, volume::IgnoreCaseHash, volume::IgnoreCaseEqual> known_;
+    // The listed extensions in an open-addressed table, at most half full: the
+    // listing asks several times for every found file, and each question is
+    // one hash and, nearly always, one comparison.
+    struct KnownSlot {
+        size_t hash = 0;
+        std::string extension;  // empty: a free slot
+        Known known{};
+    };
+    std::vector<KnownSlot> known_;
+    void AddKnown(const std::string& extension, const Known& known);
     const Known* Lookup(const std::string& extension) const;
     int FilterCategoryOf(const std::string& key) const;
     Known Classify(const std::string& key) const;
