@@ -1,7 +1,9 @@
 #pragma once
 // One bounds-checked little-endian cursor for every on-disk structure.
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 
@@ -19,10 +21,10 @@ public:
     // True when `length` bytes starting at `offset` lie inside the buffer.
     bool Has(size_t offset, size_t length) const { return offset <= size_ && length <= size_ - offset; }
 
-    std::optional<uint8_t> u8(size_t offset) const { return Unsigned<uint8_t>(offset, 1); }
-    std::optional<uint16_t> u16(size_t offset) const { return Unsigned<uint16_t>(offset, 2); }
-    std::optional<uint32_t> u32(size_t offset) const { return Unsigned<uint32_t>(offset, 4); }
-    std::optional<uint64_t> u64(size_t offset) const { return Unsigned<uint64_t>(offset, 8); }
+    std::optional<uint8_t> u8(size_t offset) const { return Fixed<uint8_t>(offset); }
+    std::optional<uint16_t> u16(size_t offset) const { return Fixed<uint16_t>(offset); }
+    std::optional<uint32_t> u32(size_t offset) const { return Fixed<uint32_t>(offset); }
+    std::optional<uint64_t> u64(size_t offset) const { return Fixed<uint64_t>(offset); }
     std::optional<int64_t> i64(size_t offset) const {
         auto v = u64(offset);
         if (!v)
@@ -65,6 +67,23 @@ public:
     }
 
 private:
+    // A whole little-endian number as one load: records are parsed by the
+    // hundred thousand, and every field goes through here.
+    template <typename T>
+    std::optional<T> Fixed(size_t offset) const {
+        if (!Has(offset, sizeof(T)))
+            return std::nullopt;
+        T v;
+        std::memcpy(&v, data_ + offset, sizeof v);
+        if constexpr (std::endian::native == std::endian::big && sizeof(T) > 1) {
+            T swapped = 0;
+            for (size_t i = 0; i < sizeof(T); ++i)
+                swapped = static_cast<T>(swapped << 8 | ((v >> (8 * i)) & 0xFF));
+            v = swapped;
+        }
+        return v;
+    }
+
     template <typename T>
     std::optional<T> Unsigned(size_t offset, size_t width) const {
         if (width > 8 || !Has(offset, width))
