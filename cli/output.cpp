@@ -7,10 +7,8 @@
 namespace cli {
 
 namespace {
-bool NeedsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\' || c == 0x7F; }
-
-// Whether any of eight bytes needs escaping, tested all at once: listings
-// run to millions of names and paths, nearly all of them plain.
+// Whether any of eight bytes needs escaping (below 0x20, '"', '\\', 0x7F),
+// tested all at once: listings run to millions of names and paths.
 bool AnyNeedsEscape(const char* bytes) {
     constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
     uint64_t w;
@@ -20,61 +18,70 @@ bool AnyNeedsEscape(const char* bytes) {
     return below20 | hasZero(w ^ (kOnes * '"')) | hasZero(w ^ (kOnes * '\\')) | hasZero(w ^ (kOnes * 0x7F));
 }
 
-char* WriteEscape(char* p, unsigned char c) {
+// For each byte, the letter of its escape ('u' for the \u00XX form), or 0 when it stands as it is.
+struct EscapeTable {
+    char letter[256] = {};
+    constexpr EscapeTable() {
+        for (int c = 0; c < 0x20; ++c)
+            letter[c] = 'u';
+        letter[0x7F] = 'u';
+        letter['"'] = '"';
+        letter['\\'] = '\\';
+        letter['\n'] = 'n';
+        letter['\r'] = 'r';
+        letter['\t'] = 't';
+    }
+};
+constexpr EscapeTable kEscapes;
+
+// Escapes `s` from `from` on into `p`, which has room for six bytes per byte.
+char* WriteEscaped(char* p, const std::string& s, size_t from) {
     static const char kHex[] = "0123456789abcdef";
-    *p++ = '\\';
-    switch (c) {
-    case '"': *p++ = '"'; break;
-    case '\\': *p++ = '\\'; break;
-    case '\n': *p++ = 'n'; break;
-    case '\r': *p++ = 'r'; break;
-    case '\t': *p++ = 't'; break;
-    default:
-        *p++ = 'u';
-        *p++ = '0';
-        *p++ = '0';
-        *p++ = kHex[c >> 4];
-        *p++ = kHex[c & 0xF];
+    for (size_t i = from; i < s.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        const char letter = kEscapes.letter[c];
+        if (letter == 0) {
+            *p++ = static_cast<char>(c);
+            continue;
+        }
+        *p++ = '\\';
+        *p++ = letter;
+        if (letter == 'u') {
+            *p++ = '0';
+            *p++ = '0';
+            *p++ = kHex[c >> 4];
+            *p++ = kHex[c & 0xF];
+        }
     }
     return p;
 }
 } // namespace
 
 void AppendJsonString(std::string& out, const std::string& s) {
-    // The escaped length first: most texts need no escape at all.
-    size_t length = s.size();
-    for (size_t i = 0; i < s.size();) {
-        if (i + 8 <= s.size() && !AnyNeedsEscape(s.data() + i)) {
-            i += 8;
-            continue;
-        }
-        const unsigned char c = static_cast<unsigned char>(s[i++]);
-        if (NeedsEscape(c))
-            length += c == '"' || c == '\\' || c == '\n' || c == '\r' || c == '\t' ? 1 : 5;
-    }
-    if (length == s.size()) {
-        out += '"';
+    // Most texts need no escape at all: find the first byte that might.
+    size_t plain = 0;
+    while (plain + 8 <= s.size() && !AnyNeedsEscape(s.data() + plain))
+        plain += 8;
+    while (plain < s.size() && kEscapes.letter[static_cast<unsigned char>(s[plain])] == 0)
+        ++plain;
+    out += '"';
+    if (plain == s.size()) {
         out += s;
         out += '"';
         return;
     }
-    // Short texts are escaped on the stack and appended in one piece.
+    // The rest is escaped on the stack when short, and appended in one piece.
     char local[512];
     std::string spill;
+    const size_t worst = (s.size() - plain) * 6 + 1;
     char* begin = local;
-    if (length + 2 > sizeof local) {
-        spill.resize(length + 2);
+    if (worst > sizeof local) {
+        spill.resize(worst);
         begin = spill.data();
     }
-    char* p = begin;
+    char* p = WriteEscaped(begin, s, plain);
     *p++ = '"';
-    for (unsigned char c : s) {
-        if (NeedsEscape(c))
-            p = WriteEscape(p, c);
-        else
-            *p++ = static_cast<char>(c);
-    }
-    *p++ = '"';
+    out.append(s, 0, plain);
     out.append(begin, p);
 }
 
