@@ -108,6 +108,38 @@ TEST(NtfsCorpus, FragmentedSparseAndCompressedFilesMatchTheirManifest) {
     CheckImageAgainstManifest("ntfs-fragmented.img");
 }
 
+TEST(NtfsCorpus, FolderIndexFindsWhatASearchFromTheEndOfTheListFinds) {
+    // The reader looks folders up by record number in an index; the answer
+    // must be the one a search from the end of the folder list gives.
+    for (const std::string image : {"ntfs-basic.img", "ntfs-fragmented.img"}) {
+        SCOPED_TRACE(image);
+        const std::string path = CorpusPath(image);
+        if (!RequireFile(path))
+            return;
+        ScanSetup scan;
+        ASSERT_TRUE(scan.Run(path));
+        const FolderList& folders = scan.disk->Folders;
+        auto searchFromEnd = [&](int64_t recordNo) {
+            for (size_t i = folders.size(); i-- > 0;)
+                if (folders[i]->RecordNo == recordNo)
+                    return static_cast<int32_t>(i);
+            return int32_t{-1};
+        };
+        std::vector<int64_t> asked;
+        for (const auto& folder : folders)
+            asked.insert(asked.end(), {folder->RecordNo, folder->ParentRecordNo});
+        for (const auto& file : scan.disk->Files)
+            asked.push_back(file->ParentRecordNo & 0xFFFFFFFF);
+        asked.insert(asked.end(), {0, 3, 123456789});
+        ASSERT_GT(folders.size(), 1u);
+        for (int64_t recordNo : asked) {
+            if (recordNo < 0)
+                continue;  // "no parent" means the root, by rule rather than by search
+            EXPECT_EQ(scan.disk->NtfsReader->FindFolder(recordNo), searchFromEnd(recordNo)) << recordNo;
+        }
+    }
+}
+
 TEST(NtfsCorpus, DeletedFoldersFormTheTree) {
     const std::string path = CorpusPath("ntfs-basic.img");
     if (!RequireFile(path))
