@@ -23,8 +23,13 @@ bool HasFileMagic(std::span<const uint8_t> r) { return r[0] == 'F' && r[1] == 'I
 void PrefetchRecord(std::span<const uint8_t> chunk, size_t at) {
     if (at + 512 > chunk.size())
         return;
+#if defined(__GNUC__) || defined(__clang__)
     for (size_t line = 0; line < 512; line += 64)
         __builtin_prefetch(chunk.data() + at + line);
+#else
+    (void)chunk;
+    (void)at;
+#endif
 }
 } // namespace
 
