@@ -17,9 +17,9 @@ enum : uint16_t { kDeletedFile = 0, kFileInUse = 1, kDeletedDirectory = 2, kDire
 
 bool HasFileMagic(std::span<const uint8_t> r) { return r[0] == 'F' && r[1] == 'I' && r[2] == 'L' && r[3] == 'E'; }
 
-// The parse touches a record's header, its first attributes and the last
-// bytes of each sector; asking for them ahead keeps the parser from waiting
-// on memory the read has just filled.
+// The parse reads a record's header and first attributes, which lie in its
+// first 512 bytes; asking for them ahead keeps the parser from waiting on
+// memory the read has just filled.
 void PrefetchRecord(std::span<const uint8_t> chunk, size_t at) {
     if (at + 512 > chunk.size())
         return;
