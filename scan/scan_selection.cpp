@@ -42,17 +42,21 @@ TScanFileType::TScanFileType()
     }
 }
 
-void TScanFileType::AddKnown(const std::string& extension, const Known& known) {
-    const size_t hash = volume::IgnoreCaseHash()(extension), mask = known_.size() - 1;
+size_t TScanFileType::SlotOf(const std::string& extension, size_t hash) const {
+    // The table is never more than half full, so the probe always ends.
+    const size_t mask = known_.size() - 1;
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        KnownSlot& slot = known_[i];
-        if (slot.extension.empty()) {
-            slot = {hash, extension, known};
-            return;
-        }
-        if (slot.hash == hash && EqualsIgnoreCase(slot.extension, extension))
-            return;  // listed twice: the first listing counts
+        const KnownSlot& slot = known_[i];
+        if (slot.extension.empty() || (slot.hash == hash && EqualsIgnoreCase(slot.extension, extension)))
+            return i;
     }
+}
+
+void TScanFileType::AddKnown(const std::string& extension, const Known& known) {
+    const size_t hash = volume::IgnoreCaseHash()(extension);
+    KnownSlot& slot = known_[SlotOf(extension, hash)];
+    if (slot.extension.empty())  // an extension listed twice keeps its first listing
+        slot = {hash, extension, known};
 }
 
 TScanFileType::Known TScanFileType::Classify(const std::string& key) const {
@@ -93,14 +97,8 @@ const TScanFileType::Known* TScanFileType::Lookup(const std::string& extension) 
         if (c == '*' || c == '|')
             return nullptr;
     static const Known kUnlisted{kCategoryOthers, kCategoryOthers, kPreviewNone};
-    const size_t hash = volume::IgnoreCaseHash()(extension), mask = known_.size() - 1;
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        const KnownSlot& slot = known_[i];
-        if (slot.extension.empty())
-            return &kUnlisted;
-        if (slot.hash == hash && EqualsIgnoreCase(slot.extension, extension))
-            return &slot.known;
-    }
+    const KnownSlot& slot = known_[SlotOf(extension, volume::IgnoreCaseHash()(extension))];
+    return slot.extension.empty() ? &kUnlisted : &slot.known;
 }
 
 bool TScanFileType::IsPicture(const std::string& key) const { return ContainsIgnoreCase(FPictures, key); }

@@ -77,6 +77,8 @@ private:
         Known known{};
     };
     std::vector<KnownSlot> known_;
+    // The slot holding `extension`, or the free slot where it would go.
+    size_t SlotOf(const std::string& extension, size_t hash) const;
     void AddKnown(const std::string& extension, const Known& known);
     const Known* Lookup(const std::string& extension) const;
     int FilterCategoryOf(const std::string& key) const;
