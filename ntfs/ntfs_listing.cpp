@@ -166,9 +166,10 @@ bool TNTFS_Disk::OverlapsNewer(const FileList& files, const TMyFile& f, size_t) 
         return false;
     // One index for the whole list: the file itself never counts, since it
     // is not newer than itself.
-    if (!newerExtents_ || newerExtentsOf_ != &files)
+    if (!newerExtents_ || newerExtentsOf_ != &files) {
         newerExtents_ = std::make_unique<NewerExtents>(files, ClusterSize);
-    newerExtentsOf_ = &files;
+        newerExtentsOf_ = &files;
+    }
     for (const TMyFileRun& run : f.Runs) {
         if (run.IsHole)
             continue;

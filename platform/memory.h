@@ -28,7 +28,7 @@ void TuneAllocatorForScans();
 
 namespace platform {
 
-// Whole pages straight from the system, zeroed lazily; null when refused.
+// Whole pages straight from the system, zero-filled; null when refused.
 void* AllocatePages(size_t size);
 void FreePages(void* pages, size_t size);
 
@@ -49,7 +49,6 @@ public:
 
     uint8_t* data() const { return data_; }
     size_t size() const { return size_; }
-    bool empty() const { return size_ == 0; }
 
 private:
     void Release();
