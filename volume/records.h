@@ -80,6 +80,8 @@ struct TMyFile {
     uint16_t ProgressUnits = 1;
     // Bytes per compression unit when the data is LZNT1-compressed; 0 otherwise.
     uint32_t CompressionUnit = 0;
+    // The data is encrypted by the file system: what lies on the volume is ciphertext.
+    bool Encrypted = false;
 };
 
 struct TMyFolder {
