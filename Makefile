@@ -8,9 +8,12 @@ SECONDS    ?= 10
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
 APT_PACKAGES := cmake make g++ clang pkg-config libgtest-dev zlib1g-dev libpugixml-dev nlohmann-json3-dev \
-                ntfs-3g dosfstools mtools sleuthkit python3 util-linux coreutils xz-utils
+                ntfs-3g dosfstools mtools sleuthkit python3 util-linux coreutils xz-utils \
+                qt6-base-dev qt6-svg-dev fonts-dejavu-core
+# Other installs may be running on a shared machine: wait for apt's lock instead of failing.
+APT_WAIT := -o DPkg::Lock::Timeout=1800
 
-.PHONY: all deps configure build test test-native test-asan fuzz windows demo clean
+.PHONY: all deps configure build test test-native test-asan fuzz windows demo gui screenshots clean
 
 all: build
 
@@ -22,7 +25,7 @@ deps:
 	if [ -n "$$missing" ]; then \
 	  echo "installing:$$missing"; \
 	  if [ "$$(id -u)" -ne 0 ]; then echo "error: missing packages ($$missing) and not root: install them first" >&2; exit 1; fi; \
-	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
+	  apt-get $(APT_WAIT) update -qq && DEBIAN_FRONTEND=noninteractive apt-get $(APT_WAIT) install -y -qq $$missing >/dev/null; \
 	fi
 
 configure: deps
@@ -51,7 +54,7 @@ test-asan: deps
 # Every parser under libFuzzer for SECONDS each (make fuzz SECONDS=600 for a long run).
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DDUNRO_FUZZ=ON -DDUNRO_BUILD_TESTS=OFF >/dev/null
+	  -DDUNRO_FUZZ=ON -DDUNRO_BUILD_TESTS=OFF -DDUNRO_GUI=OFF >/dev/null
 	cmake --build $(BUILD_FUZZ) -j $(JOBS)
 	fuzz/run $(BUILD_FUZZ) $(SECONDS) $(abspath $(BUILD))/corpus
 
@@ -61,12 +64,12 @@ fuzz: deps
 windows: deps
 	@missing=""; for p in g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine dpkg-dev; do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; done; \
-	if [ -n "$$missing" ]; then apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; fi
+	if [ -n "$$missing" ]; then apt-get $(APT_WAIT) update -qq && DEBIAN_FRONTEND=noninteractive apt-get $(APT_WAIT) install -y -qq $$missing >/dev/null; fi
 	@if [ ! -f $(BUILD_WIN)/pugixml/src/pugixml.cpp ]; then \
 	  grep -qs deb-src /etc/apt/sources.list.d/*.sources /etc/apt/sources.list || \
 	    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
 	      > /etc/apt/sources.list.d/debian-src.sources; \
-	  apt-get update -qq; mkdir -p $(BUILD_WIN)/pugixml-download && \
+	  apt-get $(APT_WAIT) update -qq; mkdir -p $(BUILD_WIN)/pugixml-download && \
 	  (cd $(BUILD_WIN)/pugixml-download && apt-get source --download-only pugixml >/dev/null 2>&1) && \
 	  mkdir -p $(BUILD_WIN)/pugixml && tar -xzf $(BUILD_WIN)/pugixml-download/pugixml_*.orig.tar.gz \
 	    -C $(BUILD_WIN)/pugixml --strip-components=1; fi
@@ -84,6 +87,14 @@ demo: build
 	echo; echo "== dunro recover $(BUILD)/demo-ntfs.img --to $$dest"; \
 	$(BUILD)/bin/dunro recover $(BUILD)/demo-ntfs.img --to $$dest && \
 	echo && ls -l "$$dest"
+
+# Builds the desktop window and opens it.
+gui: build
+	$(BUILD)/bin/dunro-gui
+
+# Every window and box drawn offscreen, English and German, into docs/screenshots.
+screenshots: build
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/dunro_gui_screenshots docs/screenshots
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_WIN)

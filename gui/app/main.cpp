@@ -1,0 +1,75 @@
+// dunro-gui: the desktop window of Dunro Data Recovery.
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "gui/app/main_window.h"
+#include "gui/app/single_instance.h"
+#include "gui/app/texts.h"
+#include "gui/widgets/skin.h"
+#include "platform/memory.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: dunro-gui [--help]\n"
+    "\n"
+    "Opens the window of Dunro Data Recovery: choose the kinds of files and the\n"
+    "drives to look at, scan them for deleted files, preview them and recover\n"
+    "the ones you check into a folder of your choice. Scanned drives are only\n"
+    "read, never written. Only one window runs per user: starting the program\n"
+    "again brings it to the front.\n"
+    "\n"
+    "Reading a drive needs the rights to open it raw (root on Linux).\n"
+    "The command line 'dunro' does the same without a window.\n";
+
+// Without a display Qt would abort; say so in one line instead.
+bool DisplayAvailable() {
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return true;
+#else
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        if (const char* value = std::getenv(name); value && *value)
+            return true;
+    return false;
+#endif
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        std::fprintf(stderr, "dunro-gui: unknown option '%s'\n\n%s", argv[i], kUsage);
+        return 2;
+    }
+    if (!DisplayAvailable()) {
+        std::fputs("dunro-gui: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set)\n", stderr);
+        return 2;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(gui::AppTitle());
+    QApplication::setApplicationDisplayName(gui::AppTitle());
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    gui::SingleInstance instance;
+    if (!instance.Claim()) {
+        instance.AskFirstToRestore();
+        return 0;
+    }
+
+    platform::TuneAllocatorForScans();
+    skin::Apply(app);
+    gui::TFram_UndeleteMain window;
+    QObject::connect(&instance, &gui::SingleInstance::RestoreRequested, &window,
+                     &gui::TFram_UndeleteMain::RestoreFromSecondStart);
+    window.show();
+    instance.Listen();
+    return app.exec();
+}

@@ -1,0 +1,118 @@
+#pragma once
+// TFram_UndeleteMain: the program's one window of its own frame. It owns the
+// program-wide objects (the selections, the progress record, the language
+// table, the two workers and every other window), hosts the pages, and is
+// the receiver of the window messages.
+#include <functional>
+#include <memory>
+
+#include <QPointer>
+#include <QWidget>
+
+#include "gui/app/message_hub.h"
+
+class TLanUse;
+class TScanFileType;
+class TScanPath;
+class TThreadRecover;
+class TThreadScan;
+class TUnDeleteProgress;
+
+namespace gui {
+
+class TFMsgBox_RecoverSelect;
+class TFMsgBox_ScanRecoHelp;
+class TFrm_About;
+class TFrm_Choose;
+class TFrm_Mask;
+class TFrm_RecoverySetting;
+class TFrm_Result;
+
+class TFram_UndeleteMain : public QWidget, public HubReceiver {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 960;
+    static constexpr int kHeight = 660;
+
+    TFram_UndeleteMain();
+    ~TFram_UndeleteMain() override;
+
+    // The one place where each message has its handler.
+    void Receive(const HubMessage& message) override;
+
+    void Dim();
+    void Undim();
+    bool Dimmed() const;
+    void ShowStartPage();
+    void ShowResultPage();
+    // Dims and shows notice `kind`.
+    void ShowNotice(int kind);
+    // A second start of the program asked for this window: restore it to
+    // 960 × 660 and bring it to the front.
+    void RestoreFromSecondStart();
+
+    // How the process ends (exit code 0 at once, workers not waited for);
+    // tests put their own in.
+    void SetProcessEnd(std::function<void()> end) { endProcess_ = std::move(end); }
+
+    MessageHub& Hub() { return *hub_; }
+    TLanUse& Language() { return *language_; }
+    TUnDeleteProgress& Progress() { return *progress_; }
+    TThreadScan& ScanWorker() { return *scanWorker_; }
+    TThreadRecover& RecoverWorker() { return *recoverWorker_; }
+    TFrm_Choose* StartPage() const { return startPage_; }
+    TFrm_Result* ResultPage() const { return resultPage_; }
+    TFrm_Mask* Mask() const { return mask_; }
+    TFMsgBox_RecoverSelect* QuestionBox() const { return question_; }
+    TFMsgBox_ScanRecoHelp* NoticeBox() const { return notice_; }
+    TFrm_RecoverySetting* SettingsWindow() const;
+    TFrm_About* AboutWindow() const;
+    // The outer top-left corner, kept up to date for the floating windows.
+    QPoint OuterPosition() const { return outerPosition_; }
+    // Whether a close request found the scan running and holds it.
+    bool ScanHeldForQuestion() const { return scanHeld_; }
+
+    void OpenAbout();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // Handlers, one per message.
+    void OnCloseRequest();
+    void OnMinimize();
+    void OnNoticeAnswered();
+    void OnStopRequest();
+    void OnNothingToRecover();
+    void OnDragWindow();
+    void OnStayOpen();
+    void OnOpenSettings();
+    void OnDimming(uintptr_t wparam);
+    void EndProcess();
+
+    std::function<void()> endProcess_;
+    bool starting_ = false;
+    bool scanHeld_ = false;
+    QPoint outerPosition_;
+
+    std::unique_ptr<MessageHub> hub_;
+    std::unique_ptr<TScanFileType> types_;
+    std::unique_ptr<TScanPath> paths_;
+    std::unique_ptr<TUnDeleteProgress> progress_;
+    std::unique_ptr<TLanUse> language_;
+    std::unique_ptr<TThreadScan> scanWorker_;
+    std::unique_ptr<TThreadRecover> recoverWorker_;
+    TFrm_Choose* startPage_ = nullptr;
+    TFrm_Result* resultPage_ = nullptr;
+    TFrm_Mask* mask_ = nullptr;
+    TFMsgBox_RecoverSelect* question_ = nullptr;
+    TFMsgBox_ScanRecoHelp* notice_ = nullptr;
+    QPointer<TFrm_RecoverySetting> settings_;
+    QPointer<TFrm_About> about_;
+};
+
+} // namespace gui

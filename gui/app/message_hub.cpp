@@ -1,0 +1,53 @@
+#include "gui/app/message_hub.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QThread>
+
+namespace gui {
+namespace {
+
+const QEvent::Type kHubEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+class HubEvent : public QEvent {
+public:
+    explicit HubEvent(const HubMessage& message) : QEvent(kHubEvent), message_(message) {}
+    const HubMessage& Message() const { return message_; }
+
+private:
+    HubMessage message_;
+};
+
+} // namespace
+
+MessageHub::MessageHub(QObject* parent) : QObject(parent) { qRegisterMetaType<gui::HubMessage>(); }
+
+void MessageHub::post(unsigned msg, uintptr_t wparam, intptr_t lparam) { Post(HubTarget::MainWindow, msg, wparam, lparam); }
+
+void MessageHub::Post(HubTarget target, unsigned msg, uintptr_t wparam, intptr_t lparam) {
+    // postEvent is safe from any thread; the event is handled on the hub's thread.
+    QCoreApplication::postEvent(this, new HubEvent(HubMessage{target, msg, wparam, lparam}));
+}
+
+void MessageHub::Send(HubTarget target, unsigned msg, uintptr_t wparam, intptr_t lparam) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    Deliver(HubMessage{target, msg, wparam, lparam});
+}
+
+void MessageHub::SetReceiver(HubTarget target, HubReceiver* receiver) {
+    (target == HubTarget::MainWindow ? mainWindow_ : resultPage_) = receiver;
+}
+
+void MessageHub::customEvent(QEvent* event) {
+    if (event->type() == kHubEvent)
+        Deliver(static_cast<HubEvent*>(event)->Message());
+}
+
+void MessageHub::Deliver(const HubMessage& message) {
+    emit Delivered(message);
+    HubReceiver* receiver = message.target == HubTarget::MainWindow ? mainWindow_ : resultPage_;
+    if (receiver)
+        receiver->Receive(message);
+}
+
+} // namespace gui

@@ -1,0 +1,173 @@
+#include "gui/app/prompt_box.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+
+#include "gui/app/message_hub.h"
+#include "gui/app/texts.h"
+#include "gui/widgets/image_button.h"
+#include "gui/widgets/skin.h"
+#include "gui/widgets/skin_label.h"
+#include "gui/widgets/title_bar.h"
+
+namespace gui {
+namespace {
+constexpr QSize kDesignSize(411, 213);
+constexpr QSize kIconSize(48, 48);
+constexpr int kMainWidth = 960, kMainHeight = 660;
+constexpr int kIconLeft = 28, kTextGap = 22, kButtonBottom = 16;
+} // namespace
+
+PromptBox::PromptBox(MessageHub& hub, const TLanUse& language, std::function<PromptFacts()> facts, QWidget* anchor)
+    : RdFormFrame(RdTitleBar::Close, anchor),
+      hub_(hub),
+      language_(language),
+      facts_(std::move(facts)),
+      anchor_(anchor),
+      icon_(new QLabel(Body())),
+      text_(new RdLabel(Body())) {
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
+    TitleBar()->SetTitle(AppTitle());
+    TitleBar()->SetHints(Tr(language, "M_Close", "Close"), {}, {});
+    icon_->setAccessibleName(QString());
+    text_->setObjectName(QStringLiteral("RdLabel_Text"));
+    connect(this, &RdFormFrame::CloseRequested, this, [this] { Decline(); });
+    resize(kDesignSize);
+}
+
+QString PromptBox::Text() const { return text_->text(); }
+
+void PromptBox::SetIcon(const QString& art) { icon_->setPixmap(skin::Art(art, kIconSize)); }
+
+RdImgButton* PromptBox::AddButton(bool primary, const QString& name, const QString& caption) {
+    auto* button = new RdImgButton(primary ? RdImgButton::Look::Primary : RdImgButton::Look::Secondary, Body());
+    button->setObjectName(name);
+    button->SetCaption(caption);
+    (primary ? defaultButton_ : otherButton_) = button;
+    connect(button, &QPushButton::clicked, this, [this, primary] { primary ? Accept() : Decline(); });
+    // Tab order: the default answer first, then the other, then the title's close.
+    if (otherButton_ && defaultButton_)
+        setTabOrder(defaultButton_, otherButton_);
+    return button;
+}
+
+void PromptBox::Present(int kind, const QString& text, int textWidth, int textSlack, int iconSlack) {
+    kind_ = kind;
+    text_->SetMarkedText(text);
+    const int labelHeight = text_->heightForWidth(textWidth);
+    // The design size, taller only when a translation needs more lines than it holds.
+    const int buttonsTop = kDesignSize.height() - kButtonBottom - 34;
+    const int needed = skin::kTitleHeight + 12 + labelHeight + 12 + (kDesignSize.height() - buttonsTop);
+    resize(kDesignSize.width(), std::max(kDesignSize.height(), needed + textSlack / 2));
+    const int boxHeight = height();
+    // Positions are in the box's coordinates; the body starts below the title bar.
+    const int bodyTop = Body()->y();
+    const int textLeft = kIconLeft + kIconSize.width() + kTextGap;
+    const int room = width() - textLeft - kIconLeft;
+    const int textTop = std::max(bodyTop + 8, (boxHeight - labelHeight - textSlack) / 2);
+    text_->setGeometry(textLeft + (room - textWidth) / 2, textTop - bodyTop, textWidth, labelHeight);
+    icon_->setGeometry(kIconLeft, (boxHeight - kIconSize.height() - iconSlack) / 2 - bodyTop, kIconSize.width(),
+                       kIconSize.height());
+    int right = width() - 2 - 20;
+    for (RdImgButton* button : {otherButton_, defaultButton_}) {
+        if (!button)
+            continue;
+        const QSize size = button->sizeHint();
+        right -= size.width();
+        button->setGeometry(right, boxHeight - kButtonBottom - size.height() - bodyTop, size.width(), size.height());
+        right -= 12;
+    }
+    // The middle of the main window's 960 × 660 area (halves toward zero).
+    if (anchor_) {
+        const QPoint origin = anchor_->frameGeometry().topLeft();
+        move(origin.x() + (kMainWidth - width()) / 2, origin.y() + (kMainHeight - height()) / 2);
+    }
+}
+
+void PromptBox::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        Decline();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // A focused button takes its own Enter; anywhere else Enter is the default answer.
+        Accept();
+        return;
+    default:
+        RdFormFrame::keyPressEvent(event);
+    }
+}
+
+TFMsgBox_ScanRecoHelp::TFMsgBox_ScanRecoHelp(MessageHub& hub, const TLanUse& language,
+                                             std::function<PromptFacts()> facts, QWidget* anchor)
+    : PromptBox(hub, language, std::move(facts), anchor) {
+    setObjectName(QStringLiteral("FMsgBox_ScanRecoHelp"));
+    AddButton(true, QStringLiteral("RdImgBtn_OK"), Tr(language, "M_OK", "OK"));
+    SetIcon(QStringLiteral("notice"));
+}
+
+void TFMsgBox_ScanRecoHelp::ShowNotice(int kind) {
+    setWindowTitle(AppTitle());
+    Present(kind, NoticeText(language_, kind, facts_ ? facts_() : PromptFacts{}), 248, 19, 15);
+}
+
+void TFMsgBox_ScanRecoHelp::Accept() {
+    if (Kind() == 6 || Kind() == 7) {
+        hub_.Post(kMsgChooseDestination);
+        hide();
+        return;
+    }
+    hub_.Post(kMsgNoticeAnswered, 0, 1);
+}
+
+void TFMsgBox_ScanRecoHelp::Decline() {
+    if (Kind() == 6 || Kind() == 7) {
+        hub_.Post(kMsgChooseDestination);
+        hide();
+        return;
+    }
+    hub_.Post(kMsgNoticeAnswered, 0, 0);
+}
+
+TFMsgBox_RecoverSelect::TFMsgBox_RecoverSelect(MessageHub& hub, const TLanUse& language,
+                                               std::function<PromptFacts()> facts, QWidget* anchor)
+    : PromptBox(hub, language, std::move(facts), anchor) {
+    setObjectName(QStringLiteral("FMsgBox_RecoverSelect"));
+    AddButton(true, QStringLiteral("RdImgBtn_Yes"), Tr(language, "M_YES", "Yes"));
+    AddButton(false, QStringLiteral("RdImgBtn_No"), Tr(language, "M_Cancel", "Cancel"));
+    SetIcon(QStringLiteral("question"));
+}
+
+void TFMsgBox_RecoverSelect::ShowQuestion(int kind) {
+    setWindowTitle(AppTitle());
+    Present(kind, QuestionText(language_, kind, facts_ ? facts_() : PromptFacts{}), 278, 28, 24);
+    show();
+    raise();
+    activateWindow();
+    DefaultButton()->setFocus();
+}
+
+void TFMsgBox_RecoverSelect::Accept() {
+    switch (Kind()) {
+    case 1: hub_.Post(kMsgRecoverOntoSource); break;
+    case 2: hub_.Post(kMsgStopRecovery); break;
+    case 3: hub_.Post(kMsgExitDuringScan); break;
+    case 4: hub_.Post(kMsgLeaveResults); break;
+    case 5: hub_.Post(HubTarget::ResultPage, kMsgLeaveResults, 1); break;
+    default: break;
+    }
+}
+
+void TFMsgBox_RecoverSelect::Decline() {
+    switch (Kind()) {
+    case 1: hub_.Post(kMsgChooseOtherFolder); break;
+    case 2: hub_.Post(kMsgGoOnRecovering); break;
+    case 3:
+    case 4: hub_.Post(kMsgStayOpen); break;
+    case 5: hub_.Post(HubTarget::ResultPage, kMsgLeaveResults, 0); break;
+    default: break;
+    }
+}
+
+} // namespace gui

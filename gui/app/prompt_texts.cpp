@@ -1,0 +1,67 @@
+#include "gui/app/prompt_texts.h"
+
+#include "gui/app/texts.h"
+
+namespace gui {
+
+QString NoticeText(const TLanUse& language, int kind, const PromptFacts& facts) {
+    switch (kind) {
+    case 1:
+        return Tr(language, "M_ScanNeedType", "You must select at least one file type to continue.");
+    case 2:
+        return Tr(language, "M_ScanNeedLocat", "You must select at least one item to continue.");
+    case 3:
+        return Tr(language, "M_ScanNoResult", "No deleted files found.");
+    case 4:
+        return Tr(language, "M_RecoNeedFile", "Please select at least one file to continue the recovery.");
+    case 5:
+        return Tr(language, "M_RecoNeedLocat", "The directory does not exist. Please choose a valid directory.");
+    case 6: {
+        QString text = Tr(language, "M_RecoDiskPoor_",
+                          "The selected drive does not have %d1 free space to store the recovered %d2. Please "
+                          "choose another one to continue the recovery.");
+        const QString files = facts.jobFiles < 2 ? Tr(language, "M_File", "file") : Tr(language, "M_Files", "files");
+        text.replace(QLatin1String("%d1"), FromUtf8(facts.jobSize), Qt::CaseInsensitive);
+        text.replace(QLatin1String("%d2"), files, Qt::CaseInsensitive);
+        return text;
+    }
+    case 7: {
+        QString text = Tr(language, "M_RecoLocatReadOnly",
+                          "%s cannot be recovered to a read-only removable disk. Please choose another one to "
+                          "continue the recovery.");
+        const QString files = facts.jobFiles < 2 ? Tr(language, "M_File_B", "File") : Tr(language, "M_Files_B", "Files");
+        // A format argument: the first "%s" takes it.
+        if (const qsizetype at = text.indexOf(QLatin1String("%s")); at >= 0)
+            text.replace(at, 2, files);
+        return text;
+    }
+    default:
+        return {};
+    }
+}
+
+QString QuestionText(const TLanUse& language, int kind, const PromptFacts& facts) {
+    switch (kind) {
+    case 1:
+        return Tr(language, "M_AskOriginalDisk",
+                  "Are you sure to recover the files to the original drive? (It may overwrite the original data "
+                  "and reduce the chance of a successful recovery.)");
+    case 2: {
+        QString text = Tr(language, "M_AskRecoStop",
+                          "%d files may not be recovered. Are you sure you want to stop the recovery?");
+        // The files not yet finished, the one in progress included.
+        const qint64 left = qint64(facts.recoverFiles) - qint64(facts.recoverAttempted) + 1;
+        text.replace(QLatin1String("%d"), QString::number(left), Qt::CaseInsensitive);
+        return text;
+    }
+    case 3:
+        return Tr(language, "M_AskExitInScaning", "Scanning is in progress. Are you sure you want to exit the program?");
+    case 4:
+    case 5:
+        return Tr(language, "M_CloseApp", "Current scan results won't be saved if you leave now? Continue?");
+    default:
+        return {};
+    }
+}
+
+} // namespace gui

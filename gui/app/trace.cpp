@@ -1,0 +1,3 @@
+#include "gui/app/trace.h"
+
+Q_LOGGING_CATEGORY(dunroGui, "dunro.gui", QtWarningMsg)

@@ -1,0 +1,100 @@
+#include "gui/widgets/skin_label.h"
+
+#include <QPainter>
+#include <QTextOption>
+
+#include "gui/widgets/skin.h"
+
+RdLabel::RdLabel(QWidget* parent) : QLabel(parent), color_(skin::Colors().text) {
+    setFont(skin::Font(13));
+    setWordWrap(true);
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+RdLabel::Runs RdLabel::Parse(const QString& marked) {
+    Runs runs;
+    QTextCharFormat accent;
+    accent.setFontWeight(QFont::Bold);
+    accent.setForeground(skin::Colors().accent);
+    qsizetype at = 0;
+    while (at < marked.size()) {
+        const qsizetype open = marked.indexOf(QLatin1String("<a>"), at, Qt::CaseInsensitive);
+        const qsizetype close = open < 0 ? -1 : marked.indexOf(QLatin1String("</a>"), open + 3, Qt::CaseInsensitive);
+        if (open < 0 || close < 0) {
+            runs.plain += marked.mid(at);
+            break;
+        }
+        runs.plain += marked.mid(at, open - at);
+        const QString inner = marked.mid(open + 3, close - open - 3);
+        runs.accents.append({static_cast<int>(runs.plain.size()), static_cast<int>(inner.size()), accent});
+        runs.plain += inner;
+        at = close + 4;
+    }
+    return runs;
+}
+
+void RdLabel::SetMarkedText(const QString& marked) {
+    marked_ = marked;
+    setText(Parse(marked).plain);  // what screen readers read
+    updateGeometry();
+    update();
+}
+
+void RdLabel::SetColor(const QColor& color) {
+    color_ = color;
+    update();
+}
+
+void RdLabel::SetAlignment(Qt::Alignment alignment) {
+    alignment_ = alignment;
+    update();
+}
+
+qreal RdLabel::Layout(QTextLayout& layout, int width) const {
+    const Runs runs = Parse(marked_);
+    layout.setText(runs.plain);
+    layout.setFont(font());
+    layout.setFormats(runs.accents.toVector());
+    QTextOption option(alignment_ & Qt::AlignHorizontal_Mask);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    qreal y = 0;
+    const qreal leading = fontMetrics().leading() + 2;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(std::max(1, width));
+        line.setPosition(QPointF(0, y));
+        y += line.height() + leading;
+    }
+    layout.endLayout();
+    return y > 0 ? y - leading : 0;
+}
+
+int RdLabel::heightForWidth(int width) const {
+    QTextLayout layout;
+    return static_cast<int>(std::ceil(Layout(layout, width)));
+}
+
+QSize RdLabel::sizeHint() const {
+    const int natural = fontMetrics().horizontalAdvance(Parse(marked_).plain) + 2;
+    const int width = maximumWidth() < QWIDGETSIZE_MAX ? std::min(natural, maximumWidth()) : natural;
+    return {width, heightForWidth(width)};
+}
+
+QSize RdLabel::minimumSizeHint() const { return {40, fontMetrics().height()}; }
+
+void RdLabel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    QTextLayout layout;
+    const qreal height = Layout(layout, width());
+    qreal top = 0;
+    if (alignment_ & Qt::AlignVCenter)
+        top = (this->height() - height) / 2;
+    else if (alignment_ & Qt::AlignBottom)
+        top = this->height() - height;
+    p.setPen(isEnabled() ? color_ : skin::Colors().mutedText);
+    layout.draw(&p, QPointF(0, std::max<qreal>(0, top)));
+}
