@@ -1,0 +1,78 @@
+#include "gui_test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include "gui/widgets/skin.h"
+#include "gui/widgets/skin_label.h"
+
+namespace gui_test {
+
+namespace {
+QtMessageHandler qtHandler = nullptr;
+
+// The offscreen platform says for every raise() that it cannot; that is no news.
+void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.startsWith(QLatin1String("This plugin does not support")))
+        return;
+    qtHandler(type, context, message);
+}
+} // namespace
+
+void PrepareEnvironment(QTemporaryDir& dir) {
+    qtHandler = qInstallMessageHandler(QuietHandler);
+    QDir(dir.path()).mkpath(QStringLiteral("config"));
+    QDir(dir.path()).mkpath(QStringLiteral("runtime"));
+    QFile::setPermissions(dir.path() + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_CONFIG_HOME", (dir.path() + QStringLiteral("/config")).toUtf8());
+    qputenv("XDG_RUNTIME_DIR", (dir.path() + QStringLiteral("/runtime")).toUtf8());
+    skin::Apply(*qApp);
+}
+
+QString MainIniPath() {
+    return qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Dunro Data Recovery/Main.ini");
+}
+
+QString WriteMainIni(const QStringList& lines) {
+    const QString path = MainIniPath();
+    QDir().mkpath(QFileInfo(path).path());
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(lines.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
+    return path;
+}
+
+void Settle(int rounds) {
+    for (int i = 0; i < rounds; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+MessageLog::MessageLog(gui::MessageHub& hub) {
+    connect(&hub, &gui::MessageHub::Delivered, this, [this](const gui::HubMessage& m) { messages.append(m); });
+}
+
+QList<gui::HubMessage> MessageLog::Of(unsigned msg) const {
+    QList<gui::HubMessage> found;
+    for (const gui::HubMessage& m : messages)
+        if (m.msg == msg)
+            found.append(m);
+    return found;
+}
+
+MainHarness::MainHarness() : window(std::make_unique<gui::TFram_UndeleteMain>()) {
+    window->SetProcessEnd([this] { ++processEnds; });
+    log = std::make_unique<MessageLog>(window->Hub());
+    window->show();
+    Settle();
+}
+
+QString BoxText(QWidget& box) {
+    auto* label = box.findChild<RdLabel*>(QStringLiteral("RdLabel_Text"));
+    return label ? label->text() : QString();
+}
+
+} // namespace gui_test

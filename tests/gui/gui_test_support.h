@@ -1,0 +1,50 @@
+#pragma once
+// What the window tests share: a private settings and runtime folder per test
+// program, the program's skin, a record of every message the hub delivers,
+// and a main window whose process end only counts.
+#include <QApplication>
+#include <QList>
+#include <QObject>
+#include <QTemporaryDir>
+
+#include <memory>
+
+#include "gui/app/main_window.h"
+#include "gui/app/message_hub.h"
+
+namespace gui_test {
+
+// Points the settings and runtime folders at a fresh temporary folder and
+// applies the skin; call first in initTestCase.
+void PrepareEnvironment(QTemporaryDir& dir);
+
+// Writes Main.ini in the settings folder with `content` (CRLF added per line).
+QString WriteMainIni(const QStringList& lines);
+QString MainIniPath();
+
+// Lets queued messages and events run.
+void Settle(int rounds = 5);
+
+// Every message the hub delivers, in order.
+class MessageLog : public QObject {
+public:
+    explicit MessageLog(gui::MessageHub& hub);
+    QList<gui::HubMessage> messages;
+    // The messages delivered so far with number `msg`.
+    QList<gui::HubMessage> Of(unsigned msg) const;
+    bool Has(unsigned msg) const { return !Of(msg).isEmpty(); }
+    void Clear() { messages.clear(); }
+};
+
+// A main window whose process end is counted instead of carried out.
+struct MainHarness {
+    MainHarness();
+    std::unique_ptr<gui::TFram_UndeleteMain> window;
+    std::unique_ptr<MessageLog> log;
+    int processEnds = 0;
+};
+
+// The visible text of a box, as its label holds it.
+QString BoxText(QWidget& box);
+
+} // namespace gui_test
