@@ -1,0 +1,160 @@
+// The program as a user starts it, in real processes: one instance per user
+// (the second start exits 0 and the first comes back at 960 × 660), a stale
+// lock of a killed instance does not block, --help, and no display.
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include "gui/app/single_instance.h"
+#include "gui_test_support.h"
+
+using namespace gui_test;
+
+namespace {
+
+const QString kProgram = QStringLiteral(DUNRO_GUI_BIN);
+
+
+} // namespace
+
+class ProgramTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    int runtimeCount_ = 0;
+
+    // A fresh runtime folder: each test has its own lock and socket.
+    QString FreshRuntime() {
+        const QString folder = dir_.path() + QStringLiteral("/run%1").arg(++runtimeCount_);
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return folder;
+    }
+
+    QProcessEnvironment Environment(const QString& runtime) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.path() + QStringLiteral("/config"));
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("dunro.gui.debug=true"));
+        return env;
+    }
+
+    // Starts the program and waits until its window listens for a second start.
+    bool StartFirst(QProcess& first, const QString& runtime) {
+        first.setProcessEnvironment(Environment(runtime));
+        first.setProcessChannelMode(QProcess::SeparateChannels);
+        first.start(kProgram, {});
+        if (!first.waitForStarted(10000))
+            return false;
+        const QString socket = gui::SingleInstance(runtime).SocketPath();
+        for (int waited = 0; waited < 20000 && !QFile::exists(socket); waited += 50)
+            QTest::qWait(50);
+        return QFile::exists(socket) && first.state() == QProcess::Running;
+    }
+
+    static void Stop(QProcess& process) {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+
+private slots:
+    void initTestCase() { PrepareEnvironment(dir_); }
+
+    void ASecondStartExitsZeroAndTheFirstComesBack() {
+        const QString runtime = FreshRuntime();
+        QProcess first;
+        QVERIFY(StartFirst(first, runtime));
+        QProcess second;
+        second.setProcessEnvironment(Environment(runtime));
+        second.start(kProgram, {});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QByteArray log;
+        for (int waited = 0; waited < 10000 && !log.contains("restored"); waited += 50) {
+            QTest::qWait(50);
+            log += first.readAllStandardError();
+        }
+        QVERIFY2(log.contains("restored 960x660 minimized=false visible=true"), log.constData());
+        QCOMPARE(first.state(), QProcess::Running);  // one process left: the first
+        Stop(first);
+    }
+
+    void ASecondStartRestoresAMinimizedWindowTo960x660InFront() {
+        // This test process is the first instance, with a real window.
+        const QString runtime = FreshRuntime();
+        gui::SingleInstance instance(runtime);
+        QVERIFY(instance.Claim());
+        MainHarness main;
+        QObject::connect(&instance, &gui::SingleInstance::RestoreRequested, main.window.get(),
+                         &gui::TFram_UndeleteMain::RestoreFromSecondStart);
+        QVERIFY(instance.Listen());
+        main.window->showMinimized();
+        Settle();
+        QVERIFY(main.window->isMinimized());
+        QProcess second;
+        second.setProcessEnvironment(Environment(runtime));
+        second.start(kProgram, {});
+        QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 20000);
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_VERIFY(!main.window->isMinimized());
+        QCOMPARE(main.window->size(), QSize(960, 660));
+        QVERIFY(main.window->isVisible());
+        QTRY_COMPARE(QApplication::activeWindow(), main.window.get());
+    }
+
+    void ASecondStartBeforeTheFirstHasAWindowExitsZero() {
+        const QString runtime = FreshRuntime();
+        gui::SingleInstance instance(runtime);
+        QVERIFY(instance.Claim());  // claimed, but no window listens yet
+        QProcess second;
+        second.setProcessEnvironment(Environment(runtime));
+        second.start(kProgram, {});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+    }
+
+    void TheLockOfAKilledInstanceDoesNotBlockTheNextStart() {
+        const QString runtime = FreshRuntime();
+        QProcess killed;
+        QVERIFY(StartFirst(killed, runtime));
+        killed.kill();  // SIGKILL: the lock and the socket stay behind
+        QVERIFY(killed.waitForFinished(5000));
+        QVERIFY(QFile::exists(gui::SingleInstance(runtime).LockPath()));
+        QProcess next;
+        QVERIFY(StartFirst(next, runtime));
+        QTest::qWait(300);
+        QCOMPARE(next.state(), QProcess::Running);
+        Stop(next);
+    }
+
+    void HelpPrintsTheUsage() {
+        QProcess program;
+        program.setProcessEnvironment(Environment(FreshRuntime()));
+        program.start(kProgram, {QStringLiteral("--help")});
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY(program.readAllStandardOutput().startsWith("usage: dunro-gui"));
+    }
+
+    void WithoutADisplayItSaysSoInOneLineAndExits2() {
+        QProcessEnvironment env = Environment(FreshRuntime());
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QString::fromLatin1(name));
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(kProgram, {});
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 2);
+        const QByteArray said = program.readAllStandardError();
+        QCOMPARE(said.count('\n'), 1);
+        QVERIFY2(said.contains("no display"), said.constData());
+    }
+};
+
+QTEST_MAIN(ProgramTest)
+#include "program_test.moc"
