@@ -1,0 +1,19 @@
+#pragma once
+// The check tree: folders or file types with a check box, a picture and a
+// count drawn right-aligned. Parents check and uncheck their children and
+// show a partial mark when these differ. It stays a QTreeWidget, so screen
+// readers see a tree whose items have names, counts and check states.
+#include <QTreeWidget>
+
+class RdCheckTree : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit RdCheckTree(QWidget* parent = nullptr);
+
+    // Adds a row under `parent` (null: at the top).
+    QTreeWidgetItem* AddRow(QTreeWidgetItem* parent, const QString& text, const QString& art, qint64 count);
+    static qint64 CountOf(const QTreeWidgetItem& item);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};

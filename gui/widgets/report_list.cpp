@@ -1,0 +1,159 @@
+#include "gui/widgets/report_list.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+#include "gui/widgets/check_box.h"
+#include "gui/widgets/skin.h"
+
+namespace {
+
+constexpr int kMarkSize = 14;
+
+class ReportCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem&,
+                     const QModelIndex& index) override {
+        if (index.column() != 0 || event->type() != QEvent::MouseButtonRelease)
+            return false;
+        const auto state = static_cast<Qt::CheckState>(index.data(Qt::CheckStateRole).toInt());
+        return model->setData(index, state == Qt::Checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+    }
+
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const skin::Palette& c = skin::Colors();
+        p->save();
+        const QRect r = option.rect;
+        p->fillRect(r, option.state & QStyle::State_Selected ? c.selection
+                       : (index.row() % 2) ? c.page : c.panel);
+        int x = r.left() + 8;
+        if (index.column() == 0) {
+            const auto state = static_cast<Qt::CheckState>(index.data(Qt::CheckStateRole).toInt());
+            PaintCheckMark(*p, QRectF(x, r.center().y() - kMarkSize / 2, kMarkSize, kMarkSize), state, true);
+            x += kMarkSize + 8;
+        }
+        const QVariant decoration = index.data(Qt::DecorationRole);
+        if (decoration.canConvert<QString>() && !decoration.toString().isEmpty()) {
+            p->drawPixmap(QRect(x, r.center().y() - 8, 16, 16), skin::Art(decoration.toString(), {16, 16}));
+            x += 22;
+        }
+        p->setPen(c.text);
+        p->setFont(skin::Font(12));
+        const QRect textRect(x, r.top(), r.right() - x - 6, r.height());
+        const Qt::Alignment align = index.data(Qt::TextAlignmentRole).isValid()
+                                        ? Qt::Alignment(index.data(Qt::TextAlignmentRole).toInt())
+                                        : Qt::AlignVCenter | Qt::AlignLeft;
+        p->drawText(textRect, align | Qt::AlignVCenter,
+                    p->fontMetrics().elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideMiddle, textRect.width()));
+        p->restore();
+    }
+};
+
+} // namespace
+
+RdCheckHeader::RdCheckHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
+    setSectionsClickable(true);
+    setHighlightSections(false);
+    setDefaultAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    setFont(skin::Font(12, true));
+    setMinimumHeight(30);
+}
+
+void RdCheckHeader::SetCheckState(Qt::CheckState state) {
+    if (state_ == state)
+        return;
+    state_ = state;
+    viewport()->update();
+}
+
+QRect RdCheckHeader::MarkRect(const QRect& section) const {
+    return QRect(section.left() + 8, section.center().y() - kMarkSize / 2, kMarkSize, kMarkSize);
+}
+
+void RdCheckHeader::paintSection(QPainter* p, const QRect& rect, int logicalIndex) const {
+    const skin::Palette& c = skin::Colors();
+    p->save();
+    p->fillRect(rect, c.page);
+    p->setPen(c.border);
+    p->drawLine(rect.bottomLeft(), rect.bottomRight());
+    p->drawLine(rect.topRight() + QPoint(0, 6), rect.bottomRight() - QPoint(0, 6));
+    int x = rect.left() + 8;
+    if (logicalIndex == 0) {
+        PaintCheckMark(*p, MarkRect(rect), state_, isEnabled());
+        x += kMarkSize + 8;
+    }
+    p->setPen(c.mutedText);
+    p->setFont(font());
+    const QString text = model() ? model()->headerData(logicalIndex, orientation()).toString() : QString();
+    p->drawText(QRect(x, rect.top(), rect.right() - x - 4, rect.height()), Qt::AlignVCenter | Qt::AlignLeft, text);
+    p->restore();
+}
+
+void RdCheckHeader::mousePressEvent(QMouseEvent* event) {
+    const int index = logicalIndexAt(event->position().toPoint());
+    if (index == 0) {
+        const QRect section(sectionViewportPosition(0), 0, sectionSize(0), height());
+        if (MarkRect(section).adjusted(-4, -4, 4, 4).contains(event->position().toPoint())) {
+            const bool checked = state_ != Qt::Checked;
+            SetCheckState(checked ? Qt::Checked : Qt::Unchecked);
+            emit CheckToggled(checked);
+            return;
+        }
+    }
+    QHeaderView::mousePressEvent(event);
+}
+
+RdReportList::RdReportList(QWidget* parent) : QTableView(parent), header_(new RdCheckHeader(this)) {
+    setHorizontalHeader(header_);
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(26);
+    setItemDelegate(new ReportCellDelegate(this));
+    setShowGrid(false);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setFrameShape(QFrame::NoFrame);
+    setWordWrap(false);
+    setFocusPolicy(Qt::StrongFocus);
+    header_->setStretchLastSection(true);
+    connect(header_, &RdCheckHeader::CheckToggled, this, &RdReportList::CheckAll);
+}
+
+void RdReportList::setModel(QAbstractItemModel* model) {
+    QTableView::setModel(model);
+    if (model)
+        connect(model, &QAbstractItemModel::dataChanged, this, [this] { UpdateHeaderState(); });
+    UpdateHeaderState();
+}
+
+void RdReportList::CheckAll(bool checked) {
+    QAbstractItemModel* m = model();
+    if (!m)
+        return;
+    for (int row = 0; row < m->rowCount(); ++row)
+        m->setData(m->index(row, 0), checked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
+    UpdateHeaderState();
+}
+
+void RdReportList::UpdateHeaderState() {
+    QAbstractItemModel* m = model();
+    int checked = 0;
+    const int rows = m ? m->rowCount() : 0;
+    for (int row = 0; row < rows; ++row)
+        checked += m->index(row, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked;
+    header_->SetCheckState(checked == 0 ? Qt::Unchecked : checked == rows ? Qt::Checked : Qt::PartiallyChecked);
+}
+
+void RdReportList::keyPressEvent(QKeyEvent* event) {
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && model() && (event->key() == Qt::Key_Space)) {
+        const QModelIndex first = model()->index(current.row(), 0);
+        const bool checked = first.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+        model()->setData(first, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}

@@ -1,0 +1,118 @@
+// The skinned controls that the pages to come are built from: what each one
+// does with a click or a key, and what it tells a screen reader.
+#include <QAccessible>
+#include <QStandardItemModel>
+#include <QTest>
+
+#include "gui/widgets/check_tree.h"
+#include "gui/widgets/hint_balloon.h"
+#include "gui/widgets/progress_bar.h"
+#include "gui/widgets/report_list.h"
+#include "gui/widgets/skin_label.h"
+#include "gui_test_support.h"
+
+using namespace gui_test;
+
+namespace {
+
+std::unique_ptr<QStandardItemModel> Rows(int count) {
+    auto model = std::make_unique<QStandardItemModel>(count, 2);
+    model->setHorizontalHeaderLabels({QStringLiteral("File Name"), QStringLiteral("Size")});
+    for (int row = 0; row < count; ++row) {
+        auto* name = new QStandardItem(QStringLiteral("photo%1.jpg").arg(row));
+        name->setCheckable(true);
+        name->setCheckState(Qt::Unchecked);
+        model->setItem(row, 0, name);
+        model->setItem(row, 1, new QStandardItem(QStringLiteral("%1 KB").arg(row + 1)));
+    }
+    return model;
+}
+
+} // namespace
+
+class WidgetsTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+
+private slots:
+    void initTestCase() { PrepareEnvironment(dir_); }
+
+    void LabelDrawsMarkedRunsAndReadsAsPlainText() {
+        const RdLabel::Runs runs = RdLabel::Parse(QStringLiteral("Recovering the selected <a>12</a> files"));
+        QCOMPARE(runs.plain, QStringLiteral("Recovering the selected 12 files"));
+        QCOMPARE(runs.accents.size(), 1);
+        QCOMPARE(runs.accents[0].start, 24);
+        QCOMPARE(runs.accents[0].length, 2);
+        RdLabel label;
+        label.SetMarkedText(QStringLiteral("<a>3</a> of <a>7</a>"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(&label)->text(QAccessible::Name), QStringLiteral("3 of 7"));
+        // An unclosed mark is text, not a run.
+        QCOMPARE(RdLabel::Parse(QStringLiteral("a <a>b")).plain, QStringLiteral("a <a>b"));
+    }
+
+    void TreeParentsCheckTheirChildrenAndShowPartialMarks() {
+        RdCheckTree tree;
+        QTreeWidgetItem* drive = tree.AddRow(nullptr, QStringLiteral("D:"), QStringLiteral("drive"), 12);
+        QTreeWidgetItem* photos = tree.AddRow(drive, QStringLiteral("Photos"), QStringLiteral("folder"), 9);
+        QTreeWidgetItem* music = tree.AddRow(drive, QStringLiteral("Music"), QStringLiteral("folder"), 3);
+        tree.expandAll();
+        tree.show();
+        Settle();
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.visualItemRect(drive).center());
+        QCOMPARE(photos->checkState(0), Qt::Checked);
+        QCOMPARE(music->checkState(0), Qt::Checked);
+        tree.setCurrentItem(music);
+        tree.setFocus();
+        QTest::keyClick(&tree, Qt::Key_Space);
+        QCOMPARE(music->checkState(0), Qt::Unchecked);
+        QCOMPARE(drive->checkState(0), Qt::PartiallyChecked);
+        QCOMPARE(RdCheckTree::CountOf(*photos), 9);
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&tree);
+        QCOMPARE(a->role(), QAccessible::Tree);
+    }
+
+    void ReportListHeaderChecksEveryRowAndFollowsThem() {
+        auto model = Rows(5);
+        RdReportList list;
+        list.setModel(model.get());
+        list.resize(500, 300);
+        list.show();
+        Settle();
+        QCOMPARE(list.CheckHeader()->CheckState(), Qt::Unchecked);
+        const QRect first(list.CheckHeader()->sectionViewportPosition(0), 0, list.CheckHeader()->sectionSize(0),
+                          list.CheckHeader()->height());
+        QTest::mouseClick(list.CheckHeader()->viewport(), Qt::LeftButton, {}, QPoint(first.left() + 14, first.center().y()));
+        for (int row = 0; row < 5; ++row)
+            QCOMPARE(model->item(row, 0)->checkState(), Qt::Checked);
+        QCOMPARE(list.CheckHeader()->CheckState(), Qt::Checked);
+        // A row unchecked with Space: the header shows a partial mark.
+        list.setCurrentIndex(model->index(2, 1));
+        list.setFocus();
+        QTest::keyClick(&list, Qt::Key_Space);
+        QCOMPARE(model->item(2, 0)->checkState(), Qt::Unchecked);
+        QCOMPARE(list.CheckHeader()->CheckState(), Qt::PartiallyChecked);
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&list);
+        QCOMPARE(a->role(), QAccessible::Table);
+    }
+
+    void RingSpinsOnlyWhileWorkRuns() {
+        RdProgressRing ring;
+        ring.SetSpinning(true);
+        QVERIFY(ring.Spinning());
+        ring.SetSpinning(false);
+        QVERIFY(!ring.Spinning());
+    }
+
+    void HintBalloonShowsItsTextAndHidesOnClick() {
+        RdHintBalloon balloon;
+        balloon.ShowAt(QPoint(100, 100), QStringLiteral("Click scan to find the recoverable files."), 0);
+        QVERIFY(balloon.isVisible());
+        QCOMPARE(QAccessible::queryAccessibleInterface(&balloon)->text(QAccessible::Name),
+                 QStringLiteral("Click scan to find the recoverable files."));
+        QTest::mouseClick(&balloon, Qt::LeftButton);
+        QVERIFY(!balloon.isVisible());
+    }
+};
+
+QTEST_MAIN(WidgetsTest)
+#include "widgets_test.moc"
