@@ -12,7 +12,16 @@
 #include "gui/app/prompt_box.h"
 #include "gui/settings/about_window.h"
 #include "gui/settings/settings_window.h"
+#include <QStandardItemModel>
+
+#include "gui/widgets/check_box.h"
+#include "gui/widgets/check_list.h"
+#include "gui/widgets/check_tree.h"
+#include "gui/widgets/hint_balloon.h"
 #include "gui/widgets/image_button.h"
+#include "gui/widgets/progress_bar.h"
+#include "gui/widgets/report_list.h"
+#include "gui/widgets/skin_label.h"
 #include "gui/widgets/skin.h"
 #include "recover/recover_worker.h"
 #include "scan/progress.h"
@@ -92,6 +101,96 @@ bool RenderLanguage(const QString& folder, const QString& language, const QStrin
     return ok;
 }
 
+// The control set on one panel, with every picture of gui/art in use.
+bool RenderControls(const QString& folder) {
+    QWidget panel;
+    panel.setAutoFillBackground(true);
+    panel.resize(960, 520);
+    auto place = [&panel](QWidget* w, int x, int y, int width, int height) {
+        w->setParent(&panel);
+        w->setGeometry(x, y, width, height);
+    };
+    auto* primary = new RdImgButton(RdImgButton::Look::Primary);
+    primary->SetCaption(QStringLiteral("Recover"));
+    place(primary, 24, 24, 120, 34);
+    auto* secondary = new RdImgButton(RdImgButton::Look::Secondary);
+    secondary->SetCaption(QStringLiteral("Preview"));
+    secondary->SetArt(QStringLiteral("preview"));
+    place(secondary, 156, 24, 120, 34);
+    auto* disabled = new RdImgButton(RdImgButton::Look::Primary);
+    disabled->SetCaption(QStringLiteral("Scan"));
+    disabled->setEnabled(false);
+    place(disabled, 288, 24, 120, 34);
+    auto* box = new RdCheckBox(RdCheckBox::Look::Box);
+    box->setText(QStringLiteral("Check box"));
+    box->setChecked(true);
+    place(box, 24, 72, 140, 24);
+    auto* toggle = new RdCheckBox(RdCheckBox::Look::Toggle);
+    toggle->setText(QStringLiteral("Toggle"));
+    toggle->setChecked(true);
+    place(toggle, 170, 72, 140, 24);
+    auto* label = new RdLabel;
+    label->SetMarkedText(QStringLiteral("Recovering the selected <a>12</a> files"));
+    place(label, 24, 104, 380, 24);
+    auto* bar = new RdProgressBar;
+    bar->setValue(62);
+    place(bar, 24, 140, 380, 10);
+
+    auto* types = new RdCheckList(true);
+    const char* categories[][2] = {{"Photos", "cat-pictures"}, {"Videos", "cat-videos"}, {"Music", "cat-music"},
+                                   {"Documents", "cat-documents"}, {"Archives", "cat-archives"}, {"Others", "cat-others"}};
+    for (const auto& category : categories)
+        types->AddRow(QString::fromLatin1(category[0]), QString::fromLatin1(category[1]), true);
+    place(types, 24, 168, 190, 190);
+    auto* tree = new RdCheckTree;
+    QTreeWidgetItem* system = tree->AddRow(nullptr, QStringLiteral("Local Disk (C:)"), QStringLiteral("drive-windows"), 214);
+    tree->AddRow(system, QStringLiteral("Desktop"), QStringLiteral("desktop"), 37);
+    tree->AddRow(system, QStringLiteral("Recycle Bin"), QStringLiteral("recycle-bin"), 58);
+    tree->AddRow(system, QStringLiteral("Users"), QStringLiteral("folder"), 119)->setCheckState(0, Qt::Checked);
+    tree->AddRow(nullptr, QStringLiteral("Removable (E:)"), QStringLiteral("drive"), 41);
+    tree->expandAll();
+    place(tree, 226, 168, 230, 190);
+
+    auto* ring = new RdProgressRing;
+    ring->setValue(62);
+    ring->SetCentreText(QStringLiteral("62 %"));
+    place(ring, 480, 12, 150, 150);
+    QLabel* states[3];
+    const char* stateArt[] = {"state-running", "state-success", "state-failure"};
+    for (int i = 0; i < 3; ++i) {
+        states[i] = new QLabel;
+        states[i]->setPixmap(skin::Art(QString::fromLatin1(stateArt[i]), {40, 40}));
+        place(states[i], 660 + i * 56, 60, 40, 40);
+    }
+
+    auto model = std::make_unique<QStandardItemModel>(6, 3);
+    model->setHorizontalHeaderLabels({QStringLiteral("File Name"), QStringLiteral("Size"), QStringLiteral("Recoverability")});
+    const char* grades[][2] = {{"Excellent", "grade-excellent"}, {"Good", "grade-good"}, {"Poor", "grade-poor"}};
+    for (int row = 0; row < 6; ++row) {
+        auto* name = new QStandardItem(QStringLiteral("holiday-%1.jpg").arg(row + 1));
+        name->setCheckable(true);
+        name->setCheckState(row < 2 ? Qt::Checked : Qt::Unchecked);
+        name->setData(QStringLiteral("cat-pictures"), Qt::DecorationRole);
+        model->setItem(row, 0, name);
+        model->setItem(row, 1, new QStandardItem(QStringLiteral("%1.2 MB").arg(row + 1)));
+        auto* grade = new QStandardItem(QString::fromLatin1(grades[row % 3][0]));
+        grade->setData(QString::fromLatin1(grades[row % 3][1]), Qt::DecorationRole);
+        model->setItem(row, 2, grade);
+    }
+    auto* report = new RdReportList;
+    report->setModel(model.get());
+    report->setColumnWidth(0, 200);
+    report->setColumnWidth(1, 90);
+    place(report, 480, 178, 456, 200);
+
+    panel.show();
+    RdHintBalloon balloon(&panel);
+    balloon.setWindowFlags(Qt::Widget);
+    balloon.ShowAt(QPoint(60, 380), QStringLiteral("Click scan to find the recoverable files."), 0);
+    Settle();
+    return Save(panel.grab().toImage(), folder, QStringLiteral("controls"));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -107,5 +206,6 @@ int main(int argc, char** argv) {
     QDir().mkpath(folder);
     bool ok = RenderLanguage(folder, QStringLiteral("English"), QString());
     ok &= RenderLanguage(folder, QStringLiteral("Deutsch"), QStringLiteral("-de"));
+    ok &= RenderControls(folder);
     return ok ? 0 : 1;
 }

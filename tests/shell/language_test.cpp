@@ -2,6 +2,7 @@
 
 #include "support/test_support.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -114,4 +115,27 @@ TEST(Language, NoFilesAtAllMeansDefaults) {
     TLanUse none(empty.string() + "/", empty.string() + "/");
     EXPECT_EQ(none.Message("M_Recover", "Recover"), "Recover");
     fs::remove_all(empty);
+}
+
+TEST(LanguageFiles, WindowTranslationsHoldTheSameKeysInEveryLanguage) {
+    const fs::path folder = Shipped() / "Language";
+    TSafeIniFile english((folder / "English.lng").string());
+    const auto windows = english.SectionNames();
+    int checked = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        TSafeIniFile file(entry.path().string());
+        for (const std::string& section : windows) {
+            if (section == "Main")
+                continue;
+            auto expected = english.ReadSection(section);
+            auto found = file.ReadSection(section);
+            std::sort(expected.begin(), expected.end());
+            std::sort(found.begin(), found.end());
+            EXPECT_EQ(found, expected) << entry.path() << " [" << section << "]";
+            for (const std::string& key : found)
+                EXPECT_NE(file.ReadString(section, key, ""), "") << entry.path() << " " << key;
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 2);
 }
