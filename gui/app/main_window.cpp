@@ -151,7 +151,7 @@ void TFram_UndeleteMain::Undim() {
     mask_->hide();
 }
 
-bool TFram_UndeleteMain::Dimmed() const { return mask_->isVisible() || !mask_->isHidden(); }
+bool TFram_UndeleteMain::Dimmed() const { return !mask_->isHidden(); }
 
 void TFram_UndeleteMain::ShowStartPage() {
     startPage_->show();

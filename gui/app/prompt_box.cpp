@@ -26,10 +26,8 @@ PromptBox::PromptBox(MessageHub& hub, const TLanUse& language, std::function<Pro
       anchor_(anchor),
       icon_(new QLabel(Body())),
       text_(new RdLabel(Body())) {
-    setAttribute(Qt::WA_ShowWithoutActivating, false);
     TitleBar()->SetTitle(AppTitle());
     TitleBar()->SetHints(Tr(language, "M_Close", "Close"), {}, {});
-    icon_->setAccessibleName(QString());
     text_->setObjectName(QStringLiteral("RdLabel_Text"));
     connect(this, &RdFormFrame::CloseRequested, this, [this] { Decline(); });
     resize(kDesignSize);
