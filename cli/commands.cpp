@@ -50,6 +50,9 @@ std::string NoRoomText(const std::string& size, size_t files) {
     return ReplaceAll(ReplaceAll(text, "%d1", size), "%d2", word);
 }
 
+// Names, paths and labels come from the volume: a hostile one must not reach the terminal raw.
+std::string Shown(const std::string& text) { return volume::PrintableText(text); }
+
 std::string ModifiedText(const TMyFile& f) { return f.HasTimes ? volume::DateText(f.ModifiedTime) : "N/A"; }
 
 // Each command runs one scan, whose records the system takes back whole when
@@ -145,7 +148,7 @@ std::string CategoryCaption(int category) {
 
 void PrintScanTable(ScanSession& session, const std::vector<size_t>& ids) {
     for (const Source& s : session.Sources())
-        std::printf("%s  %s  %s  %s deleted files\n", s.disk->Caption.c_str(), FileSystemWord(s.disk->FileSystem()),
+        std::printf("%s  %s  %s  %s deleted files\n", Shown(s.disk->Caption).c_str(), FileSystemWord(s.disk->FileSystem()),
                     volume::SizeText(s.disk->Drive->TotalBytes).c_str(), std::to_string(s.disk->AcceptedCount).c_str());
     std::printf("\n");
     using volume::LangText;
@@ -166,12 +169,12 @@ void PrintScanTable(ScanSession& session, const std::vector<size_t>& ids) {
 // The text the large preview window shows for a text file or a Word document.
 int ShowText(const TMyFile& file, std::atomic<bool>& interrupted) {
     if (file.PreviewKind != kPreviewText && file.PreviewKind != kPreviewDocx) {
-        std::fprintf(stderr, "dunro: %s: %s\n", file.FileName.c_str(),
+        std::fprintf(stderr, "dunro: %s: %s\n", Shown(file.FileName).c_str(),
                      volume::LangText("M_NoPreview", "No Preview Available").c_str());
         return kExitFailedFiles;
     }
     if (!IsPreviewable(file)) {
-        std::fprintf(stderr, "dunro: %s: %s (a document is shown only when graded Excellent)\n", file.FileName.c_str(),
+        std::fprintf(stderr, "dunro: %s: %s (a document is shown only when graded Excellent)\n", Shown(file.FileName).c_str(),
                      volume::LangText("M_NoPreview", "No Preview Available").c_str());
         return kExitFailedFiles;
     }
@@ -184,15 +187,17 @@ int ShowText(const TMyFile& file, std::atomic<bool>& interrupted) {
     }
     worker.WaitUntilDone();
     if (!worker.Success()) {
-        std::fprintf(stderr, "dunro: %s: %s\n", file.FileName.c_str(),
+        std::fprintf(stderr, "dunro: %s: %s\n", Shown(file.FileName).c_str(),
                      volume::LangText("M_NoPreview", "No Preview Available").c_str());
         return interrupted ? kExitInterrupted : kExitFailedFiles;
     }
     if (worker.Kind() == kPreviewText) {
-        std::fputs(worker.Text().c_str(), stdout);
+        // Shown to a person, like the preview window: the text's own control
+        // characters are escaped, its line breaks kept.
+        std::fputs(volume::PrintableText(worker.Text(), true).c_str(), stdout);
     } else {
         for (const std::string& line : worker.Lines())
-            std::printf("%s\n", line.c_str());
+            std::printf("%s\n", volume::PrintableText(line, true).c_str());
     }
     return kExitOk;
 }
@@ -268,15 +273,15 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
     worker.PrepareJob(all);
     switch (CheckDestination(worker, options.destination)) {
     case DestinationVerdict::Missing:
-        std::fprintf(stderr, "dunro: %s: %s\n", options.destination.c_str(),
+        std::fprintf(stderr, "dunro: %s: %s\n", Shown(options.destination).c_str(),
                      volume::LangText("M_RecoNeedLocat", "The directory does not exist. Please choose a valid directory.")
                          .c_str());
         return kExitUsage;
     case DestinationVerdict::ReadOnly:
-        std::fprintf(stderr, "dunro: %s: %s\n", options.destination.c_str(), ReadOnlyText(worker.Jobs.size()).c_str());
+        std::fprintf(stderr, "dunro: %s: %s\n", Shown(options.destination).c_str(), ReadOnlyText(worker.Jobs.size()).c_str());
         return kExitUsage;
     case DestinationVerdict::NoRoom:
-        std::fprintf(stderr, "dunro: %s: %s\n", options.destination.c_str(),
+        std::fprintf(stderr, "dunro: %s: %s\n", Shown(options.destination).c_str(),
                      NoRoomText(worker.FormatJobSize(), worker.Jobs.size()).c_str());
         return kExitUsage;
     case DestinationVerdict::SourceDrive:
@@ -284,7 +289,7 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
             std::fprintf(stderr,
                          "dunro: %s lies on a drive being recovered from; writing there may overwrite the very "
                          "files being recovered (--allow-same-drive to do it anyway)\n",
-                         options.destination.c_str());
+                         Shown(options.destination).c_str());
             return kExitUsage;
         }
         break;
@@ -333,7 +338,7 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
         for (const auto& o : worker.Outcomes)
             table.Add({std::to_string(idOf[o.File]), o.File->FileName, o.Ok ? o.Target : "failed: " + o.Error});
         std::fputs(table.Render({true, false, false}, 100).c_str(), stdout);
-        std::printf("%s: %s\n", options.destination.c_str(),
+        std::printf("%s: %s\n", Shown(options.destination).c_str(),
                     ReplaceAll(volume::LangText("M_RecoverySuccess", "%s files recovered"), "%s",
                                std::to_string(worker.Outcomes.size() - failed))
                         .c_str());
@@ -370,7 +375,7 @@ int RunShow(const Options& options, std::atomic<bool>& interrupted) {
         &interrupted);
     std::fflush(stdout);
     if (status != volume::ReadStatus::Ok) {
-        std::fprintf(stderr, "dunro: %s: %s\n", file.FileName.c_str(), volume::ReadStatusText(status));
+        std::fprintf(stderr, "dunro: %s: %s\n", Shown(file.FileName).c_str(), volume::ReadStatusText(status));
         return kExitFailedFiles;
     }
     return kExitOk;

@@ -8,12 +8,13 @@
 #include "platform/folders.h"
 #include "platform/memory.h"
 #include "shell/language.h"
+#include "volume/text.h"
 
 int main(int argc, char** argv) {
     std::string error;
     auto options = cli::ParseOptions(argc, argv, error);
     if (!options) {
-        std::fprintf(stderr, "dunro: %s\n\n%s", error.c_str(), cli::UsageOf(argc > 1 ? argv[1] : ""));
+        std::fprintf(stderr, "dunro: %s\n\n%s", volume::PrintableText(error).c_str(), cli::UsageOf(argc > 1 ? argv[1] : ""));
         return cli::kExitUsage;
     }
     if (options->help) {

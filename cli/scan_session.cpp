@@ -65,7 +65,7 @@ int ScanSession::Open(const std::vector<std::string>& sources) {
         const std::string problem = SourceProblem(source);
         TMyDisk* disk = problem.empty() ? worker_->DiskFor(source) : nullptr;
         if (!disk) {
-            std::fprintf(stderr, "dunro: %s: %s\n", source.c_str(),
+            std::fprintf(stderr, "dunro: %s: %s\n", volume::PrintableText(source).c_str(),
                          problem.empty() ? "cannot be read as NTFS or FAT32" : problem.c_str());
             return kExitBadSource;
         }

@@ -75,7 +75,7 @@ void TPreviewWorker::Start(const TMyFile* file) {
     file_ = file;
     extension_ = file ? file->Extension : std::string();
     if (limits_.traceStart && file)
-        std::fprintf(stderr, "file name: %s\n", file->FileName.c_str());
+        std::fprintf(stderr, "file name: %s\n", volume::PrintableText(file->FileName).c_str());
     State.Finished = false;
     State.CancelRequest = false;
     State.WorkDone = false;
