@@ -1,6 +1,5 @@
 #include "cli/commands.h"
 
-#include <charconv>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -8,6 +7,7 @@
 
 #include "cli/output.h"
 #include "cli/progress_bar.h"
+#include "cli/scan_listing.h"
 #include "cli/scan_session.h"
 #include "platform/console.h"
 #include "preview/preview_worker.h"
@@ -23,8 +23,6 @@
 namespace cli {
 
 namespace {
-
-const char* FileSystemWord(uint8_t fs) { return fs == kFileSystemNtfs ? "NTFS" : fs == kFileSystemFat32 ? "FAT32" : "?"; }
 
 // Every occurrence of `from`, ignoring case, as the message texts expect.
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -53,8 +51,6 @@ std::string NoRoomText(const std::string& size, size_t files) {
 // Names, paths and labels come from the volume: a hostile one must not reach the terminal raw.
 std::string Shown(const std::string& text) { return volume::PrintableText(text); }
 
-std::string ModifiedText(const TMyFile& f) { return f.HasTimes ? volume::DateText(f.ModifiedTime) : "N/A"; }
-
 // Each command runs one scan, whose records the system takes back whole when
 // the program ends: handing hundreds of thousands of them to the heap one by
 // one first costs more than printing them. The session stays reachable from
@@ -62,108 +58,6 @@ std::string ModifiedText(const TMyFile& f) { return f.HasTimes ? volume::DateTex
 ScanSession& SessionForThisRun(std::atomic<bool>& interrupted) {
     static ScanSession* session = new ScanSession(interrupted);
     return *session;
-}
-
-void PrintScanJson(ScanSession& session, const std::vector<size_t>& ids) {
-    std::string out = "{\"sources\":[";
-    bool first = true;
-    for (const Source& s : session.Sources()) {
-        out += first ? "" : ",";
-        first = false;
-        out += "{\"source\":" + JsonString(s.name) + ",\"drive\":" + JsonString(s.disk->DriveName) +
-               ",\"caption\":" + JsonString(s.disk->Caption) + ",\"file_system\":\"" +
-               FileSystemWord(s.disk->FileSystem()) + "\",\"accepted\":" + std::to_string(s.disk->AcceptedCount) + "}";
-    }
-    out += "],\"files\":[";
-    first = true;
-    auto number = [&out](int64_t value) {
-        char digits[24];
-        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
-        out.append(digits, end);
-    };
-    // Written in pieces: a listing of millions of files never sits in memory whole.
-    constexpr size_t kPiece = 1 << 20;
-    out.reserve(kPiece + 4096);
-    // Every row of a source names the same drive: its text is escaped once.
-    const TDriverInfo* lastDrive = nullptr;
-    std::string driveJson;
-    for (size_t id : ids) {
-        if (out.size() >= kPiece) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
-            out.clear();
-        }
-        const TMyFile& f = *session.Results()[id];
-        out += first ? "\n" : ",\n";
-        first = false;
-        out += "{\"id\":";
-        number(static_cast<int64_t>(id));
-        out += ",\"drive\":";
-        if (f.Drive != lastDrive) {
-            lastDrive = f.Drive;
-            driveJson = JsonString(f.Drive->DriveName);
-        }
-        out += driveJson;
-        out += ",\"name\":";
-        AppendJsonString(out, f.FileName);
-        out += ",\"folder_path\":";
-        AppendJsonString(out, f.FolderPath);
-        out += ",\"size\":";
-        number(f.FileSize);
-        out += ",\"state\":\"";
-        out += StateWord(f.State);
-        out += "\",\"modified\":\"";
-        if (f.HasTimes)
-            volume::AppendDateText(out, f.ModifiedTime);
-        else
-            out += "N/A";
-        out += "\",\"record_no\":";
-        out += std::to_string(f.RecordNo);
-        out += ",\"category\":\"";
-        out += CategoryWord(session.Types().CategoryOf(f.Extension));
-        out += "\",\"preview_kind\":";
-        out += std::to_string(f.PreviewKind);
-        out += "}";
-    }
-    out += "\n]}\n";
-    std::fwrite(out.data(), 1, out.size(), stdout);
-}
-
-void PrintScanCsv(ScanSession& session, const std::vector<size_t>& ids) {
-    std::fputs("id,drive,name,folder_path,size,state,modified,record_no,category,preview_kind\n", stdout);
-    for (size_t id : ids) {
-        const TMyFile& f = *session.Results()[id];
-        std::string row = std::to_string(id) + "," + CsvField(f.Drive->DriveName) + "," + CsvField(f.FileName) + "," +
-                          CsvField(f.FolderPath) + "," + std::to_string(f.FileSize) + "," + StateWord(f.State) + "," +
-                          ModifiedText(f) + "," + std::to_string(f.RecordNo) + "," +
-                          CategoryWord(session.Types().CategoryOf(f.Extension)) + "," + std::to_string(f.PreviewKind) +
-                          "\n";
-        std::fputs(row.c_str(), stdout);
-    }
-}
-
-std::string CategoryCaption(int category) {
-    static const char* kKeys[] = {"M_Photo", "M_Video", "M_Music", "M_Doc", "M_Compress", "M_Other"};
-    return volume::LangText(kKeys[category], CategoryWord(category));
-}
-
-void PrintScanTable(ScanSession& session, const std::vector<size_t>& ids) {
-    for (const Source& s : session.Sources())
-        std::printf("%s  %s  %s  %s deleted files\n", Shown(s.disk->Caption).c_str(), FileSystemWord(s.disk->FileSystem()),
-                    volume::SizeText(s.disk->Drive->TotalBytes).c_str(), std::to_string(s.disk->AcceptedCount).c_str());
-    std::printf("\n");
-    using volume::LangText;
-    Table table({"ID", LangText("M_FileName", "File Name"), LangText("M_Path", "Path"), LangText("M_Size", "Size"),
-                 LangText("M_Recoverability", "Recoverability"), LangText("M_ModifyDate", "Date Modified"), LangText("M_filetype", "File Types")});
-    for (size_t id : ids) {
-        const TMyFile& f = *session.Results()[id];
-        table.Add({std::to_string(id), f.FileName, f.FolderPath, volume::SizeText(f.FileSize), StateText(f.State),
-                   ModifiedText(f), CategoryCaption(session.Types().CategoryOf(f.Extension))});
-    }
-    std::fputs(table.Render({true, false, false, true, false, false, false}).c_str(), stdout);
-    if (session.Results().empty())
-        std::printf("%s\n", volume::LangText("M_ScanNoResult", "No deleted files found.").c_str());
-    else
-        std::printf("%zu %s\n", ids.size(), volume::LangText("M_Files", "files").c_str());
 }
 
 // The text the large preview window shows for a text file or a Word document.
@@ -174,8 +68,10 @@ int ShowText(const TMyFile& file, std::atomic<bool>& interrupted) {
         return kExitFailedFiles;
     }
     if (!IsPreviewable(file)) {
-        std::fprintf(stderr, "dunro: %s: %s (a document is shown only when graded Excellent)\n", Shown(file.FileName).c_str(),
-                     volume::LangText("M_NoPreview", "No Preview Available").c_str());
+        const char* why = file.Encrypted ? volume::ReadStatusText(volume::ReadStatus::Encrypted)
+                                         : "a document is shown only when graded Excellent";
+        std::fprintf(stderr, "dunro: %s: %s (%s)\n", Shown(file.FileName).c_str(),
+                     volume::LangText("M_NoPreview", "No Preview Available").c_str(), why);
         return kExitFailedFiles;
     }
     TPreviewWorker worker(kLargePreview);
@@ -239,11 +135,11 @@ int RunScan(const Options& options, std::atomic<bool>& interrupted) {
     const int rc = session.Run(options);
     const auto ids = session.Filtered(options);
     if (options.format == "json")
-        PrintScanJson(session, ids);
+        PrintScanJson(session, ids, stdout);
     else if (options.format == "csv")
-        PrintScanCsv(session, ids);
+        PrintScanCsv(session, ids, stdout);
     else
-        PrintScanTable(session, ids);
+        PrintScanTable(session, ids, stdout);
     return rc;
 }
 

@@ -10,6 +10,8 @@
 #include "volume/text.h"
 
 bool IsPreviewable(const TMyFile& file) {
+    if (file.Encrypted)
+        return false;  // only ciphertext could be shown
     switch (file.PreviewKind) {
     case kPreviewText: return true;
     case kPreviewPicture: return file.State != kStatePoor;

@@ -159,6 +159,11 @@ RecoveryOutcome TThreadRecover::RecoverFile(TMyFile& file) {
         outcome.Error = "the file is empty";
         return outcome;
     }
+    // Ciphertext under the file's name would pass for the file: nothing is written.
+    if (file.Encrypted) {
+        outcome.Error = volume::ReadStatusText(volume::ReadStatus::Encrypted);
+        return outcome;
+    }
     if (!file.Drive || !file.Drive->HandleValid()) {
         outcome.Error = "its drive is no longer there";
         return outcome;

@@ -194,6 +194,7 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_Size", "Size"},
         {"M_ModifyDate", "Date Modified"},
         {"M_Recoverability", "Recoverability"},
+        {"M_Encrypted", "encrypted"},
     };
     return kDefaults;
 }

@@ -124,7 +124,7 @@ TEST(Cli, TypeFolderNameAndExtensionFilters) {
     for (const json& f : txt["files"])
         EXPECT_NE(f["name"].get<std::string>().find("note"), std::string::npos);
     CommandResult csv = Dunro("scan " + Quote(image) + " --format csv --types music");
-    EXPECT_EQ(csv.out.rfind("id,drive,name,folder_path,size,state,modified,record_no,category,preview_kind\n", 0), 0u);
+    EXPECT_EQ(csv.out.rfind("id,drive,name,folder_path,size,state,modified,record_no,category,preview_kind,encrypted\n", 0), 0u);
 }
 
 TEST(Cli, RecoverIsByteExactWithTimesAndLeavesTheSourceUnchanged) {

@@ -144,3 +144,20 @@ TEST(PreviewText, EncodingsAreDetected) {
     EXPECT_EQ(DecodePreviewText({'h', 0xE9}), "hé");  // not UTF-8: Windows-1252
     EXPECT_EQ(DecodePreviewText({0x80}), "€");
 }
+
+TEST(PreviewWorker, EncryptedFilesAreNotPreviewed) {
+    const std::string image = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(image))
+        return;
+    ScanSetup scan;
+    ASSERT_TRUE(scan.Run(image));
+    TMyFile* notes = Named(scan, "notes.txt");
+    ASSERT_NE(notes, nullptr);
+    notes->Encrypted = true;  // as the reader marks data that NTFS encrypted
+    EXPECT_FALSE(IsPreviewable(*notes));
+    TPreviewWorker worker(kLargePreview);
+    worker.Start(notes);
+    worker.WaitUntilDone();
+    EXPECT_FALSE(worker.Success());
+    EXPECT_TRUE(worker.Content().empty());
+}

@@ -9,6 +9,7 @@
 #include "recover/destination.h"
 #include "recover/recover_worker.h"
 #include "support/test_support.h"
+#include "volume/file_data.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -134,4 +135,32 @@ TEST_F(RecoverWorker, DestinationChecks) {
     // An image is never the destination's drive; a folder is never on an image.
     EXPECT_FALSE(worker.TargetOnSourceDrive());
     EXPECT_EQ(worker.FormatJobSize().back(), 'B');
+}
+
+// The reader marks files whose data NTFS encrypted; here one is marked by hand.
+TEST_F(RecoverWorker, AnEncryptedFileFailsSayingSoAndWritesNothing) {
+    TMyFile* photo = nullptr;
+    for (TMyFile* f : scan.results) {
+        f->Checked = f->FileName == "beach.jpg";
+        if (f->Checked)
+            photo = f;
+    }
+    ASSERT_NE(photo, nullptr);
+    photo->Encrypted = true;
+    TThreadRecover worker(scan.progress, &sink);
+    worker.FilePauseMs = 0;
+    worker.PrepareJob(scan.results);
+    ASSERT_EQ(CheckDestination(worker, dest.string()), DestinationVerdict::Ok);
+    worker.Start();
+    worker.WaitUntilDone();
+    ASSERT_EQ(worker.Outcomes.size(), 1u);
+    EXPECT_FALSE(worker.Outcomes[0].Ok);
+    EXPECT_NE(worker.Outcomes[0].Error.find("encrypted"), std::string::npos) << worker.Outcomes[0].Error;
+    EXPECT_EQ(scan.progress.FRecoverSucceeded, 0u);
+    EXPECT_TRUE(fs::is_empty(dest));
+    // The shared data reader, which preview and `show --raw` use, refuses it too.
+    std::vector<uint8_t> data;
+    EXPECT_FALSE(ReadAll(*photo, data));
+    EXPECT_EQ(volume::ReadFileData(*photo, [](std::span<const uint8_t>, bool) { return true; }),
+              volume::ReadStatus::Encrypted);
 }
