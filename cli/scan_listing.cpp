@@ -85,7 +85,12 @@ void PrintScanJson(const ScanSession& session, const std::vector<size_t>& ids, s
                ",\"caption\":" + JsonString(s.disk->Caption) + ",\"file_system\":\"" +
                FileSystemWord(s.disk->FileSystem()) + "\",\"accepted\":" + std::to_string(s.disk->AcceptedCount) + "}";
     }
-    out += "],\"files\":[";
+    // Whether the list may lack files: memory ran short, or the cap on records was reached.
+    out += "],\"low_memory\":";
+    out += session.LowMemory() ? "true" : "false";
+    out += ",\"truncated\":";
+    out += session.Truncated() ? "true" : "false";
+    out += ",\"files\":[";
     first = true;
     // Written in pieces: a listing of millions of files never sits in memory whole.
     constexpr size_t kPiece = 1 << 20;

@@ -129,9 +129,19 @@ int ScanSession::Run(const Options& options) {
     }
     worker_->WaitUntilIdle();
     bar.Clear();
-    if (progress_.FLowMemory)
-        std::fprintf(stderr, "dunro: memory ran short; the list holds what was read until then\n");
+    for (const std::string& note : EndNotes())
+        std::fprintf(stderr, "dunro: %s\n", note.c_str());
     return stopped ? kExitInterrupted : kExitOk;
+}
+
+std::vector<std::string> ScanSession::EndNotes() const {
+    std::vector<std::string> notes;
+    if (LowMemory())
+        notes.push_back("memory ran short; the list holds what was read until then");
+    if (Truncated())
+        notes.push_back("the scan stopped at its limit of " + std::to_string(uint32_t{progress_.FMaxFiles}) +
+                        " files; the list holds what was read until then, and files beyond it are missing");
+    return notes;
 }
 
 std::vector<size_t> ScanSession::Filtered(const Options& options) const {

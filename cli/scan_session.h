@@ -49,6 +49,12 @@ public:
     // Positions in the result list that the filters keep, in the order asked for.
     std::vector<size_t> Filtered(const Options& options) const;
 
+    // What the user must know of how the last scan ended, one line each: a
+    // list that may lack files says why. Empty when the volume was read whole.
+    std::vector<std::string> EndNotes() const;
+    bool LowMemory() const { return progress_.FLowMemory; }
+    bool Truncated() const { return progress_.FTruncated; }
+
     const std::vector<TMyFile*>& Results() const { return worker_->AllFiles; }
     const std::vector<Source>& Sources() const { return sources_; }
     const TScanFileType& Types() const { return types_; }

@@ -35,6 +35,8 @@ public:
     Shared<double> FDiskPercent{0};
     Shared<double> FParsedRecords{0};
     Shared<bool> FLowMemory{false};
+    // The scan reached FMaxFiles: a reader stopped early, so files may be missing. 0 at start of scan.
+    Shared<bool> FTruncated{false};
     Shared<bool> FCloseAllowed{true};
     Shared<bool> FScanCancelled{false};
     Shared<bool> FListPhase{true};

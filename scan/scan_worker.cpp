@@ -34,6 +34,7 @@ void TThreadScan::StartScan() {
     progress_.FListPhase = false;
     progress_.FScanIdle = false;
     progress_.FLowMemory = false;
+    progress_.FTruncated = false;
     progress_.FCloseAllowed = false;
     progress_.FRecordEstimate = 0;
     AllFiles.clear();
@@ -99,7 +100,17 @@ void TThreadScan::ReadPass(uint8_t fileSystem) {
         progress_.FParsedRecords = 0;
         disk->Enumerate();
         CurrentDisk = nullptr;
+        if (ReachedRecordCap(fileSystem))
+            progress_.FTruncated = true;
     }
+}
+
+// The readers stop at the cap on records without a word; the scan must not
+// end as if the volume had been read whole. The NTFS reader counts the files
+// it found against the cap, the FAT reader the entries it read, across disks.
+bool TThreadScan::ReachedRecordCap(uint8_t fileSystem) const {
+    const uint32_t counted = fileSystem == kFileSystemNtfs ? uint32_t{progress_.FFoundCount} : uint32_t{progress_.FRecordsRead};
+    return counted >= progress_.FMaxFiles;
 }
 
 void TThreadScan::ScanJob() {

@@ -57,6 +57,7 @@ private:
     void RunJob();
     void ScanJob();
     void ReadPass(uint8_t fileSystem);
+    bool ReachedRecordCap(uint8_t fileSystem) const;
 
     TUnDeleteProgress& progress_;
     const TScanFileType& types_;

@@ -92,3 +92,33 @@ TEST(ScanWorker, DriveRefreshKeepsNamedImages) {
     EXPECT_TRUE(s.worker.EnumDone);
     EXPECT_EQ(s.worker.Disks.front()->DriveName, ntfs);
 }
+
+TEST(ScanWorker, ReachingTheRecordCapMarksTheScanTruncated) {
+    for (const std::string name : {"ntfs-basic.img", "fat32-basic.img"}) {
+        SCOPED_TRACE(name);
+        const std::string image = CorpusPath(name);
+        if (!RequireFile(image))
+            continue;
+        Fixture s;
+        ASSERT_NE(s.worker.DiskFor(image), nullptr);
+        s.Whole(image);
+        s.worker.StartScan();
+        s.worker.WaitUntilIdle();
+        EXPECT_FALSE(s.progress.FTruncated);
+        const size_t whole = s.worker.AllFiles.size();
+
+        s.progress.FMaxFiles = 10;
+        s.worker.StartScan();
+        s.worker.WaitUntilIdle();
+        EXPECT_TRUE(s.progress.FTruncated);
+        EXPECT_TRUE(s.progress.FScanFinished);
+        EXPECT_LT(s.worker.AllFiles.size(), whole);
+
+        // The mark belongs to one scan: the next, under the cap, starts clear of it.
+        s.progress.FMaxFiles = 8'000'000;
+        s.worker.StartScan();
+        s.worker.WaitUntilIdle();
+        EXPECT_FALSE(s.progress.FTruncated);
+        EXPECT_EQ(s.worker.AllFiles.size(), whole);
+    }
+}

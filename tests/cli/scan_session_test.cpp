@@ -1,0 +1,58 @@
+// A scan as the command line runs it, in-process: what it tells the user of
+// how the scan ended.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "cli/scan_listing.h"
+#include "cli/scan_session.h"
+#include "support/test_support.h"
+
+using namespace testing_support;
+using nlohmann::json;
+
+namespace {
+std::string PrintedJson(const cli::ScanSession& session, const cli::Options& options) {
+    std::FILE* file = std::tmpfile();
+    if (!file)
+        return {};
+    cli::PrintScanJson(session, session.Filtered(options), file);
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, n);
+    std::fclose(file);
+    return text;
+}
+
+bool AnyNoteSays(const std::vector<std::string>& notes, const std::string& word) {
+    for (const std::string& note : notes)
+        if (note.find(word) != std::string::npos)
+            return true;
+    return false;
+}
+} // namespace
+
+TEST(ScanSession, ACappedScanWarnsAndItsJsonSaysTruncated) {
+    const std::string image = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(image))
+        return;
+    std::atomic<bool> interrupted{false};
+    cli::ScanSession session(interrupted);
+    ASSERT_EQ(session.Open({image}), cli::kExitOk);
+    const cli::Options options;
+
+    ASSERT_EQ(session.Run(options), cli::kExitOk);
+    EXPECT_TRUE(session.EndNotes().empty());
+    json whole = json::parse(PrintedJson(session, options));
+    EXPECT_EQ(whole["truncated"], false);
+    EXPECT_EQ(whole["low_memory"], false);
+
+    session.Progress().FMaxFiles = 10;
+    ASSERT_EQ(session.Run(options), cli::kExitOk);
+    EXPECT_TRUE(AnyNoteSays(session.EndNotes(), "limit of 10 files")) << ::testing::PrintToString(session.EndNotes());
+    json capped = json::parse(PrintedJson(session, options));
+    EXPECT_EQ(capped["truncated"], true);
+    EXPECT_LT(capped["files"].size(), whole["files"].size());
+}
