@@ -82,6 +82,11 @@ int ShowText(const TMyFile& file, std::atomic<bool>& interrupted) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     worker.WaitUntilDone();
+    if (!worker.Failure().empty()) {
+        std::fprintf(stderr, "dunro: %s: %s (%s)\n", Shown(file.FileName).c_str(),
+                     volume::LangText("M_NoPreview", "No Preview Available").c_str(), Shown(worker.Failure()).c_str());
+        return kExitJobFailed;
+    }
     if (!worker.Success()) {
         std::fprintf(stderr, "dunro: %s: %s\n", Shown(file.FileName).c_str(),
                      volume::LangText("M_NoPreview", "No Preview Available").c_str());
@@ -133,6 +138,8 @@ int RunScan(const Options& options, std::atomic<bool>& interrupted) {
     if (int rc = session.Open(options.sources))
         return rc;
     const int rc = session.Run(options);
+    if (rc == kExitJobFailed)
+        return rc;
     const auto ids = session.Filtered(options);
     if (options.format == "json")
         PrintScanJson(session, ids, stdout);
@@ -196,20 +203,20 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
     ProgressBar bar;
     worker.Start();
     bool stopped = false;
-    unsigned msg = 0;
-    bool finished = false;
-    while (!finished) {
+    // The job's end is its thread going idle: that comes whatever the job met,
+    // and its end message has been posted by then.
+    while (!worker.WaitUntilDoneFor(50)) {
         if (interrupted && !stopped) {
             worker.Stop();
             stopped = true;
         }
         bar.Show(session.Progress().RecoverPercent(), "recovering");
-        worker.WaitUntilDoneFor(50);
-        while (session.Sink().Take(msg))
-            finished = finished || msg == kMsgRecoveryFinished;
     }
-    worker.WaitUntilDone();
     bar.Clear();
+    const bool jobFailed = session.Progress().FRecoverFailed;
+    if (jobFailed)
+        std::fprintf(stderr, "dunro: the recovery stopped after %zu of %zu files: %s\n", worker.Outcomes.size(),
+                     worker.Jobs.size(), Shown(worker.FailureText).c_str());
 
     std::unordered_map<const TMyFile*, size_t> idOf;
     for (size_t i = 0; i < all.size(); ++i)
@@ -243,6 +250,8 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
                                            std::to_string(failed))
                                     .c_str());
     }
+    if (jobFailed)
+        return kExitJobFailed;
     if (stopped)
         return kExitInterrupted;
     return failed ? kExitFailedFiles : kExitOk;

@@ -130,12 +130,16 @@ int ScanSession::Run(const Options& options) {
     worker_->WaitUntilIdle();
     bar.Clear();
     for (const std::string& note : EndNotes())
-        std::fprintf(stderr, "dunro: %s\n", note.c_str());
+        std::fprintf(stderr, "dunro: %s\n", volume::PrintableText(note).c_str());
+    if (progress_.FScanFailed)
+        return kExitJobFailed;
     return stopped ? kExitInterrupted : kExitOk;
 }
 
 std::vector<std::string> ScanSession::EndNotes() const {
     std::vector<std::string> notes;
+    if (progress_.FScanFailed)
+        notes.push_back("the scan failed: " + worker_->FailureText + "; nothing is listed");
     if (LowMemory())
         notes.push_back("memory ran short; the list holds what was read until then");
     if (Truncated())

@@ -44,7 +44,8 @@ public:
 
     // Opens every source; on failure prints the reason and returns kExitBadSource.
     int Open(const std::vector<std::string>& sources);
-    // Scans with the options' selection; kExitInterrupted when Ctrl-C stopped it.
+    // Scans with the options' selection; kExitInterrupted when Ctrl-C stopped
+    // it, kExitJobFailed when it ended on an error (nothing is listed then).
     int Run(const Options& options);
     // Positions in the result list that the filters keep, in the order asked for.
     std::vector<size_t> Filtered(const Options& options) const;
