@@ -215,8 +215,8 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
     bar.Clear();
     const bool jobFailed = session.Progress().FRecoverFailed;
     if (jobFailed)
-        std::fprintf(stderr, "dunro: the recovery stopped after %zu of %zu files: %s\n", worker.Outcomes.size(),
-                     worker.Jobs.size(), Shown(worker.FailureText).c_str());
+        std::fprintf(stderr, "dunro: the recovery failed at file %zu of %zu, and the rest were not attempted: %s\n",
+                     worker.Outcomes.size(), worker.Jobs.size(), Shown(worker.FailureText).c_str());
 
     std::unordered_map<const TMyFile*, size_t> idOf;
     for (size_t i = 0; i < all.size(); ++i)
