@@ -57,14 +57,16 @@ size_t RenameEverywhere(const std::string& image, const std::u16string& from, co
     return count;
 }
 
-// The bytes of a text that a terminal would act on: C0 controls other than the
-// line feed, DEL, and C1 controls written in UTF-8. Empty when there are none.
+// The bytes of a text that a terminal would act on: C0 controls other than a
+// line end (Windows ends the lines of standard error with CR LF), DEL, and C1
+// controls written in UTF-8. Empty when there are none.
 std::string RawControls(const std::string& text) {
     std::string found;
     for (size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         const bool c1 = c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
-        if ((c < 0x20 && c != '\n') || c == 0x7F || c1)
+        const bool lineEnd = c == '\n' || (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
+        if ((c < 0x20 && !lineEnd) || c == 0x7F || c1)
             found += "byte " + std::to_string(c) + " at " + std::to_string(i) + "; ";
     }
     return found;
