@@ -1,6 +1,5 @@
 #include "cli/commands.h"
 
-#include <charconv>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -8,6 +7,7 @@
 
 #include "cli/output.h"
 #include "cli/progress_bar.h"
+#include "cli/scan_listing.h"
 #include "cli/scan_session.h"
 #include "platform/console.h"
 #include "preview/preview_worker.h"
@@ -23,8 +23,6 @@
 namespace cli {
 
 namespace {
-
-const char* FileSystemWord(uint8_t fs) { return fs == kFileSystemNtfs ? "NTFS" : fs == kFileSystemFat32 ? "FAT32" : "?"; }
 
 // Every occurrence of `from`, ignoring case, as the message texts expect.
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -50,7 +48,8 @@ std::string NoRoomText(const std::string& size, size_t files) {
     return ReplaceAll(ReplaceAll(text, "%d1", size), "%d2", word);
 }
 
-std::string ModifiedText(const TMyFile& f) { return f.HasTimes ? volume::DateText(f.ModifiedTime) : "N/A"; }
+// Names, paths and labels come from the volume: a hostile one must not reach the terminal raw.
+std::string Shown(const std::string& text) { return volume::PrintableText(text); }
 
 // Each command runs one scan, whose records the system takes back whole when
 // the program ends: handing hundreds of thousands of them to the heap one by
@@ -61,118 +60,18 @@ ScanSession& SessionForThisRun(std::atomic<bool>& interrupted) {
     return *session;
 }
 
-void PrintScanJson(ScanSession& session, const std::vector<size_t>& ids) {
-    std::string out = "{\"sources\":[";
-    bool first = true;
-    for (const Source& s : session.Sources()) {
-        out += first ? "" : ",";
-        first = false;
-        out += "{\"source\":" + JsonString(s.name) + ",\"drive\":" + JsonString(s.disk->DriveName) +
-               ",\"caption\":" + JsonString(s.disk->Caption) + ",\"file_system\":\"" +
-               FileSystemWord(s.disk->FileSystem()) + "\",\"accepted\":" + std::to_string(s.disk->AcceptedCount) + "}";
-    }
-    out += "],\"files\":[";
-    first = true;
-    auto number = [&out](int64_t value) {
-        char digits[24];
-        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
-        out.append(digits, end);
-    };
-    // Written in pieces: a listing of millions of files never sits in memory whole.
-    constexpr size_t kPiece = 1 << 20;
-    out.reserve(kPiece + 4096);
-    // Every row of a source names the same drive: its text is escaped once.
-    const TDriverInfo* lastDrive = nullptr;
-    std::string driveJson;
-    for (size_t id : ids) {
-        if (out.size() >= kPiece) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
-            out.clear();
-        }
-        const TMyFile& f = *session.Results()[id];
-        out += first ? "\n" : ",\n";
-        first = false;
-        out += "{\"id\":";
-        number(static_cast<int64_t>(id));
-        out += ",\"drive\":";
-        if (f.Drive != lastDrive) {
-            lastDrive = f.Drive;
-            driveJson = JsonString(f.Drive->DriveName);
-        }
-        out += driveJson;
-        out += ",\"name\":";
-        AppendJsonString(out, f.FileName);
-        out += ",\"folder_path\":";
-        AppendJsonString(out, f.FolderPath);
-        out += ",\"size\":";
-        number(f.FileSize);
-        out += ",\"state\":\"";
-        out += StateWord(f.State);
-        out += "\",\"modified\":\"";
-        if (f.HasTimes)
-            volume::AppendDateText(out, f.ModifiedTime);
-        else
-            out += "N/A";
-        out += "\",\"record_no\":";
-        out += std::to_string(f.RecordNo);
-        out += ",\"category\":\"";
-        out += CategoryWord(session.Types().CategoryOf(f.Extension));
-        out += "\",\"preview_kind\":";
-        out += std::to_string(f.PreviewKind);
-        out += "}";
-    }
-    out += "\n]}\n";
-    std::fwrite(out.data(), 1, out.size(), stdout);
-}
-
-void PrintScanCsv(ScanSession& session, const std::vector<size_t>& ids) {
-    std::fputs("id,drive,name,folder_path,size,state,modified,record_no,category,preview_kind\n", stdout);
-    for (size_t id : ids) {
-        const TMyFile& f = *session.Results()[id];
-        std::string row = std::to_string(id) + "," + CsvField(f.Drive->DriveName) + "," + CsvField(f.FileName) + "," +
-                          CsvField(f.FolderPath) + "," + std::to_string(f.FileSize) + "," + StateWord(f.State) + "," +
-                          ModifiedText(f) + "," + std::to_string(f.RecordNo) + "," +
-                          CategoryWord(session.Types().CategoryOf(f.Extension)) + "," + std::to_string(f.PreviewKind) +
-                          "\n";
-        std::fputs(row.c_str(), stdout);
-    }
-}
-
-std::string CategoryCaption(int category) {
-    static const char* kKeys[] = {"M_Photo", "M_Video", "M_Music", "M_Doc", "M_Compress", "M_Other"};
-    return volume::LangText(kKeys[category], CategoryWord(category));
-}
-
-void PrintScanTable(ScanSession& session, const std::vector<size_t>& ids) {
-    for (const Source& s : session.Sources())
-        std::printf("%s  %s  %s  %s deleted files\n", s.disk->Caption.c_str(), FileSystemWord(s.disk->FileSystem()),
-                    volume::SizeText(s.disk->Drive->TotalBytes).c_str(), std::to_string(s.disk->AcceptedCount).c_str());
-    std::printf("\n");
-    using volume::LangText;
-    Table table({"ID", LangText("M_FileName", "File Name"), LangText("M_Path", "Path"), LangText("M_Size", "Size"),
-                 LangText("M_Recoverability", "Recoverability"), LangText("M_ModifyDate", "Date Modified"), LangText("M_filetype", "File Types")});
-    for (size_t id : ids) {
-        const TMyFile& f = *session.Results()[id];
-        table.Add({std::to_string(id), f.FileName, f.FolderPath, volume::SizeText(f.FileSize), StateText(f.State),
-                   ModifiedText(f), CategoryCaption(session.Types().CategoryOf(f.Extension))});
-    }
-    std::fputs(table.Render({true, false, false, true, false, false, false}).c_str(), stdout);
-    if (session.Results().empty())
-        std::printf("%s\n", volume::LangText("M_ScanNoResult", "No deleted files found.").c_str());
-    else
-        std::printf("%zu %s\n", ids.size(), volume::LangText("M_Files", "files").c_str());
-}
-
 // The text the large preview window shows for a text file or a Word document.
 int ShowText(const TMyFile& file, std::atomic<bool>& interrupted) {
     if (file.PreviewKind != kPreviewText && file.PreviewKind != kPreviewDocx) {
-        std::fprintf(stderr, "dunro: %s: %s\n", file.FileName.c_str(),
+        std::fprintf(stderr, "dunro: %s: %s\n", Shown(file.FileName).c_str(),
                      volume::LangText("M_NoPreview", "No Preview Available").c_str());
         return kExitFailedFiles;
     }
     if (!IsPreviewable(file)) {
-        std::fprintf(stderr, "dunro: %s: %s (a document is shown only when graded Excellent)\n", file.FileName.c_str(),
-                     volume::LangText("M_NoPreview", "No Preview Available").c_str());
+        const char* why = file.Encrypted ? volume::ReadStatusText(volume::ReadStatus::Encrypted)
+                                         : "a document is shown only when graded Excellent";
+        std::fprintf(stderr, "dunro: %s: %s (%s)\n", Shown(file.FileName).c_str(),
+                     volume::LangText("M_NoPreview", "No Preview Available").c_str(), why);
         return kExitFailedFiles;
     }
     TPreviewWorker worker(kLargePreview);
@@ -183,16 +82,23 @@ int ShowText(const TMyFile& file, std::atomic<bool>& interrupted) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     worker.WaitUntilDone();
+    if (!worker.Failure().empty()) {
+        std::fprintf(stderr, "dunro: %s: %s (%s)\n", Shown(file.FileName).c_str(),
+                     volume::LangText("M_NoPreview", "No Preview Available").c_str(), Shown(worker.Failure()).c_str());
+        return kExitJobFailed;
+    }
     if (!worker.Success()) {
-        std::fprintf(stderr, "dunro: %s: %s\n", file.FileName.c_str(),
+        std::fprintf(stderr, "dunro: %s: %s\n", Shown(file.FileName).c_str(),
                      volume::LangText("M_NoPreview", "No Preview Available").c_str());
         return interrupted ? kExitInterrupted : kExitFailedFiles;
     }
     if (worker.Kind() == kPreviewText) {
-        std::fputs(worker.Text().c_str(), stdout);
+        // Shown to a person, like the preview window: the text's own control
+        // characters are escaped, its line breaks kept.
+        std::fputs(volume::PrintableText(worker.Text(), true).c_str(), stdout);
     } else {
         for (const std::string& line : worker.Lines())
-            std::printf("%s\n", line.c_str());
+            std::printf("%s\n", volume::PrintableText(line, true).c_str());
     }
     return kExitOk;
 }
@@ -232,13 +138,15 @@ int RunScan(const Options& options, std::atomic<bool>& interrupted) {
     if (int rc = session.Open(options.sources))
         return rc;
     const int rc = session.Run(options);
+    if (rc == kExitJobFailed)
+        return rc;
     const auto ids = session.Filtered(options);
     if (options.format == "json")
-        PrintScanJson(session, ids);
+        PrintScanJson(session, ids, stdout);
     else if (options.format == "csv")
-        PrintScanCsv(session, ids);
+        PrintScanCsv(session, ids, stdout);
     else
-        PrintScanTable(session, ids);
+        PrintScanTable(session, ids, stdout);
     return rc;
 }
 
@@ -268,15 +176,15 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
     worker.PrepareJob(all);
     switch (CheckDestination(worker, options.destination)) {
     case DestinationVerdict::Missing:
-        std::fprintf(stderr, "dunro: %s: %s\n", options.destination.c_str(),
+        std::fprintf(stderr, "dunro: %s: %s\n", Shown(options.destination).c_str(),
                      volume::LangText("M_RecoNeedLocat", "The directory does not exist. Please choose a valid directory.")
                          .c_str());
         return kExitUsage;
     case DestinationVerdict::ReadOnly:
-        std::fprintf(stderr, "dunro: %s: %s\n", options.destination.c_str(), ReadOnlyText(worker.Jobs.size()).c_str());
+        std::fprintf(stderr, "dunro: %s: %s\n", Shown(options.destination).c_str(), ReadOnlyText(worker.Jobs.size()).c_str());
         return kExitUsage;
     case DestinationVerdict::NoRoom:
-        std::fprintf(stderr, "dunro: %s: %s\n", options.destination.c_str(),
+        std::fprintf(stderr, "dunro: %s: %s\n", Shown(options.destination).c_str(),
                      NoRoomText(worker.FormatJobSize(), worker.Jobs.size()).c_str());
         return kExitUsage;
     case DestinationVerdict::SourceDrive:
@@ -284,7 +192,7 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
             std::fprintf(stderr,
                          "dunro: %s lies on a drive being recovered from; writing there may overwrite the very "
                          "files being recovered (--allow-same-drive to do it anyway)\n",
-                         options.destination.c_str());
+                         Shown(options.destination).c_str());
             return kExitUsage;
         }
         break;
@@ -295,20 +203,20 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
     ProgressBar bar;
     worker.Start();
     bool stopped = false;
-    unsigned msg = 0;
-    bool finished = false;
-    while (!finished) {
+    // The job's end is its thread going idle: that comes whatever the job met,
+    // and its end message has been posted by then.
+    while (!worker.WaitUntilDoneFor(50)) {
         if (interrupted && !stopped) {
             worker.Stop();
             stopped = true;
         }
         bar.Show(session.Progress().RecoverPercent(), "recovering");
-        worker.WaitUntilDoneFor(50);
-        while (session.Sink().Take(msg))
-            finished = finished || msg == kMsgRecoveryFinished;
     }
-    worker.WaitUntilDone();
     bar.Clear();
+    const bool jobFailed = session.Progress().FRecoverFailed;
+    if (jobFailed)
+        std::fprintf(stderr, "dunro: the recovery failed at file %zu of %zu, and the rest were not attempted: %s\n",
+                     worker.Outcomes.size(), worker.Jobs.size(), Shown(worker.FailureText).c_str());
 
     std::unordered_map<const TMyFile*, size_t> idOf;
     for (size_t i = 0; i < all.size(); ++i)
@@ -333,7 +241,7 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
         for (const auto& o : worker.Outcomes)
             table.Add({std::to_string(idOf[o.File]), o.File->FileName, o.Ok ? o.Target : "failed: " + o.Error});
         std::fputs(table.Render({true, false, false}, 100).c_str(), stdout);
-        std::printf("%s: %s\n", options.destination.c_str(),
+        std::printf("%s: %s\n", Shown(options.destination).c_str(),
                     ReplaceAll(volume::LangText("M_RecoverySuccess", "%s files recovered"), "%s",
                                std::to_string(worker.Outcomes.size() - failed))
                         .c_str());
@@ -342,6 +250,8 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
                                            std::to_string(failed))
                                     .c_str());
     }
+    if (jobFailed)
+        return kExitJobFailed;
     if (stopped)
         return kExitInterrupted;
     return failed ? kExitFailedFiles : kExitOk;
@@ -370,7 +280,7 @@ int RunShow(const Options& options, std::atomic<bool>& interrupted) {
         &interrupted);
     std::fflush(stdout);
     if (status != volume::ReadStatus::Ok) {
-        std::fprintf(stderr, "dunro: %s: %s\n", file.FileName.c_str(), volume::ReadStatusText(status));
+        std::fprintf(stderr, "dunro: %s: %s\n", Shown(file.FileName).c_str(), volume::ReadStatusText(status));
         return kExitFailedFiles;
     }
     return kExitOk;

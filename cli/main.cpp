@@ -8,12 +8,14 @@
 #include "platform/folders.h"
 #include "platform/memory.h"
 #include "shell/language.h"
+#include "volume/job_thread.h"
+#include "volume/text.h"
 
 int main(int argc, char** argv) {
     std::string error;
     auto options = cli::ParseOptions(argc, argv, error);
     if (!options) {
-        std::fprintf(stderr, "dunro: %s\n\n%s", error.c_str(), cli::UsageOf(argc > 1 ? argv[1] : ""));
+        std::fprintf(stderr, "dunro: %s\n\n%s", volume::PrintableText(error).c_str(), cli::UsageOf(argc > 1 ? argv[1] : ""));
         return cli::kExitUsage;
     }
     if (options->help) {
@@ -28,11 +30,19 @@ int main(int argc, char** argv) {
     platform::SetBinaryStdout();
     std::atomic<bool> interrupted{false};
     platform::CatchInterrupt(&interrupted);
-    if (options->command == "drives")
-        return cli::RunDrives(*options);
-    if (options->command == "scan")
-        return cli::RunScan(*options, interrupted);
-    if (options->command == "recover")
-        return cli::RunRecover(*options, interrupted);
-    return cli::RunShow(*options, interrupted);
+    // The workers end their own jobs on errors; this is for this thread's
+    // own work (printing a listing of millions, say): one line, not an abort.
+    try {
+        if (options->command == "drives")
+            return cli::RunDrives(*options);
+        if (options->command == "scan")
+            return cli::RunScan(*options, interrupted);
+        if (options->command == "recover")
+            return cli::RunRecover(*options, interrupted);
+        return cli::RunShow(*options, interrupted);
+    } catch (...) {
+        const std::string_view reason = JobThread::ReasonOf(std::current_exception());
+        std::fprintf(stderr, "dunro: %.*s\n", static_cast<int>(reason.size()), reason.data());
+        return cli::kExitJobFailed;
+    }
 }

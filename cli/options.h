@@ -7,7 +7,14 @@
 
 namespace cli {
 
-enum ExitCode : int { kExitOk = 0, kExitUsage = 2, kExitBadSource = 3, kExitFailedFiles = 4, kExitInterrupted = 130 };
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitUsage = 2,
+    kExitBadSource = 3,
+    kExitFailedFiles = 4,
+    kExitJobFailed = 5,  // a scan, recovery or preview ended on an error it could not go on from
+    kExitInterrupted = 130
+};
 
 struct Options {
     std::string command;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "volume/text.h"
+
 namespace cli {
 
 namespace {
@@ -91,8 +93,12 @@ std::string JsonString(const std::string& s) {
     return out;
 }
 
-std::string CsvField(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos)
+std::string CsvField(const std::string& raw) {
+    // A listing is read in terminals and spreadsheets too, and CSV has no way
+    // to carry a control byte that either would show as it is: they are
+    // escaped here, and JSON is the form that keeps every byte.
+    const std::string s = volume::PrintableText(raw);
+    if (s.find_first_of(",\"") == std::string::npos)
         return s;
     std::string out = "\"";
     for (char c : s)
@@ -125,14 +131,23 @@ std::string Cut(const std::string& s, size_t width) {
 } // namespace
 
 std::string Table::Render(const std::vector<bool>& rightAligned, size_t maxWidth) const {
-    std::vector<size_t> widths;
+    // Cells hold names and labels read from volumes: escaped before they are measured or shown.
+    std::vector<std::vector<std::string>> shown;
+    shown.reserve(rows_.size());
     for (const auto& row : rows_) {
+        std::vector<std::string>& cells = shown.emplace_back();
+        cells.reserve(row.size());
+        for (const std::string& cell : row)
+            cells.push_back(volume::PrintableText(cell));
+    }
+    std::vector<size_t> widths;
+    for (const auto& row : shown) {
         widths.resize(std::max(widths.size(), row.size()), 0);
         for (size_t i = 0; i < row.size(); ++i)
             widths[i] = std::max(widths[i], std::min(Width(row[i]), maxWidth));
     }
     std::string out;
-    for (const auto& row : rows_) {
+    for (const auto& row : shown) {
         std::string line;
         for (size_t i = 0; i < row.size(); ++i) {
             const std::string cell = Cut(row[i], maxWidth);

@@ -65,7 +65,7 @@ int ScanSession::Open(const std::vector<std::string>& sources) {
         const std::string problem = SourceProblem(source);
         TMyDisk* disk = problem.empty() ? worker_->DiskFor(source) : nullptr;
         if (!disk) {
-            std::fprintf(stderr, "dunro: %s: %s\n", source.c_str(),
+            std::fprintf(stderr, "dunro: %s: %s\n", volume::PrintableText(source).c_str(),
                          problem.empty() ? "cannot be read as NTFS or FAT32" : problem.c_str());
             return kExitBadSource;
         }
@@ -129,9 +129,23 @@ int ScanSession::Run(const Options& options) {
     }
     worker_->WaitUntilIdle();
     bar.Clear();
-    if (progress_.FLowMemory)
-        std::fprintf(stderr, "dunro: memory ran short; the list holds what was read until then\n");
+    for (const std::string& note : EndNotes())
+        std::fprintf(stderr, "dunro: %s\n", volume::PrintableText(note).c_str());
+    if (progress_.FScanFailed)
+        return kExitJobFailed;
     return stopped ? kExitInterrupted : kExitOk;
+}
+
+std::vector<std::string> ScanSession::EndNotes() const {
+    std::vector<std::string> notes;
+    if (progress_.FScanFailed)
+        notes.push_back("the scan failed: " + worker_->FailureText + "; nothing is listed");
+    if (LowMemory())
+        notes.push_back("memory ran short; the list holds what was read until then");
+    if (Truncated())
+        notes.push_back("the scan stopped at its limit of " + std::to_string(uint32_t{progress_.FMaxFiles}) +
+                        " files; the list holds what was read until then, and files beyond it are missing");
+    return notes;
 }
 
 std::vector<size_t> ScanSession::Filtered(const Options& options) const {

@@ -44,10 +44,17 @@ public:
 
     // Opens every source; on failure prints the reason and returns kExitBadSource.
     int Open(const std::vector<std::string>& sources);
-    // Scans with the options' selection; kExitInterrupted when Ctrl-C stopped it.
+    // Scans with the options' selection; kExitInterrupted when Ctrl-C stopped
+    // it, kExitJobFailed when it ended on an error (nothing is listed then).
     int Run(const Options& options);
     // Positions in the result list that the filters keep, in the order asked for.
     std::vector<size_t> Filtered(const Options& options) const;
+
+    // What the user must know of how the last scan ended, one line each: a
+    // list that may lack files says why. Empty when the volume was read whole.
+    std::vector<std::string> EndNotes() const;
+    bool LowMemory() const { return progress_.FLowMemory; }
+    bool Truncated() const { return progress_.FTruncated; }
 
     const std::vector<TMyFile*>& Results() const { return worker_->AllFiles; }
     const std::vector<Source>& Sources() const { return sources_; }

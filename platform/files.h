@@ -9,8 +9,10 @@ bool FileExists(const std::string& path);  // anything at that path
 bool DirectoryExists(const std::string& path);
 bool RemoveFile(const std::string& path);
 
-// Creates (or truncates) `path` for reading and writing, closes it again.
-bool CreateProbeFile(const std::string& path);
+// Creates `path` for reading and writing and closes it again, only when
+// nothing is there: a file already at that path is never opened. `exists`
+// tells that the name was taken.
+bool CreateProbeFile(const std::string& path, bool& exists);
 
 char PathDelimiter();
 

@@ -10,6 +10,8 @@
 #include "volume/text.h"
 
 bool IsPreviewable(const TMyFile& file) {
+    if (file.Encrypted)
+        return false;  // only ciphertext could be shown
     switch (file.PreviewKind) {
     case kPreviewText: return true;
     case kPreviewPicture: return file.State != kStatePoor;
@@ -55,10 +57,12 @@ std::string DecodePreviewText(const std::vector<uint8_t>& bytes) {
 }
 
 TPreviewWorker::TPreviewWorker(const PreviewLimits& limits) : limits_(limits) {
-    thread_ = std::make_unique<JobThread>([this] {
-        RunRequest();
-        State.WorkDone.store(true, std::memory_order_release);
-    });
+    thread_ = std::make_unique<JobThread>(
+        [this] {
+            RunRequest();
+            State.WorkDone.store(true, std::memory_order_release);
+        },
+        [this](std::string_view why) { RequestFailed(why); });
 }
 
 TPreviewWorker::~TPreviewWorker() {
@@ -72,10 +76,11 @@ void TPreviewWorker::Start(const TMyFile* file) {
     success_ = false;
     content_.clear();
     lines_.clear();
+    failure_.clear();
     file_ = file;
     extension_ = file ? file->Extension : std::string();
     if (limits_.traceStart && file)
-        std::fprintf(stderr, "file name: %s\n", file->FileName.c_str());
+        std::fprintf(stderr, "file name: %s\n", volume::PrintableText(file->FileName).c_str());
     State.Finished = false;
     State.CancelRequest = false;
     State.WorkDone = false;
@@ -106,6 +111,20 @@ void TPreviewWorker::RunRequest() {
     }
     if (State.CancelRequest)
         success_ = false;
+}
+
+// A request cut short by an exception shows nothing; what it had read is
+// given back at once, and the window polling WorkDone is told it ended.
+void TPreviewWorker::RequestFailed(std::string_view reason) {
+    success_ = false;
+    std::vector<uint8_t>().swap(content_);
+    std::vector<std::string>().swap(lines_);
+    try {
+        failure_ = reason;
+    } catch (...) {
+        failure_.clear();
+    }
+    State.WorkDone.store(true, std::memory_order_release);
 }
 
 bool TPreviewWorker::ReadContent() {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "volume/job_thread.h"
@@ -51,11 +52,14 @@ public:
     const std::vector<std::string>& Lines() const { return lines_; }
     // The text of a plain-text file as the memo shows it.
     std::string Text() const;
+    // Why the last request ended on an error (memory ran out, say); empty when it did not.
+    const std::string& Failure() const { return failure_; }
 
     TPreview_Progress State;
 
 private:
     void RunRequest();
+    void RequestFailed(std::string_view reason);
     bool ReadContent();
 
     const PreviewLimits limits_;
@@ -65,6 +69,7 @@ private:
     bool success_ = false;
     std::vector<uint8_t> content_;
     std::vector<std::string> lines_;
+    std::string failure_;
     std::unique_ptr<JobThread> thread_;  // last: its job uses everything above
 };
 

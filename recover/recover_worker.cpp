@@ -1,6 +1,7 @@
 #include "recover/recover_worker.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -14,7 +15,7 @@ TThreadRecover::TThreadRecover(TUnDeleteProgress& progress, MessageSink* sink) :
     progress_.FRecoverIdle = true;
     progress_.FRecoverStop = false;
     progress_.FRecoverDone = true;
-    thread_ = std::make_unique<JobThread>([this] { RunJob(); });
+    thread_ = std::make_unique<JobThread>([this] { RunJob(); }, [this](std::string_view why) { JobFailed(why); });
 }
 
 TThreadRecover::~TThreadRecover() {
@@ -31,6 +32,7 @@ void TThreadRecover::PrepareJob(const std::vector<TMyFile*>& allFiles) {
     SourceDrives.clear();
     Jobs.clear();
     Outcomes.clear();
+    FailureText.clear();
     JobBytes = 0;
     progress_.ResetRecovery();
     progress_.FRecoverIdle = true;
@@ -63,7 +65,9 @@ void TThreadRecover::Start() {
     progress_.FRecoverIdle = false;
     progress_.FRecoverStop = false;
     progress_.FRecoverDone = false;
+    progress_.FRecoverFailed = false;
     progress_.FRecoverFiles = static_cast<uint32_t>(Jobs.size());
+    FailureText.clear();
     StopRequested = false;
     Paused = false;
     JobDone = false;
@@ -112,13 +116,19 @@ void TThreadRecover::RunJob() {
         if (!WaitWhilePaused())
             break;
         progress_.FRecoverAttempted.Add(1);
+        inProgress_ = file;
         RecoveryOutcome outcome = RecoverFile(*file);
         if (outcome.Ok)
             progress_.FRecoverSucceeded.Add(1);
         Outcomes.push_back(std::move(outcome));
+        inProgress_ = nullptr;
         if (!WaitWhilePaused())
             break;
     }
+    EndJob();
+}
+
+void TThreadRecover::EndJob() {
     JobDone = true;
     progress_.FRecoverDone = true;
     StopRequested = true;
@@ -126,7 +136,44 @@ void TThreadRecover::RunJob() {
         sink_->post(kMsgRecoveryFinished, 0, 0);
 }
 
+// The file being copied when the exception came fails with its reason (its
+// partial copy is already gone), the files after it are not attempted, and
+// the job ends as any job does, so that the window waiting for it is told.
+void TThreadRecover::JobFailed(std::string_view reason) {
+    TMyFile* file = std::exchange(inProgress_, nullptr);
+    try {
+        FailureText = reason;
+        if (file)
+            Outcomes.push_back(RecoveryOutcome{file, {}, false, std::string(reason)});
+    } catch (...) {
+        // Memory is short: the flags below still tell the front end.
+    }
+    progress_.FRecoverFailed = true;
+    EndJob();
+}
+
 namespace {
+
+// A target being written: closed and removed when it goes out of scope
+// unless it was kept.
+class PartialCopy {
+public:
+    PartialCopy(std::unique_ptr<platform::OutputFile>& out, const std::string& target) : out_(out), target_(target) {}
+    ~PartialCopy() {
+        if (kept_)
+            return;
+        out_.reset();  // Windows removes no file that is still open
+        platform::RemoveFile(target_);
+    }
+    PartialCopy(const PartialCopy&) = delete;
+    PartialCopy& operator=(const PartialCopy&) = delete;
+    void Keep() { kept_ = true; }
+
+private:
+    std::unique_ptr<platform::OutputFile>& out_;
+    const std::string& target_;
+    bool kept_ = false;
+};
 
 // Counts the progress units of one file; never more than the file was given.
 class UnitCounter {
@@ -157,6 +204,11 @@ RecoveryOutcome TThreadRecover::RecoverFile(TMyFile& file) {
     outcome.File = &file;
     if (file.FileSize <= 0) {
         outcome.Error = "the file is empty";
+        return outcome;
+    }
+    // Ciphertext under the file's name would pass for the file: nothing is written.
+    if (file.Encrypted) {
+        outcome.Error = volume::ReadStatusText(volume::ReadStatus::Encrypted);
         return outcome;
     }
     if (!file.Drive || !file.Drive->HandleValid()) {
@@ -195,6 +247,9 @@ RecoveryOutcome TThreadRecover::RecoverFile(TMyFile& file) {
         return outcome;
     }
 
+    // However this function is left, an exception included, an incomplete
+    // copy does not stay behind.
+    PartialCopy partial(out, target);
     UnitCounter units(progress_, file.ProgressUnits);
     int64_t written = 0;
     std::string writeError;
@@ -219,8 +274,6 @@ RecoveryOutcome TThreadRecover::RecoverFile(TMyFile& file) {
 
     const bool ok = status == volume::ReadStatus::Ok && writeError.empty() && closed && written == file.FileSize;
     if (!ok) {
-        // An incomplete copy never remains.
-        platform::RemoveFile(target);
         if (!writeError.empty())
             outcome.Error = "cannot write " + target + ": " + writeError;
         else if (!closed)
@@ -228,6 +281,7 @@ RecoveryOutcome TThreadRecover::RecoverFile(TMyFile& file) {
         else
             outcome.Error = volume::ReadStatusText(status);
     } else {
+        partial.Keep();
         outcome.Ok = true;
         outcome.Target = target;
         if (file.HasTimes)

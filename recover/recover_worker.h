@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "scan/message_sink.h"
@@ -41,6 +42,9 @@ public:
     uint32_t FilePauseMs = 50;
     // One entry per attempted file, filled as the job runs; read after it ends.
     std::vector<RecoveryOutcome> Outcomes;
+    // Why the last job ended on an error before its last file; empty when it
+    // did not. Read after the job has ended.
+    std::string FailureText;
 
     void PrepareJob(const std::vector<TMyFile*>& allFiles);
     void AddFile(TMyFile* file);
@@ -59,6 +63,8 @@ public:
 
 private:
     void RunJob();
+    void EndJob();
+    void JobFailed(std::string_view reason);
     bool WaitWhilePaused();
 
     TUnDeleteProgress& progress_;
@@ -66,5 +72,6 @@ private:
     std::mutex pauseMutex_;
     std::condition_variable pauseChanged_;
     std::atomic<bool> terminating_{false};
+    TMyFile* inProgress_ = nullptr;  // the file being copied; the job's thread only
     std::unique_ptr<JobThread> thread_;  // last: its job uses everything above
 };

@@ -35,8 +35,13 @@ public:
     Shared<double> FDiskPercent{0};
     Shared<double> FParsedRecords{0};
     Shared<bool> FLowMemory{false};
+    // The scan reached FMaxFiles: a reader stopped early, so files may be missing. 0 at start of scan.
+    Shared<bool> FTruncated{false};
     Shared<bool> FCloseAllowed{true};
     Shared<bool> FScanCancelled{false};
+    // The scan job ended on an error (memory ran out, say) instead of finishing:
+    // nothing is listed, and the worker's FailureText says why. 0 at start of scan.
+    Shared<bool> FScanFailed{false};
     Shared<bool> FListPhase{true};
     Shared<bool> FScanFinished{true};
     Shared<bool> FScanIdle{true};
@@ -49,6 +54,9 @@ public:
     Shared<bool> FRecoverStop{false};
     Shared<bool> FRecoverDone{false};
     Shared<bool> FRecoverIdle{true};
+    // The recovery job ended on an error before its last file; the worker's
+    // FailureText says why. 0 when a job starts.
+    Shared<bool> FRecoverFailed{false};
     Shared<double> FRecoverPercent{0};
     Shared<int64_t> FBytesWritten{0};
     Shared<int64_t> FBytesTotal{0};

@@ -217,8 +217,8 @@ void TScanPath::TraceLists() const {
             t += s + "\r\n";
         return t;
     };
-    std::fprintf(stderr, "FLocations.Text=%s\n", text(FLocations).c_str());
-    std::fprintf(stderr, "FDrivers.Text=%s\n", text(FDrivers).c_str());
+    std::fprintf(stderr, "FLocations.Text=%s\n", volume::PrintableText(text(FLocations)).c_str());
+    std::fprintf(stderr, "FDrivers.Text=%s\n", volume::PrintableText(text(FDrivers)).c_str());
 }
 
 void TScanPath::Clear() {

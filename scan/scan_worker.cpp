@@ -8,7 +8,7 @@ TThreadScan::TThreadScan(TUnDeleteProgress& progress, const TScanFileType& types
     progress_.FScanCancelled = false;
     progress_.FListPhase = true;
     progress_.FScanIdle = true;
-    thread_ = std::make_unique<JobThread>([this] { RunJob(); });
+    thread_ = std::make_unique<JobThread>([this] { RunJob(); }, [this](std::string_view why) { JobFailed(why); });
 }
 
 TThreadScan::~TThreadScan() {
@@ -34,6 +34,8 @@ void TThreadScan::StartScan() {
     progress_.FListPhase = false;
     progress_.FScanIdle = false;
     progress_.FLowMemory = false;
+    progress_.FTruncated = false;
+    progress_.FScanFailed = false;
     progress_.FCloseAllowed = false;
     progress_.FRecordEstimate = 0;
     AllFiles.clear();
@@ -66,6 +68,7 @@ bool TThreadScan::WaitUntilIdleFor(uint32_t ms) { return thread_->WaitUntilIdleF
 bool TThreadScan::Busy() const { return thread_->Busy(); }
 
 void TThreadScan::RunJob() {
+    FailureText.clear();
     switch (JobKind.load()) {
     case kJobScan:
         ScanJob();
@@ -77,6 +80,39 @@ void TThreadScan::RunJob() {
         break;
     case kJobDriveRefresh:
         RefreshDrives(Disks, Context(), &shuttingDown_);
+        EnumDone = true;
+        break;
+    default:
+        break;
+    }
+}
+
+// A job cut short by an exception leaves lists that nothing vouches for:
+// the scan lists nothing, and every flag a front end waits on is set as if
+// the job had ended, so that it is told instead of left waiting.
+void TThreadScan::JobFailed(std::string_view reason) {
+    TMyDisk* disk = CurrentDisk.exchange(nullptr);
+    try {
+        FailureText = disk ? disk->DriveName + ": " + std::string(reason) : std::string(reason);
+    } catch (...) {
+        FailureText.clear();
+    }
+    switch (JobKind.load()) {
+    case kJobScan: {
+        AllFiles.clear();
+        progress_.FResultCount = 0;
+        progress_.FScanFailed = true;
+        progress_.FScanFinished = true;
+        // A stop asked for during the pass still gets the message it expects.
+        const bool stopRequested = PassIdle.exchange(true, std::memory_order_acq_rel);
+        if (stopRequested && sink_)
+            sink_->post(kMsgScanStopped, 0, 0);
+        break;
+    }
+    case kJobFilter:
+        progress_.FFilterDone = true;
+        break;
+    case kJobDriveRefresh:
         EnumDone = true;
         break;
     default:
@@ -99,7 +135,17 @@ void TThreadScan::ReadPass(uint8_t fileSystem) {
         progress_.FParsedRecords = 0;
         disk->Enumerate();
         CurrentDisk = nullptr;
+        if (ReachedRecordCap(fileSystem))
+            progress_.FTruncated = true;
     }
+}
+
+// The readers stop at the cap on records without a word; the scan must not
+// end as if the volume had been read whole. The NTFS reader counts the files
+// it found against the cap, the FAT reader the entries it read, across disks.
+bool TThreadScan::ReachedRecordCap(uint8_t fileSystem) const {
+    const uint32_t counted = fileSystem == kFileSystemNtfs ? uint32_t{progress_.FFoundCount} : uint32_t{progress_.FRecordsRead};
+    return counted >= progress_.FMaxFiles;
 }
 
 void TThreadScan::ScanJob() {

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "scan/message_sink.h"
@@ -37,6 +39,9 @@ public:
     std::atomic<bool> EnumDone{true};
     // Runs the filter pass off the window thread, when a result view installs one.
     std::function<void()> FilterPass;
+    // Why the last job ended on an error instead of finishing; empty when it
+    // did not. Read once the worker is idle.
+    std::string FailureText;
 
     void StartScan();
     void StartDriveRefresh();
@@ -55,8 +60,10 @@ public:
 private:
     void Resume(uint8_t job);
     void RunJob();
+    void JobFailed(std::string_view reason);
     void ScanJob();
     void ReadPass(uint8_t fileSystem);
+    bool ReachedRecordCap(uint8_t fileSystem) const;
 
     TUnDeleteProgress& progress_;
     const TScanFileType& types_;

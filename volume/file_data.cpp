@@ -19,6 +19,7 @@ const char* ReadStatusText(ReadStatus status) {
     case ReadStatus::Incomplete: return "the data found is shorter than the file";
     case ReadStatus::DamagedRecord: return "the file's record is damaged";
     case ReadStatus::BadCompression: return "the compressed data is damaged";
+    case ReadStatus::Encrypted: return "the file is encrypted: the volume holds only its ciphertext";
     }
     return "unknown";
 }
@@ -36,6 +37,8 @@ public:
     }
 
     ReadStatus Run() {
+        if (file_.Encrypted)
+            return ReadStatus::Encrypted;
         if (file_.FileSize <= 0)
             return ReadStatus::Ok;
         if (!device_)

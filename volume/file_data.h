@@ -18,6 +18,7 @@ enum class ReadStatus {
     Incomplete,       // the runs hold less than the file's size
     DamagedRecord,    // the MFT record that holds the data is torn or damaged
     BadCompression,   // a compression unit does not decompress
+    Encrypted,        // the file system encrypted the data: the volume holds only ciphertext
 };
 
 const char* ReadStatusText(ReadStatus status);
@@ -28,7 +29,8 @@ using DataSink = std::function<bool(std::span<const uint8_t> bytes, bool volumeR
 
 // Reads exactly `FileSize` bytes of `file` into `sink`: extents in 10 MiB
 // sector-aligned pieces, holes as zeros, compressed units decompressed,
-// resident data from its repaired MFT record.
+// resident data from its repaired MFT record. Encrypted data is not read:
+// its ciphertext, under the file's name, would pass for the file.
 ReadStatus ReadFileData(const TMyFile& file, const DataSink& sink, const std::atomic<bool>* cancel = nullptr);
 
 constexpr uint32_t kReadChunk = 10u << 20;

@@ -105,14 +105,20 @@ bool IsReadOnlyFolder(const std::string& folder) {
     const char delim = platform::PathDelimiter();
     if (dir.empty() || dir.back() != delim)
         dir += delim;
-    // Never remove a file of the user's that happens to carry the probe's name.
-    std::string probe = dir + "1._";
-    for (int i = 0; platform::FileExists(probe) && i < 1000; ++i)
-        probe = dir + "1._" + std::to_string(i);
-    bool created = platform::CreateProbeFile(probe);
-    if (created)
-        platform::RemoveFile(probe);
-    return !created;
+    // The probe is created only where no file is, and only a probe this call
+    // created is removed: a file of the user's that carries the name, even one
+    // made a moment ago by another program, is never opened, emptied or deleted.
+    for (int i = 0; i <= 1000; ++i) {
+        const std::string probe = dir + "1._" + (i == 0 ? std::string() : std::to_string(i - 1));
+        bool exists = false;
+        if (platform::CreateProbeFile(probe, exists)) {
+            platform::RemoveFile(probe);
+            return false;
+        }
+        if (!exists)
+            return true;
+    }
+    return true;  // every name taken: the folder could not be shown to be writable
 }
 
 bool DateTimeToFileTime(FileTime& out, const platform::CalendarTime& value) {

@@ -4,13 +4,23 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
+#include <new>
+#include <stdexcept>
+#include <string_view>
 #include <thread>
 
 class JobThread {
 public:
-    explicit JobThread(std::function<void()> job) : job_(std::move(job)), thread_(&JobThread::Loop, this) {}
+    // Told why, on the job's thread, when a run of the job ends on an
+    // exception instead of returning. The run then counts as ended like any
+    // other: waiters are released and the thread goes on to the next run.
+    using FailureHandler = std::function<void(std::string_view reason)>;
+
+    explicit JobThread(std::function<void()> job, FailureHandler failed = {})
+        : job_(std::move(job)), failed_(std::move(failed)), thread_(&JobThread::Loop, this) {}
     ~JobThread() { Terminate(); }
     JobThread(const JobThread&) = delete;
     JobThread& operator=(const JobThread&) = delete;
@@ -52,6 +62,21 @@ public:
             thread_.join();
     }
 
+    // The words a user is shown for an exception that ended a job.
+    static std::string_view ReasonOf(const std::exception_ptr& error) noexcept {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::bad_alloc&) {
+            return "memory ran out";
+        } catch (const std::length_error&) {
+            return "a size too large for memory was asked for";
+        } catch (const std::exception& e) {
+            return e.what();  // lives as long as `error`
+        } catch (...) {
+            return "an unknown error";
+        }
+    }
+
 private:
     void Loop() {
         for (;;) {
@@ -62,7 +87,7 @@ private:
                     return;
                 requested_ = false;
             }
-            job_();
+            RunOnce();
             {
                 std::lock_guard lock(mutex_);
                 running_ = requested_;  // a request made during the job runs it again
@@ -71,7 +96,27 @@ private:
         }
     }
 
+    // An exception leaving a thread ends the whole program, and one leaving a
+    // job would leave its front end waiting for an end that never comes: the
+    // job boundary takes every one and reports it as the job's failure.
+    void RunOnce() noexcept {
+        try {
+            job_();
+        } catch (...) {
+            const std::exception_ptr error = std::current_exception();
+            if (failed_) {
+                try {
+                    failed_(ReasonOf(error));
+                } catch (...) {
+                    // The report itself failed (memory, most likely); what the
+                    // handler had set by then stands.
+                }
+            }
+        }
+    }
+
     std::function<void()> job_;
+    FailureHandler failed_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;

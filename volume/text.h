@@ -37,6 +37,13 @@ std::string TrimBlanks(std::string_view s);
 // Removes blanks and control characters (everything up to U+0020) from both ends.
 std::string TrimControls(std::string s);
 
+// Text as a terminal may be shown it: control characters (C0, DEL, C1) are
+// written as \xHH (C0, DEL) or \u00HH (C1), and bytes that are not valid
+// UTF-8 as \xHH, so that a name found on a volume cannot move the cursor,
+// retitle the window or rewrite the screen. With `keepLineBreaks`, tabs,
+// line feeds and the carriage return of a CR LF pair stand as they are.
+std::string PrintableText(std::string_view text, bool keepLineBreaks = false);
+
 // The extension with its leading dot, from the last dot on; empty without a dot.
 std::string ExtensionOf(std::string_view name);
 

@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,8 +19,9 @@ bool DirectoryExists(const std::string& path) {
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
-bool CreateProbeFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+bool CreateProbeFile(const std::string& path, bool& exists) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    exists = fd < 0 && errno == EEXIST;
     if (fd < 0)
         return false;
     ::close(fd);

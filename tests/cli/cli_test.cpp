@@ -39,6 +39,39 @@ int64_t IsoSeconds(const std::string& iso) {
     return int64_t{days} * 86400 + h * 3600 + mi * 60 + se;
 }
 
+// Replaces every occurrence of one UTF-16 name by another of the same length
+// in an image file; returns how many there were.
+size_t RenameEverywhere(const std::string& image, const std::u16string& from, const std::u16string& to) {
+    std::string all;
+    {
+        std::ifstream in(image, std::ios::binary);
+        all.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const std::string needle(reinterpret_cast<const char*>(from.data()), from.size() * 2);
+    const std::string replacement(reinterpret_cast<const char*>(to.data()), to.size() * 2);
+    size_t count = 0;
+    for (size_t at = all.find(needle); at != std::string::npos; at = all.find(needle, at + 1), ++count)
+        all.replace(at, needle.size(), replacement);
+    std::ofstream out(image, std::ios::binary);
+    out.write(all.data(), static_cast<std::streamsize>(all.size()));
+    return count;
+}
+
+// The bytes of a text that a terminal would act on: C0 controls other than a
+// line end (Windows ends the lines of standard error with CR LF), DEL, and C1
+// controls written in UTF-8. Empty when there are none.
+std::string RawControls(const std::string& text) {
+    std::string found;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const bool c1 = c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        const bool lineEnd = c == '\n' || (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
+        if ((c < 0x20 && !lineEnd) || c == 0x7F || c1)
+            found += "byte " + std::to_string(c) + " at " + std::to_string(i) + "; ";
+    }
+    return found;
+}
+
 } // namespace
 
 TEST(Cli, ScanJsonMatchesTheNtfsManifest) {
@@ -93,7 +126,7 @@ TEST(Cli, TypeFolderNameAndExtensionFilters) {
     for (const json& f : txt["files"])
         EXPECT_NE(f["name"].get<std::string>().find("note"), std::string::npos);
     CommandResult csv = Dunro("scan " + Quote(image) + " --format csv --types music");
-    EXPECT_EQ(csv.out.rfind("id,drive,name,folder_path,size,state,modified,record_no,category,preview_kind\n", 0), 0u);
+    EXPECT_EQ(csv.out.rfind("id,drive,name,folder_path,size,state,modified,record_no,category,preview_kind,encrypted\n", 0), 0u);
 }
 
 TEST(Cli, RecoverIsByteExactWithTimesAndLeavesTheSourceUnchanged) {
@@ -297,4 +330,47 @@ TEST(Cli, HumanOutputSpeaksTheChosenLanguageAndJsonStaysEnglish) {
     CommandResult missing = Dunro("recover " + Quote(image) + " --to /nonexistent", env);
     EXPECT_NE(missing.err.find("Der Ordner existiert nicht"), std::string::npos);
     fs::remove_all(config);
+}
+
+TEST(Cli, NamesWithTerminalControlsArePrintedEscaped) {
+    const std::string source = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(source))
+        return;
+    const std::string image = CopyToTemp(source, "escapes");
+    // Deleted "Plage à Nice.jpg" renamed to hold ESC [ 2 J (clear the screen),
+    // ESC ] 0 ; X BEL (retitle the window) and the C1 CSI.
+    ASSERT_GT(RenameEverywhere(image, u"Plage \u00e0 Nice.jpg", u"P\x1b[2J\x1b]0;X\x07\x9b.jpg"), 0u);
+    const std::string escaped = "P\\x1B[2J\\x1B]0;X\\x07\\u009B.jpg";
+
+    json scan = json::parse(Dunro("scan " + Quote(image) + " --format json").out);
+    std::string id;
+    for (const json& f : scan["files"])
+        if (f["name"] == "P\x1b[2J\x1b]0;X\x07\xC2\x9B.jpg")
+            id = std::to_string(f["id"].get<int64_t>());
+    ASSERT_FALSE(id.empty()) << "the renamed file is not listed";
+
+    CommandResult table = Dunro("scan " + Quote(image));
+    ASSERT_EQ(table.exitCode, 0) << table.err;
+    EXPECT_EQ(RawControls(table.out), "");
+    EXPECT_NE(table.out.find(escaped), std::string::npos);
+
+    CommandResult csv = Dunro("scan " + Quote(image) + " --format csv");
+    EXPECT_EQ(RawControls(csv.out), "");
+    EXPECT_NE(csv.out.find(escaped), std::string::npos);
+
+    // An error message that names the file.
+    CommandResult text = Dunro("show " + Quote(image) + " --id " + id + " --text");
+    EXPECT_EQ(text.exitCode, 4);
+    EXPECT_EQ(RawControls(text.err), "");
+    EXPECT_NE(text.err.find(escaped), std::string::npos) << text.err;
+
+    // The recovery's report names the file and the file it wrote.
+    fs::path dest = FreshDir("escapes-recovered");
+    CommandResult recover = Dunro("recover " + Quote(image) + " --to " + Quote(dest.string()) + " --id " + id);
+    EXPECT_EQ(recover.exitCode, 0) << recover.err;
+    EXPECT_EQ(RawControls(recover.out), "");
+    EXPECT_EQ(RawControls(recover.err), "");
+    EXPECT_NE(recover.out.find(escaped), std::string::npos) << recover.out;
+    fs::remove_all(dest);
+    fs::remove(image);
 }

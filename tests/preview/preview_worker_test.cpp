@@ -3,6 +3,7 @@
 
 #include "preview/preview_worker.h"
 #include "scan/scan_selection.h"
+#include "support/process.h"
 #include "support/test_support.h"
 
 using namespace testing_support;
@@ -143,4 +144,60 @@ TEST(PreviewText, EncodingsAreDetected) {
     EXPECT_EQ(DecodePreviewText({'h', 0xC3, 0xA9}), "hé");
     EXPECT_EQ(DecodePreviewText({'h', 0xE9}), "hé");  // not UTF-8: Windows-1252
     EXPECT_EQ(DecodePreviewText({0x80}), "€");
+}
+
+TEST(PreviewWorker, EncryptedFilesAreNotPreviewed) {
+    const std::string image = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(image))
+        return;
+    ScanSetup scan;
+    ASSERT_TRUE(scan.Run(image));
+    TMyFile* notes = Named(scan, "notes.txt");
+    ASSERT_NE(notes, nullptr);
+    notes->Encrypted = true;  // as the reader marks data that NTFS encrypted
+    EXPECT_FALSE(IsPreviewable(*notes));
+    TPreviewWorker worker(kLargePreview);
+    worker.Start(notes);
+    worker.WaitUntilDone();
+    EXPECT_FALSE(worker.Success());
+    EXPECT_TRUE(worker.Content().empty());
+}
+
+namespace {
+// Previews a picture with too little memory to hold it, then again with
+// enough; "ok" when the first request ends as failed, saying why, and the
+// worker then shows the picture.
+std::string PreviewWhileMemoryRunsOut(const std::string& image) {
+    ScanSetup scan;
+    if (!scan.Run(image))
+        return "the image did not scan";
+    TMyFile* photo = Named(scan, "beach.jpg");
+    if (!photo || photo->FileSize < (128 << 10))
+        return "no picture large enough";
+    TPreviewWorker worker(kLargePreview);
+    if (!LimitAddressSpace(64 << 10))
+        return "no limit could be set";
+    worker.Start(photo);
+    worker.WaitUntilDone();
+    UnlimitAddressSpace();
+    if (!worker.State.WorkDone || worker.Success())
+        return "the request did not end as failed";
+    if (worker.Failure() != "memory ran out")
+        return "the failure reads: " + worker.Failure();
+    worker.Start(photo);
+    worker.WaitUntilDone();
+    if (!worker.Success() || worker.Content().size() != static_cast<size_t>(photo->FileSize) || !worker.Failure().empty())
+        return "the request after it failed too";
+    return "ok";
+}
+} // namespace
+
+TEST(PreviewWorker, MemoryRunningOutEndsTheRequestAsFailed) {
+    if (!CanLimitAddressSpace())
+        GTEST_SKIP() << "memory is made to run out by limiting a child process's address space";
+    const std::string image = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(image))
+        return;
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(ExitWithAnswer(PreviewWhileMemoryRunsOut(image)), ::testing::ExitedWithCode(0), "");
 }

@@ -8,7 +8,9 @@
 
 #include "recover/destination.h"
 #include "recover/recover_worker.h"
+#include "support/process.h"
 #include "support/test_support.h"
+#include "volume/file_data.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -134,4 +136,93 @@ TEST_F(RecoverWorker, DestinationChecks) {
     // An image is never the destination's drive; a folder is never on an image.
     EXPECT_FALSE(worker.TargetOnSourceDrive());
     EXPECT_EQ(worker.FormatJobSize().back(), 'B');
+}
+
+// The reader marks files whose data NTFS encrypted; here one is marked by hand.
+TEST_F(RecoverWorker, AnEncryptedFileFailsSayingSoAndWritesNothing) {
+    TMyFile* photo = nullptr;
+    for (TMyFile* f : scan.results) {
+        f->Checked = f->FileName == "beach.jpg";
+        if (f->Checked)
+            photo = f;
+    }
+    ASSERT_NE(photo, nullptr);
+    photo->Encrypted = true;
+    TThreadRecover worker(scan.progress, &sink);
+    worker.FilePauseMs = 0;
+    worker.PrepareJob(scan.results);
+    ASSERT_EQ(CheckDestination(worker, dest.string()), DestinationVerdict::Ok);
+    worker.Start();
+    worker.WaitUntilDone();
+    ASSERT_EQ(worker.Outcomes.size(), 1u);
+    EXPECT_FALSE(worker.Outcomes[0].Ok);
+    EXPECT_NE(worker.Outcomes[0].Error.find("encrypted"), std::string::npos) << worker.Outcomes[0].Error;
+    EXPECT_EQ(scan.progress.FRecoverSucceeded, 0u);
+    EXPECT_TRUE(fs::is_empty(dest));
+    // The shared data reader, which preview and `show --raw` use, refuses it too.
+    std::vector<uint8_t> data;
+    EXPECT_FALSE(ReadAll(*photo, data));
+    EXPECT_EQ(volume::ReadFileData(*photo, [](std::span<const uint8_t>, bool) { return true; }),
+              volume::ReadStatus::Encrypted);
+}
+
+namespace {
+// Recovers the 4 MiB file and every file after it with too little memory for
+// one read of it; "ok" when the job ends as failed after that file, says so
+// and leaves nothing in the destination.
+std::string RecoverWhileMemoryRunsOutInto(const std::string& image, const fs::path& dest) {
+    ScanSetup scan;
+    if (!scan.Run(image))
+        return "the image did not scan";
+    bool from = false;
+    for (TMyFile* f : scan.results) {
+        from = from || f->FileName == "4MiB.bin";
+        f->Checked = from;
+    }
+    RecordingSink sink;
+    TThreadRecover worker(scan.progress, &sink);
+    worker.FilePauseMs = 0;
+    worker.PrepareJob(scan.results);
+    if (worker.Jobs.size() < 2)
+        return "the job holds " + std::to_string(worker.Jobs.size()) + " files";
+    if (CheckDestination(worker, shell::TextOf(dest)) != DestinationVerdict::Ok)
+        return "the destination was refused";
+    if (!LimitAddressSpace(256 << 10))
+        return "no limit could be set";
+    worker.Start();
+    worker.WaitUntilDone();
+    UnlimitAddressSpace();
+    if (!scan.progress.FRecoverFailed || !scan.progress.FRecoverDone || !worker.JobDone)
+        return "the job did not end as failed";
+    if (sink.messages != std::vector<unsigned>{kMsgRecoveryFinished})
+        return "the window was not told that the job ended";
+    if (worker.FailureText != "memory ran out")
+        return "the failure reads: " + worker.FailureText;
+    if (worker.Outcomes.size() != 1 || worker.Outcomes[0].Ok || worker.Outcomes[0].File->FileName != "4MiB.bin" ||
+        worker.Outcomes[0].Error != "memory ran out")
+        return "the outcomes do not name the file it failed on";
+    if (!fs::is_empty(dest))
+        return "a partial copy was left behind";
+    return "ok";
+}
+
+std::string RecoverWhileMemoryRunsOut(const std::string& image) {
+    // Made by the child, which has a process id of its own.
+    const fs::path dest = fs::path(DUNRO_BINARY_DIR) / "scratch" / "recover-while-memory-runs-out";
+    fs::remove_all(dest);
+    fs::create_directories(dest);
+    const std::string answer = RecoverWhileMemoryRunsOutInto(image, dest);
+    fs::remove_all(dest);
+    return answer;
+}
+} // namespace
+
+TEST(RecoverWorkerMemory, RunningOutEndsTheJobAsFailedAndLeavesNoPartialCopy) {
+    if (!CanLimitAddressSpace())
+        GTEST_SKIP() << "memory is made to run out by limiting a child process's address space";
+    const std::string image = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(image))
+        return;
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(ExitWithAnswer(RecoverWhileMemoryRunsOut(image)), ::testing::ExitedWithCode(0), "");
 }

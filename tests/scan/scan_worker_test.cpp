@@ -3,8 +3,10 @@
 
 #include <future>
 #include <mutex>
+#include <new>
 
 #include "scan/scan_worker.h"
+#include "support/process.h"
 #include "support/test_support.h"
 
 using namespace testing_support;
@@ -91,4 +93,92 @@ TEST(ScanWorker, DriveRefreshKeepsNamedImages) {
     s.worker.WaitUntilIdle();
     EXPECT_TRUE(s.worker.EnumDone);
     EXPECT_EQ(s.worker.Disks.front()->DriveName, ntfs);
+}
+
+TEST(ScanWorker, ReachingTheRecordCapMarksTheScanTruncated) {
+    for (const std::string name : {"ntfs-basic.img", "fat32-basic.img"}) {
+        SCOPED_TRACE(name);
+        const std::string image = CorpusPath(name);
+        if (!RequireFile(image))
+            continue;
+        Fixture s;
+        ASSERT_NE(s.worker.DiskFor(image), nullptr);
+        s.Whole(image);
+        s.worker.StartScan();
+        s.worker.WaitUntilIdle();
+        EXPECT_FALSE(s.progress.FTruncated);
+        const size_t whole = s.worker.AllFiles.size();
+
+        s.progress.FMaxFiles = 10;
+        s.worker.StartScan();
+        s.worker.WaitUntilIdle();
+        EXPECT_TRUE(s.progress.FTruncated);
+        EXPECT_TRUE(s.progress.FScanFinished);
+        EXPECT_LT(s.worker.AllFiles.size(), whole);
+
+        // The mark belongs to one scan: the next, under the cap, starts clear of it.
+        s.progress.FMaxFiles = 8'000'000;
+        s.worker.StartScan();
+        s.worker.WaitUntilIdle();
+        EXPECT_FALSE(s.progress.FTruncated);
+        EXPECT_EQ(s.worker.AllFiles.size(), whole);
+    }
+}
+
+TEST(ScanWorker, AJobThatThrowsEndsFailedAndTheWorkerGoesOn) {
+    const std::string ntfs = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(ntfs))
+        return;
+    Fixture s;
+    ASSERT_NE(s.worker.DiskFor(ntfs), nullptr);
+    s.Whole(ntfs);
+    // The result view's filter pass runs on the worker's thread; here it finds no memory.
+    s.worker.FilterPass = [] { throw std::bad_alloc(); };
+    s.worker.StartFilterPass();
+    s.worker.WaitUntilIdle();
+    EXPECT_TRUE(s.progress.FFilterDone);  // the result view waiting on it is released
+    EXPECT_EQ(s.worker.FailureText, "memory ran out");
+
+    s.worker.StartScan();
+    s.worker.WaitUntilIdle();
+    EXPECT_FALSE(s.progress.FScanFailed);
+    EXPECT_EQ(s.worker.FailureText, "");
+    EXPECT_FALSE(s.worker.AllFiles.empty());
+}
+
+// Scans a FAT volume with too little memory for its allocation table, then
+// again with enough; "ok" when the first ends as failed and the second lists.
+std::string ScanWhileMemoryRunsOut(const std::string& fat) {
+    Fixture s;
+    if (!s.worker.DiskFor(fat))
+        return "the image did not open";
+    s.Whole(fat);
+    if (!LimitAddressSpace(64 << 10))
+        return "no limit could be set";
+    s.worker.StartScan();
+    s.worker.WaitUntilIdle();
+    UnlimitAddressSpace();
+    if (!s.progress.FScanFailed)
+        return "the scan did not end as failed (" + std::to_string(s.worker.AllFiles.size()) + " files)";
+    if (!s.progress.FScanFinished || !s.worker.PassIdle)
+        return "the scan was left unfinished";
+    if (s.worker.FailureText != fat + ": memory ran out")
+        return "the failure reads: " + s.worker.FailureText;
+    if (!s.worker.AllFiles.empty())
+        return "a failed scan lists files";
+    s.worker.StartScan();
+    s.worker.WaitUntilIdle();
+    if (s.progress.FScanFailed || s.worker.AllFiles.empty())
+        return "the scan after it failed too";
+    return "ok";
+}
+
+TEST(ScanWorker, MemoryRunningOutEndsTheScanAsFailed) {
+    if (!CanLimitAddressSpace())
+        GTEST_SKIP() << "memory is made to run out by limiting a child process's address space";
+    const std::string fat = CorpusPath("fat32-basic.img");
+    if (!RequireFile(fat))
+        return;
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(ExitWithAnswer(ScanWhileMemoryRunsOut(fat)), ::testing::ExitedWithCode(0), "");
 }

@@ -1,5 +1,6 @@
 #include "support/process.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #else
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 extern char** environ;
@@ -177,6 +179,59 @@ bool SetProcessTimeZone(const char* zone) {
     return true;
 }
 
+#endif
+
+bool CanLimitAddressSpace() {
+#if defined(_WIN32)
+    return false;
+#elif defined(__SANITIZE_ADDRESS__)
+    return false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return false;
+#else
+    return true;
+#endif
+#else
+    return true;
+#endif
+}
+
+void ExitWithAnswer(const std::string& answer) {
+    if (answer == "ok")
+        std::_Exit(0);
+    std::fputs(answer.c_str(), stderr);
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+#ifdef _WIN32
+bool LimitAddressSpace(size_t) { return false; }
+bool UnlimitAddressSpace() { return false; }
+#else
+bool LimitAddressSpace(size_t headroom) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    uint64_t kilobytes = 0;
+    while (std::getline(status, line))
+        if (line.rfind("VmSize:", 0) == 0)
+            kilobytes = std::strtoull(line.c_str() + 7, nullptr, 10);
+    if (kilobytes == 0)
+        return false;
+    rlimit value{};
+    if (getrlimit(RLIMIT_AS, &value) != 0)
+        return false;
+    value.rlim_cur = kilobytes * 1024 + headroom;  // the hard limit stays, so the soft one can be lifted again
+    return setrlimit(RLIMIT_AS, &value) == 0;
+}
+
+bool UnlimitAddressSpace() {
+    rlimit value{};
+    if (getrlimit(RLIMIT_AS, &value) != 0)
+        return false;
+    value.rlim_cur = value.rlim_max;
+    return setrlimit(RLIMIT_AS, &value) == 0;
+}
 #endif
 
 } // namespace testing_support

@@ -76,3 +76,14 @@ TEST(Text, TrimAndExtension) {
     EXPECT_EQ(ExtensionOf("archive.tar.gz"), ".gz");
     EXPECT_EQ(ExtensionOf("README"), "");
 }
+
+TEST(Text, PrintableTextEscapesControlsAndBrokenUtf8) {
+    EXPECT_EQ(PrintableText("plain name.txt"), "plain name.txt");
+    EXPECT_EQ(PrintableText("Données\\日本語 📷"), "Données\\日本語 📷");
+    EXPECT_EQ(PrintableText("\x1b[2J\x07\x7f"), "\\x1B[2J\\x07\\x7F");
+    EXPECT_EQ(PrintableText("a\xC2\x9B" "b\xC2\xA0"), "a\\u009Bb\xC2\xA0");  // C1 CSI; a no-break space stays
+    // Stray, overlong and surrogate forms, and a cut sequence at the end.
+    EXPECT_EQ(PrintableText("\xFF\xC0\xAF\xED\xA0\x80\xE6\x97"), "\\xFF\\xC0\\xAF\\xED\\xA0\\x80\\xE6\\x97");
+    EXPECT_EQ(PrintableText("a\tb\r\nc\rd"), "a\\x09b\\x0D\\x0Ac\\x0Dd");
+    EXPECT_EQ(PrintableText("a\tb\r\nc\rd", true), "a\tb\r\nc\\x0Dd");
+}
