@@ -18,6 +18,7 @@ enum class ReadStatus {
     Incomplete,       // the runs hold less than the file's size
     DamagedRecord,    // the MFT record that holds the data is torn or damaged
     BadCompression,   // a compression unit does not decompress
+    UnreadableCompression,  // compressed in units NTFS never writes
 };
 
 const char* ReadStatusText(ReadStatus status);
