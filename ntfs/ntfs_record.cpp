@@ -14,6 +14,15 @@ bool HasFileMagic(std::span<const uint8_t> r) {
     return r.size() >= 4 && r[0] == 'F' && r[1] == 'I' && r[2] == 'L' && r[3] == 'E';
 }
 
+// $DATA attribute flags.
+constexpr uint16_t kCompressionMask = 0x00FF;
+constexpr uint16_t kCompressedLznt1 = 0x0001;
+constexpr uint16_t kEncrypted = 0x4000;
+// The only compression unit NTFS writes: 16 clusters, on volumes whose
+// clusters are at most 4 KiB.
+constexpr uint16_t kUnitShift = 4;
+constexpr uint32_t kLargestCompressedCluster = 4096;
+
 // Checks a record's magic and length and repairs its update sequence; the
 // bytes in use, or nothing for a record that cannot be read.
 std::optional<uint32_t> RepairRecord(std::span<uint8_t> record, uint32_t recordSize) {
@@ -72,6 +81,7 @@ bool TNTFS_Disk::ParseFileRecord(TMyFile& file, std::span<uint8_t> record) {
             if (v && v->size() >= 32) {
                 file.CreatedTime = *v->u64(0);
                 file.ModifiedTime = *v->u64(8);
+                file.ChangedTime = *v->u64(16);
                 file.AccessedTime = *v->u64(24);
                 file.HasTimes = true;
             }
@@ -102,6 +112,9 @@ bool TNTFS_Disk::ParseFileRecord(TMyFile& file, std::span<uint8_t> record) {
 
 void TNTFS_Disk::ParseData(TMyFile& file, std::span<uint8_t> record, size_t offset, size_t length) {
     ByteReader a(record.data() + offset, length);
+    const uint16_t flags = a.u16(12).value_or(0);
+    if (flags & kEncrypted)
+        file.Encrypted = true;  // what lies on the volume is ciphertext
     if (*a.u8(8) == 0) {
         if (file.FileSize != 0)
             return;
@@ -126,10 +139,12 @@ void TNTFS_Disk::ParseData(TMyFile& file, std::span<uint8_t> record, size_t offs
     if (!lowestVcn || !realSize || !runsOffset || *lowestVcn != 0)
         return;  // a later piece of an attribute that lives in another record
     file.FileSize = *realSize < 0 ? 0 : *realSize;
-    const uint16_t flags = a.u16(12).value_or(0);
-    const uint16_t unitShift = a.u16(34).value_or(0);
-    if ((flags & 0x0001) && unitShift > 0 && unitShift <= 8)
-        file.CompressionUnit = ClusterSize << unitShift;
+    if (flags & kCompressionMask) {
+        const uint16_t unitShift = a.u16(34).value_or(0);
+        const bool readable = (flags & kCompressionMask) == kCompressedLznt1 && unitShift == kUnitShift &&
+                              ClusterSize <= kLargestCompressedCluster;
+        file.CompressionUnit = readable ? ClusterSize << unitShift : kUnreadableCompression;
+    }
 
     const int64_t cluster = ClusterSize;
     size_t p = *runsOffset;

@@ -221,3 +221,66 @@ TEST(NtfsCorpus, StopRequestEndsTheReadingEarly) {
     disk->Enumerate();
     EXPECT_TRUE(disk->Files.empty());
 }
+
+namespace {
+
+// How the grades of one image's deleted files match what its manifest
+// measured: overwritten files graded Excellent, intact ones graded Poor.
+struct GradeFigures {
+    int overwritten = 0, overwrittenExcellent = 0, intact = 0, intactPoor = 0;
+};
+
+GradeFigures FiguresOf(const std::string& image) {
+    GradeFigures figures;
+    const std::string path = CorpusPath(image);
+    if (!RequireFile(path))
+        return figures;
+    const json manifest = LoadManifest(image);
+    ScanSetup scan;
+    EXPECT_TRUE(scan.Run(path));
+    auto found = ByRecord(scan.disk->Files);
+    for (const json& e : manifest["files"]) {
+        if (e["type"] != "file" || !e.value("deleted", false) || e.value("size", 0) == 0 ||
+            !e.contains("content_intact") || e.value("mft_record_reused", false))
+            continue;
+        auto it = found.find(e["mft_record"].get<int64_t>());
+        if (it == found.end()) {
+            ADD_FAILURE() << image << ": " << e["path"] << " not found";
+            continue;
+        }
+        if (e["content_intact"].get<bool>()) {
+            ++figures.intact;
+            figures.intactPoor += it->second->State == kStatePoor;
+        } else {
+            ++figures.overwritten;
+            figures.overwrittenExcellent += it->second->State == kStateExcellent;
+        }
+    }
+    ::testing::Test::RecordProperty(image, std::to_string(figures.overwrittenExcellent) + " of " +
+                                               std::to_string(figures.overwritten) + " overwritten Excellent, " +
+                                               std::to_string(figures.intactPoor) + " of " +
+                                               std::to_string(figures.intact) + " intact Poor");
+    return figures;
+}
+
+const char* const kManifestImages[] = {"ntfs-basic.img", "ntfs-fragmented.img"};
+
+} // namespace
+
+TEST(NtfsCorpus, AtMostOneInTenOverwrittenFilesIsGradedExcellent) {
+    for (const std::string image : kManifestImages) {
+        SCOPED_TRACE(image);
+        const GradeFigures f = FiguresOf(image);
+        EXPECT_GT(f.overwritten, 0);
+        EXPECT_LE(f.overwrittenExcellent * 10, f.overwritten) << f.overwrittenExcellent << " of " << f.overwritten;
+    }
+}
+
+TEST(NtfsCorpus, IntactDeletedFilesAreNotGradedPoor) {
+    for (const std::string image : kManifestImages) {
+        SCOPED_TRACE(image);
+        const GradeFigures f = FiguresOf(image);
+        EXPECT_GT(f.intact, 0);
+        EXPECT_EQ(f.intactPoor, 0);
+    }
+}
