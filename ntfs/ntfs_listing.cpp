@@ -65,10 +65,15 @@ bool TNTFS_Disk::ClusterInUse(int64_t cluster) const {
 
 uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryList* categories,
                                  std::vector<TMyFile*>* results) {
-    folders_ = &folders;
-    folderByRecord_.clear();
-    for (const auto& folder : folders)
-        folderByRecord_[folder->RecordNo] = folder->ListIndex;
+    if (folders_ != &folders) {
+        // Lists this reader did not read itself: every folder stands for its record as it is now.
+        folders_ = &folders;
+        folderByRecord_.clear();
+        staleFolders_.clear();
+        folderIdentity_.clear();
+        for (const auto& folder : folders)
+            folderByRecord_[folder->RecordNo] = folder->ListIndex;
+    }
     TUnDeleteProgress* progress = context_.Progress;
     const TScanFileType* types = context_.Types;
     const TScanPath* paths = context_.Paths;

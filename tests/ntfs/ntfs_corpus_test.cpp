@@ -129,7 +129,7 @@ TEST(NtfsCorpus, FolderIndexFindsWhatASearchFromTheEndOfTheListFinds) {
         for (const auto& folder : folders)
             asked.insert(asked.end(), {folder->RecordNo, folder->ParentRecordNo});
         for (const auto& file : scan.disk->Files)
-            asked.push_back(file->ParentRecordNo & 0xFFFFFFFF);
+            asked.push_back(file->ParentRecordNo);
         asked.insert(asked.end(), {0, 3, 123456789});
         ASSERT_GT(folders.size(), 1u);
         for (int64_t recordNo : asked) {
@@ -263,7 +263,7 @@ GradeFigures FiguresOf(const std::string& image) {
     return figures;
 }
 
-const char* const kManifestImages[] = {"ntfs-basic.img", "ntfs-fragmented.img"};
+const char* const kManifestImages[] = {"ntfs-basic.img", "ntfs-fragmented.img", "ntfs-attrlist.img"};
 
 } // namespace
 
