@@ -209,17 +209,35 @@ TEST(NtfsCorpus, StopRequestEndsTheReadingEarly) {
     const std::string path = CorpusPath("ntfs-basic.img");
     if (!RequireFile(path))
         return;
-    ScanSetup scan;
-    scan.progress.FMaxFiles = 10;  // the cap on records counts live and deleted files together
-    ASSERT_TRUE(scan.Run(path));
-    EXPECT_LE(scan.disk->Files.size(), 10u);
-    ScanSetup cancelled;
-    ScanContext context = cancelled.Context();
-    TMyDisk* disk = DiskFor(cancelled.disks, path, context);
-    ASSERT_NE(disk, nullptr);
-    cancelled.progress.FScanCancelled = true;
-    disk->Enumerate();
-    EXPECT_TRUE(disk->Files.empty());
+    struct Reading {
+        size_t deletedFiles;
+        uint32_t fileRecords, recordsRead;
+    };
+    auto read = [&](uint32_t maxFiles, bool cancelled) {
+        ScanSetup scan;
+        ScanContext context = scan.Context();
+        TMyDisk* disk = DiskFor(scan.disks, path, context);
+        EXPECT_NE(disk, nullptr);
+        scan.progress.ResetScan();
+        scan.progress.FMaxFiles = maxFiles;
+        scan.progress.FScanCancelled = cancelled;
+        disk->Enumerate();
+        return Reading{disk->Files.size(), scan.progress.FFoundCount, scan.progress.FRecordsRead};
+    };
+    const Reading whole = read(8'000'000, false);
+    ASSERT_GT(whole.deletedFiles, 2u);
+
+    // The cap counts live and deleted files together; the reading ends where it is reached.
+    const uint32_t cap = whole.fileRecords / 2;
+    const Reading capped = read(cap, false);
+    EXPECT_EQ(capped.fileRecords, cap);
+    EXPECT_GT(capped.deletedFiles, 0u);
+    EXPECT_LT(capped.deletedFiles, whole.deletedFiles);
+    EXPECT_LT(capped.recordsRead, whole.recordsRead);
+
+    const Reading stopped = read(8'000'000, true);
+    EXPECT_EQ(stopped.deletedFiles, 0u);
+    EXPECT_EQ(stopped.recordsRead, 0u);
 }
 
 namespace {
