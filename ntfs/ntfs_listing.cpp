@@ -30,7 +30,10 @@ bool TNTFS_Disk::LoadBitmap() {
     // Each run's bytes belong at their own place in the bitmap: a run that
     // cannot be read leaves its clusters counted as in use, and the runs
     // after it stay where they are.
-    const size_t needed = static_cast<size_t>(std::min<int64_t>((TotalClusters + 7) / 8, kBitmapCap));
+    // As many bytes as the clusters the volume really holds need (a boot
+    // sector may claim more), and never past the cap.
+    const int64_t clusters = std::min(TotalClusters, Drive->VolumeBytes / ClusterSize);
+    const size_t needed = static_cast<size_t>(std::min<int64_t>((clusters + 7) / 8, kBitmapCap));
     Bitmap.assign(needed, 0xFF);
     size_t loaded = 0;
     int64_t at = 0;  // the run's place in the bitmap
