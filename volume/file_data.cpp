@@ -20,6 +20,7 @@ const char* ReadStatusText(ReadStatus status) {
     case ReadStatus::DamagedRecord: return "the file's record is damaged";
     case ReadStatus::BadCompression: return "the compressed data is damaged";
     case ReadStatus::Encrypted: return "the file is encrypted: the volume holds only its ciphertext";
+    case ReadStatus::UnreadableCompression: return "the file is compressed in a form that cannot be read";
     }
     return "unknown";
 }
@@ -45,6 +46,8 @@ public:
             return ReadStatus::ReadFailed;
         if (file_.Runs.empty())
             return ReadStatus::Incomplete;
+        if (file_.CompressionUnit == kUnreadableCompression && file_.Runs[0].OnVolume)
+            return ReadStatus::UnreadableCompression;
         // Runs that cannot hold the size the file claims are never read at all.
         if (file_.Runs[0].OnVolume) {
             int64_t covered = 0;

@@ -19,6 +19,7 @@ enum class ReadStatus {
     DamagedRecord,    // the MFT record that holds the data is torn or damaged
     BadCompression,   // a compression unit does not decompress
     Encrypted,        // the file system encrypted the data: the volume holds only ciphertext
+    UnreadableCompression,  // compressed in units NTFS never writes
 };
 
 const char* ReadStatusText(ReadStatus status);
