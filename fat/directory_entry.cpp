@@ -1,6 +1,5 @@
 #include "fat/directory_entry.h"
 
-#include <array>
 #include <cstring>
 
 #include "volume/byte_reader.h"
@@ -66,16 +65,13 @@ bool LongNameBelongsTo(uint8_t checksum, std::span<const uint8_t> shortEntry, st
         return ShortNameChecksum(shortEntry) == checksum;
     // Each step of the sum is a bijection, so exactly one first byte fits any
     // checksum: on its own that proves nothing. It has to be the byte the
-    // long name's first character gives a short name.
-    std::array<uint8_t, 11> name;
-    std::memcpy(name.data(), shortEntry.data(), name.size());
-    uint16_t fitting = 0;
-    for (; fitting < 256; ++fitting) {
-        name[0] = static_cast<uint8_t>(fitting);
-        if (ShortNameChecksum(name) == checksum)
-            break;
+    // long name's first character gives a short name. Undoing the steps from
+    // the last byte back (subtract, rotate left) leaves that first byte.
+    uint8_t first = checksum;
+    for (size_t i = 10; i >= 1; --i) {
+        const uint8_t before = static_cast<uint8_t>(first - shortEntry[i]);
+        first = static_cast<uint8_t>((before << 1) | (before >> 7));
     }
-    const uint8_t first = static_cast<uint8_t>(fitting);
     if (const uint8_t expected = ExpectedFirstByte(longName))
         return first == expected;
     // A first character outside ASCII becomes its code-page byte (0x05 standing

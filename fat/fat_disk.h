@@ -124,6 +124,8 @@ private:
     std::unordered_set<uint64_t> folderClusters_;    // every cluster of every folder taken into the walk
     std::vector<uint32_t> knownFirstClusters_;       // of every entry met, live or deleted
     std::vector<PendingSearch> pendingSearches_;
+    // By creation time (two bytes): 1 + the high word of the latest hint with it, 0 for none.
+    std::vector<uint32_t> latestHint_;
     std::vector<bool> fileEntryDeleted_;             // by the file's ListIndex: false for a live file in a deleted folder
     uint32_t searchReads_ = 0;
 

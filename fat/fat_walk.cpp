@@ -50,6 +50,7 @@ void TDISK_FAT::ResetWalkState() {
     folderClusters_.clear();
     knownFirstClusters_.clear();
     pendingSearches_.clear();
+    latestHint_.clear();
     fileEntryDeleted_.clear();
     searchReads_ = 0;
 }

@@ -44,20 +44,25 @@ void CleanExtension(std::string& extension) {
 } // namespace
 
 void TDISK_FAT::CollectHints(std::span<const uint8_t> data) {
+    if (latestHint_.empty())
+        latestHint_.assign(65536, 0);
     for (size_t pos = 0; pos + 32 <= data.size(); pos += 32) {
         if (IsStopped())
             return;
-        if (data[pos] != fat::kDeletedMark)
-            ClusterHints.push_back({fat::EntryU16(data.subspan(pos, 32), 20), data[pos + 14], data[pos + 15]});
+        if (data[pos] != fat::kDeletedMark) {
+            const ClusterHint hint{fat::EntryU16(data.subspan(pos, 32), 20), data[pos + 14], data[pos + 15]};
+            ClusterHints.push_back(hint);
+            latestHint_[hint.timeLow | (hint.timeHigh << 8)] = uint32_t{hint.highWord} + 1;
+        }
     }
 }
 
 uint16_t TDISK_FAT::HintFor(std::span<const uint8_t> entry) const {
     // The high word of the latest entry made in the same two seconds.
-    for (auto it = ClusterHints.rbegin(); it != ClusterHints.rend(); ++it)
-        if (it->timeLow == entry[14] && it->timeHigh == entry[15])
-            return it->highWord;
-    return 0;
+    if (latestHint_.empty())
+        return 0;
+    const uint32_t latest = latestHint_[entry[14] | (entry[15] << 8)];
+    return latest ? static_cast<uint16_t>(latest - 1) : 0;
 }
 
 bool TDISK_FAT::MatchesSignature(std::string& extension, int64_t offset) {
