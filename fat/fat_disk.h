@@ -126,7 +126,7 @@ private:
     std::vector<PendingSearch> pendingSearches_;
     // By creation time (two bytes): 1 + the high word of the latest hint with it, 0 for none.
     std::vector<uint32_t> latestHint_;
-    std::vector<bool> fileEntryDeleted_;             // by the file's ListIndex: false for a live file in a deleted folder
+    std::vector<bool> fileEntryDeleted_;             // by ListIndex; false: a live file in a deleted folder
     uint32_t searchReads_ = 0;
 
     void ResetWalkState();

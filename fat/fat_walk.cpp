@@ -138,7 +138,8 @@ void TDISK_FAT::ReadOnPastFirstCluster(TMyFolder& folder, std::vector<uint8_t>& 
         const uint64_t next = last + 1;
         if (FatEntry(next) != 0 || folderClusters_.count(next))
             return;
-        auto bytes = volume::ReadBytes(Drive->VolumeHandle.get(), static_cast<uint64_t>(OffsetOf(next)), BytesPerCluster);
+        auto bytes =
+            volume::ReadBytes(Drive->VolumeHandle.get(), static_cast<uint64_t>(OffsetOf(next)), BytesPerCluster);
         if (!bytes || !fat::LooksLikeDirectoryContinuation(*bytes))
             return;
         folderClusters_.insert(next);

@@ -80,7 +80,8 @@ TMyFile* FindDeleted(const json& manifest, const json& e, const std::vector<TMyF
     TMyFile* f = nullptr;
     for (TMyFile* c : results)
         if (SlashPath(c->FolderPath) == folder && c->FileSize == e["size"].get<int64_t>() &&
-            volume::StartsWithIgnoreCase(c->FileName, "\xC3\xA5") && (!IsAscii(base) || Tail(c->FileName) == Tail(base)))
+            volume::StartsWithIgnoreCase(c->FileName, "\xC3\xA5") &&
+            (!IsAscii(base) || Tail(c->FileName) == Tail(base)))
             f = c;
     return f;
 }
@@ -134,7 +135,8 @@ TEST(FatCorpus, AtMostOneInTenDamagedFilesIsExcellent) {
     ASSERT_TRUE(scan.Run(path));
     int damaged = 0, damagedExcellent = 0, intact = 0, intactPoor = 0;
     for (const json& e : manifest["files"]) {
-        if (e["type"] != "file" || !e.value("deleted", false) || e.value("size", 0) == 0 || !e.contains("content_intact"))
+        if (e["type"] != "file" || !e.value("deleted", false) || e.value("size", 0) == 0 ||
+            !e.contains("content_intact"))
             continue;
         TMyFile* f = FindDeleted(manifest, e, scan.results);
         ASSERT_NE(f, nullptr) << e["path"];
@@ -147,7 +149,8 @@ TEST(FatCorpus, AtMostOneInTenDamagedFilesIsExcellent) {
         }
     }
     ASSERT_GT(damaged, 0);
-    EXPECT_LE(damagedExcellent * 10, damaged) << damagedExcellent << " of " << damaged << " damaged files are Excellent";
+    EXPECT_LE(damagedExcellent * 10, damaged)
+        << damagedExcellent << " of " << damaged << " damaged files are Excellent";
     RecordProperty("damaged", damaged);
     RecordProperty("damaged_excellent", damagedExcellent);
     RecordProperty("intact", intact);

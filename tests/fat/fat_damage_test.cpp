@@ -49,8 +49,9 @@ protected:
     // The byte offset of the short entry whose 11 name bytes are `name11`
     // (deleted ones begin with 0xE5), searched at entry boundaries.
     int64_t Entry(const std::string& name11) const {
+        std::vector<uint8_t> bytes(static_cast<size_t>(std::filesystem::file_size(image_)));
         std::ifstream in(image_, std::ios::binary);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         for (size_t pos = static_cast<size_t>(data_); pos + 32 <= bytes.size(); pos += 32)
             if (std::memcmp(name11.data(), bytes.data() + pos, name11.size()) == 0 && bytes[pos + 11] != 0x0F)
                 return static_cast<int64_t>(pos);
@@ -169,7 +170,10 @@ TEST_F(DamagedFat, DeletedFileAtClusterZeroOrOneHasNoDataAndIsPoor) {
         EXPECT_TRUE(f->Runs.empty()) << name;
         EXPECT_EQ(f->State, kStatePoor) << name;
         size_t bytes = 0;
-        const auto status = volume::ReadFileData(*f, [&](std::span<const uint8_t> b, bool) { return bytes += b.size(), true; });
+        const auto status = volume::ReadFileData(*f, [&](std::span<const uint8_t> b, bool) {
+            bytes += b.size();
+            return true;
+        });
         EXPECT_EQ(status, volume::ReadStatus::NoDataPosition) << name;
         EXPECT_EQ(bytes, 0u) << name;
     }
