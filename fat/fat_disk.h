@@ -7,6 +7,7 @@
 #include <deque>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -124,8 +125,8 @@ private:
     std::unordered_set<uint64_t> folderClusters_;    // every cluster of every folder taken into the walk
     std::vector<uint32_t> knownFirstClusters_;       // of every entry met, live or deleted
     std::vector<PendingSearch> pendingSearches_;
-    // By creation time (two bytes): 1 + the high word of the latest hint with it, 0 for none.
-    std::vector<uint32_t> latestHint_;
+    // By creation time (two bytes): the high word of the latest hint made then.
+    std::unordered_map<uint16_t, uint16_t> latestHint_;
     std::vector<bool> fileEntryDeleted_;             // by ListIndex; false: a live file in a deleted folder
     uint32_t searchReads_ = 0;
 

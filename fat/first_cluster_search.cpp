@@ -44,25 +44,21 @@ void CleanExtension(std::string& extension) {
 } // namespace
 
 void TDISK_FAT::CollectHints(std::span<const uint8_t> data) {
-    if (latestHint_.empty())
-        latestHint_.assign(65536, 0);
     for (size_t pos = 0; pos + 32 <= data.size(); pos += 32) {
         if (IsStopped())
             return;
         if (data[pos] != fat::kDeletedMark) {
             const ClusterHint hint{fat::EntryU16(data.subspan(pos, 32), 20), data[pos + 14], data[pos + 15]};
             ClusterHints.push_back(hint);
-            latestHint_[hint.timeLow | (hint.timeHigh << 8)] = uint32_t{hint.highWord} + 1;
+            latestHint_[static_cast<uint16_t>(hint.timeLow | (hint.timeHigh << 8))] = hint.highWord;
         }
     }
 }
 
 uint16_t TDISK_FAT::HintFor(std::span<const uint8_t> entry) const {
     // The high word of the latest entry made in the same two seconds.
-    if (latestHint_.empty())
-        return 0;
-    const uint32_t latest = latestHint_[entry[14] | (entry[15] << 8)];
-    return latest ? static_cast<uint16_t>(latest - 1) : 0;
+    const auto latest = latestHint_.find(static_cast<uint16_t>(entry[14] | (entry[15] << 8)));
+    return latest == latestHint_.end() ? 0 : latest->second;
 }
 
 bool TDISK_FAT::MatchesSignature(std::string& extension, int64_t offset) {
