@@ -15,6 +15,8 @@ TThreadScan::~TThreadScan() {
     shuttingDown_ = true;
     progress_.FScanCancelled = true;
     StopCurrentDisk();
+    // A paused pass would never reach its end.
+    progress_.ResumeScan();
     thread_->Terminate();
     AllFiles.clear();
     BaseFiles.clear();
@@ -86,6 +88,7 @@ void TThreadScan::RunJob() {
 
 void TThreadScan::ReadPass(uint8_t fileSystem) {
     for (auto& disk : Disks) {
+        progress_.WaitWhilePaused();
         if (progress_.FScanCancelled || progress_.FLowMemory)
             break;
         if (fileSystem == kFileSystemFat32 && disk->Selected)
@@ -136,6 +139,7 @@ void TThreadScan::ScanJob() {
     progress_.BeginListing();
 
     for (auto& disk : Disks) {
+        progress_.WaitWhilePaused();
         if (progress_.FScanCancelled)
             break;
         CurrentDisk = disk.get();
