@@ -78,7 +78,7 @@ void TThreadScan::RunJob() {
         progress_.FFilterDone = true;
         break;
     case kJobDriveRefresh:
-        RefreshDrives(Disks, Context(), &shuttingDown_);
+        RefreshDrives(Disks, Context(), &shuttingDown_, &LockedDrives);
         EnumDone = true;
         break;
     default:

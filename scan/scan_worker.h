@@ -4,6 +4,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "scan/message_sink.h"
@@ -35,6 +36,9 @@ public:
     std::vector<TMyFile*> BaseFiles;
     std::vector<TMyFile*> ShownFiles;
     std::atomic<bool> EnumDone{true};
+    // Drives the last refresh found but could not open for lack of rights;
+    // read, like Disks, once EnumDone is set.
+    std::vector<std::string> LockedDrives;
     // Runs the filter pass off the window thread, when a result view installs one.
     std::function<void()> FilterPass;
 
