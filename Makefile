@@ -88,13 +88,15 @@ demo: build
 	$(BUILD)/bin/dunro recover $(BUILD)/demo-ntfs.img --to $$dest && \
 	echo && ls -l "$$dest"
 
-# Builds the desktop window and opens it.
+# Builds the desktop window and opens it, with the shipped demo volume as a drive.
 gui: build
-	$(BUILD)/bin/dunro-gui
+	@gzip -dc samples/demo-ntfs.img.gz > $(BUILD)/demo-ntfs.img
+	$(BUILD)/bin/dunro-gui $(BUILD)/demo-ntfs.img
 
 # Every window and box drawn offscreen, English and German, into docs/screenshots.
 screenshots: build
-	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/dunro_gui_screenshots docs/screenshots
+	@gzip -dc samples/demo-ntfs.img.gz > $(BUILD)/demo-ntfs.img
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/dunro_gui_screenshots docs/screenshots $(BUILD)/demo-ntfs.img
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_WIN)

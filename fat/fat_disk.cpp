@@ -56,6 +56,7 @@ bool TDISK_FAT::IsStopped() const {
     if (!context_.Progress)
         return Stopped.load(std::memory_order_relaxed);
     const TUnDeleteProgress& p = *context_.Progress;
+    p.WaitWhilePaused();
     return p.FScanCancelled || p.FLowMemory || p.FRecordsRead >= p.FMaxFiles;
 }
 

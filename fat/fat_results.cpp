@@ -70,6 +70,7 @@ uint32_t TDISK_FAT::AssembleResults(FileList& files, FolderList& folders, Catego
         TMyFile& file = *files[i];
         if (progress) {
             progress->AddListed(1);
+            progress->WaitWhilePaused();
             if (progress->FScanCancelled)
                 break;
         }

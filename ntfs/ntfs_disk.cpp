@@ -145,6 +145,7 @@ bool TNTFS_Disk::IsStopped() const {
     if (!context_.Progress)
         return StopFlag.load(std::memory_order_relaxed);
     const TUnDeleteProgress& p = *context_.Progress;
+    p.WaitWhilePaused();
     return p.FScanCancelled || p.FLowMemory || p.FFoundCount >= p.FMaxFiles;
 }
 

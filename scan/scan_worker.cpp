@@ -15,6 +15,8 @@ TThreadScan::~TThreadScan() {
     shuttingDown_ = true;
     progress_.FScanCancelled = true;
     StopCurrentDisk();
+    // A paused pass would never reach its end.
+    progress_.ResumeScan();
     thread_->Terminate();
     AllFiles.clear();
     BaseFiles.clear();
@@ -79,7 +81,7 @@ void TThreadScan::RunJob() {
         progress_.FFilterDone = true;
         break;
     case kJobDriveRefresh:
-        RefreshDrives(Disks, Context(), &shuttingDown_);
+        RefreshDrives(Disks, Context(), &shuttingDown_, &LockedDrives);
         EnumDone = true;
         break;
     default:
@@ -122,6 +124,7 @@ void TThreadScan::JobFailed(std::string_view reason) {
 
 void TThreadScan::ReadPass(uint8_t fileSystem) {
     for (auto& disk : Disks) {
+        progress_.WaitWhilePaused();
         if (progress_.FScanCancelled || progress_.FLowMemory)
             break;
         if (fileSystem == kFileSystemFat32 && disk->Selected)
@@ -182,6 +185,7 @@ void TThreadScan::ScanJob() {
     progress_.BeginListing();
 
     for (auto& disk : Disks) {
+        progress_.WaitWhilePaused();
         if (progress_.FScanCancelled)
             break;
         CurrentDisk = disk.get();

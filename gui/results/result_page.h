@@ -8,6 +8,7 @@
 #include "gui/app/skin_page.h"
 
 class RdImgButton;
+class RdLabel;
 
 namespace gui {
 
@@ -18,11 +19,16 @@ public:
 
     void Receive(const HubMessage& message) override;
     RdImgButton* BackButton() const { return back_; }
+    // Takes a finished scan's result: how many files were found and their
+    // total size. The trees and the list come with the result view.
+    void LoadResults(uint32_t foundCount, int64_t totalSize);
+    RdLabel* ResultHeader() const { return header_; }
     // Hides the question box once its answer has arrived.
     void SetQuestionCloser(std::function<void()> close) { closeQuestion_ = std::move(close); }
 
 private:
     RdImgButton* back_;
+    RdLabel* header_;
     std::function<void()> closeQuestion_;
 };
 

@@ -2,16 +2,21 @@
 // English and in German: dunro_gui_screenshots FOLDER.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 #include <QPainter>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <functional>
 
 #include "gui/app/main_window.h"
 #include "gui/app/prompt_box.h"
 #include "gui/settings/about_window.h"
 #include "gui/settings/settings_window.h"
+#include "gui/start/location_chooser.h"
+#include "gui/start/start_page.h"
 #include <QStandardItemModel>
 
 #include "gui/widgets/check_box.h"
@@ -54,30 +59,81 @@ bool Save(const QImage& image, const QString& folder, const QString& name) {
     return true;
 }
 
-bool RenderLanguage(const QString& folder, const QString& language, const QString& suffix) {
+// Lets events run until `done` holds or `ms` have passed.
+bool WaitFor(const std::function<bool()>& done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    return done();
+}
+
+bool WriteFile(const QString& path, const QString& text) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(text.toUtf8());
+    return true;
+}
+
+// `image` is offered as a drive; `outside` is a folder on a volume that
+// cannot be scanned (the machine's own file system), to show how the chooser
+// tells so.
+bool RenderLanguage(const QString& folder, const QString& language, const QString& suffix, const QString& image,
+                    const QString& outside) {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    const QString data = config.path() + QStringLiteral("/Dunro Data Recovery/");
     QDir(config.path()).mkpath(QStringLiteral("Dunro Data Recovery"));
-    QFile ini(config.path() + QStringLiteral("/Dunro Data Recovery/Main.ini"));
-    if (!ini.open(QIODevice::WriteOnly))
+    if (!WriteFile(data + QStringLiteral("Main.ini"), QStringLiteral("[Main]\r\nLanguage=%1\r\nScanTips=1\r\n").arg(language)) ||
+        !WriteFile(data + QStringLiteral("FileList.ini"), QStringLiteral("[Files]\r\n0=%1\r\n").arg(outside)))
         return false;
-    ini.write(QStringLiteral("[Main]\r\nLanguage=%1\r\n").arg(language).toUtf8());
-    ini.close();
 
     bool ok = true;
     gui::TFram_UndeleteMain main;
     main.SetProcessEnd([] {});
+    main.AddVolumeImages({image});
     main.move(0, 0);
     main.show();
+    gui::TFrm_Choose& start = *main.StartPage();
+    // The chooser waits for the drives behind its loading panel.
+    WaitFor([&start] { return start.Chooser()->LoadingPanel()->isVisible(); }, 2000);
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("start-loading") + suffix);
+    if (!WaitFor([&start] { return start.Chooser()->DriveListReady(); }, 30000)) {
+        std::fprintf(stderr, "the drive list did not fill\n");
+        return false;
+    }
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("main") + suffix);
+
+    // A scan part-way through its listing.
+    main.Progress().FListedCount = 1873;
+    start.PrepareForScanning(true);
+    start.ShowScanProgress(62);
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("start-scanning") + suffix);
+    start.Reset();
+    main.Progress().FListedCount = 0;
     // The texts that name a job: 1.5 MB to recover, the fourth of ten files under way.
     main.RecoverWorker().JobBytes = 1'572'864;
     main.Progress().FRecoverFiles = 10;
     main.Progress().FRecoverAttempted = 4;
-    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("main") + suffix);
 
     for (int kind = gui::kFirstNotice; kind <= gui::kLastNotice; ++kind) {
         main.ShowNotice(kind);
         ok &= Save(Composite(main, main.NoticeBox()), folder, QStringLiteral("notice-%1").arg(kind) + suffix);
+        main.NoticeBox()->hide();
+        main.Undim();
+    }
+    // The notices for disk images that cannot be scanned: one that holds no
+    // NTFS or FAT32 volume, one that is not there.
+    const QString blank = config.path() + QStringLiteral("/notes.img");
+    WriteFile(blank, QString(4096, QLatin1Char(' ')));
+    const QString refused[][2] = {{blank, QStringLiteral("notice-8")},
+                                  {config.path() + QStringLiteral("/holiday.img"), QStringLiteral("notice-9")}};
+    for (const auto& [image, name] : refused) {
+        main.AddVolumeImages({image});
+        ok &= Save(Composite(main, main.NoticeBox()), folder, name + suffix);
         main.NoticeBox()->hide();
         main.Undim();
     }
@@ -194,8 +250,8 @@ bool RenderControls(const QString& folder) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs("usage: dunro_gui_screenshots FOLDER\n", stderr);
+    if (argc != 3) {
+        std::fputs("usage: dunro_gui_screenshots FOLDER IMAGE\n", stderr);
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -204,8 +260,13 @@ int main(int argc, char** argv) {
     skin::Apply(app);
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
-    bool ok = RenderLanguage(folder, QStringLiteral("English"), QString());
-    ok &= RenderLanguage(folder, QStringLiteral("Deutsch"), QStringLiteral("-de"));
+    const QString image = QString::fromLocal8Bit(argv[2]);
+    // A folder on this machine's own file system, which the chooser shows but cannot scan.
+    const QString outside = QDir::tempPath() + QStringLiteral("/Holiday Photos");
+    QDir().mkpath(outside);
+    bool ok = RenderLanguage(folder, QStringLiteral("English"), QString(), image, outside);
+    ok &= RenderLanguage(folder, QStringLiteral("Deutsch"), QStringLiteral("-de"), image, outside);
+    QDir().rmdir(outside);
     ok &= RenderControls(folder);
     return ok ? 0 : 1;
 }

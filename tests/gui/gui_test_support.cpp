@@ -1,9 +1,12 @@
 #include "gui_test_support.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 
+#include "gui/start/location_chooser.h"
+#include "gui/start/start_page.h"
 #include "gui/widgets/skin.h"
 #include "gui/widgets/skin_label.h"
 
@@ -63,11 +66,33 @@ QList<gui::HubMessage> MessageLog::Of(unsigned msg) const {
     return found;
 }
 
-MainHarness::MainHarness() : window(std::make_unique<gui::TFram_UndeleteMain>()) {
+MainHarness::MainHarness(const QStringList& images) : window(std::make_unique<gui::TFram_UndeleteMain>()) {
     window->SetProcessEnd([this] { ++processEnds; });
     log = std::make_unique<MessageLog>(window->Hub());
+    window->AddVolumeImages(images);
     window->show();
     Settle();
+}
+
+bool MainHarness::WaitForDriveList(int ms) {
+    return WaitFor([this] { return window->StartPage()->Chooser()->DriveListReady(); }, ms);
+}
+
+bool WaitFor(const std::function<bool()>& done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+QString FileListPath() {
+    return qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Dunro Data Recovery/FileList.ini");
 }
 
 QString BoxText(QWidget& box) {

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 #include "gui/app/main_window.h"
@@ -38,11 +39,20 @@ public:
 
 // A main window whose process end is counted instead of carried out.
 struct MainHarness {
-    MainHarness();
+    // `images` are offered as drives, as the program's arguments are.
+    explicit MainHarness(const QStringList& images = {});
     std::unique_ptr<gui::TFram_UndeleteMain> window;
     std::unique_ptr<MessageLog> log;
     int processEnds = 0;
+    // Lets events run until the start page's location list is filled.
+    bool WaitForDriveList(int ms = 30000);
 };
+
+// Lets events run until `done` holds or `ms` have passed; whether it holds.
+bool WaitFor(const std::function<bool()>& done, int ms = 30000);
+
+// The FileList.ini of the settings folder.
+QString FileListPath();
 
 // The visible text of a box, as its label holds it.
 QString BoxText(QWidget& box);
