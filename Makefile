@@ -10,10 +10,12 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 APT_PACKAGES := cmake make g++ clang pkg-config libgtest-dev zlib1g-dev libpugixml-dev nlohmann-json3-dev \
                 ntfs-3g dosfstools mtools sleuthkit python3 util-linux coreutils xz-utils \
                 qt6-base-dev qt6-svg-dev fonts-dejavu-core
+# The Debian package: computed dependencies, and the checks its tests run.
+APT_PACKAGES += dpkg-dev file lintian desktop-file-utils appstream libxml2-utils polkitd
 # Other installs may be running on a shared machine: wait for apt's lock instead of failing.
 APT_WAIT := -o DPkg::Lock::Timeout=1800
 
-.PHONY: all deps configure build test test-native test-asan fuzz windows demo gui screenshots clean
+.PHONY: all deps configure build test test-native test-asan fuzz windows demo gui screenshots package clean
 
 all: build
 
@@ -97,6 +99,11 @@ gui: build
 screenshots: build
 	@gzip -dc samples/demo-ntfs.img.gz > $(BUILD)/demo-ntfs.img
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/dunro_gui_screenshots docs/screenshots $(BUILD)/demo-ntfs.img
+
+# The Debian package $(BUILD)/dunro_<version>_<arch>.deb, its Depends computed
+# from the libraries the programs link.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_WIN)

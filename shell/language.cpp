@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "platform/folders.h"
 #include "shell/ini_file.h"
+#include "shell/language_root.h"
 #include "shell/text_file.h"
 #include "volume/language.h"
 #include "volume/text.h"
@@ -20,7 +20,7 @@ std::string WithoutTrailingDelimiter(std::string folder) {
 } // namespace
 
 TLanguage::TLanguage(const std::string& prefix) : Prefix(prefix) {
-    LanguageFolder = platform::ProgramFolder() + "Language";
+    LanguageFolder = shell::ProgramLanguageRoot() + "Language";
     ScanFolder(LanguageFolder);
 }
 
@@ -108,10 +108,10 @@ std::string TLanguage::CurrentName() const {
                                                                                  : std::string();
 }
 
-TLanUse::TLanUse(const std::string& dataFolder) : TLanUse(platform::ProgramFolder(), dataFolder) {}
+TLanUse::TLanUse(const std::string& dataFolder) : TLanUse(shell::ProgramLanguageRoot(), dataFolder) {}
 
-TLanUse::TLanUse(const std::string& programFolder, const std::string& dataFolder)
-    : language_("Undelete", programFolder + "Toolbox_Language") {
+TLanUse::TLanUse(const std::string& languageRoot, const std::string& dataFolder)
+    : language_("Undelete", languageRoot + "Toolbox_Language") {
     TSafeIniFile settings;
     settings.Load(dataFolder + "Main.ini");
     language_.LoadLanguage(settings.ReadString("Main", "Language", "English"));

@@ -65,6 +65,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(gui::AppTitle());
     QApplication::setApplicationDisplayName(gui::AppTitle());
+    // Lets a Wayland desktop match the window to its menu entry and icon.
+    QApplication::setDesktopFileName(QStringLiteral("org.dunro.DataRecovery"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     gui::SingleInstance instance;

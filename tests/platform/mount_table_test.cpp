@@ -98,7 +98,7 @@ TEST(MountTable, AFolderSeenThroughABindMountLiesWhereItsOriginalLies) {
     }
     const auto original = platform::LocateFolder((base / "original" / "inner").string());
     const auto seen = platform::LocateFolder((base / "view" / "inner").string());
-    std::system(("umount '" + (base / "view").string() + "'").c_str());
+    EXPECT_EQ(std::system(("umount '" + (base / "view").string() + "'").c_str()), 0) << "the bind mount stays";
     fs::remove_all(base);
     ASSERT_TRUE(original.has_value());
     ASSERT_TRUE(seen.has_value());
