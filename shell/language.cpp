@@ -199,6 +199,9 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_AboutVersion", "Version %s"},
         {"M_AboutText", "Finds deleted files on NTFS and FAT32 drives and copies them to a folder you choose. It only reads the drives it scans and <a>never writes to them</a>."},
         {"M_Encrypted", "encrypted"},
+        {"M_FileList", "Found files"},
+        {"M_ClearSearch", "Clear the search"},
+        {"M_BackToStart", "Back to the start page"},
     };
     return kDefaults;
 }
