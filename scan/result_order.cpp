@@ -1,6 +1,9 @@
 #include "scan/result_order.h"
 
 #include <algorithm>
+#include <array>
+#include <optional>
+#include <string_view>
 
 #include "volume/helpers.h"
 #include "volume/text.h"
@@ -18,28 +21,195 @@ int Sign(T a, T b) {
     return a < b ? -1 : a > b ? 1 : 0;
 }
 
+// The UTF-16 units of a text given in pieces (a path is its drive, "\" and
+// its folder path), a-z folded to A-Z: compared without joining the pieces.
+class FoldedUnits {
+public:
+    FoldedUnits(std::string_view a, std::string_view b = {}, std::string_view c = {})
+        : pieces_{a, b, c}, units_(a) {}
+    bool Next(char16_t& unit) {
+        while (!units_.Next(unit)) {
+            if (++piece_ >= pieces_.size())
+                return false;
+            units_ = volume::Utf16Units(pieces_[piece_]);
+        }
+        if (unit >= u'a' && unit <= u'z')
+            unit = static_cast<char16_t>(unit - 32);
+        return true;
+    }
+
+private:
+    std::array<std::string_view, 3> pieces_;
+    size_t piece_ = 0;
+    volume::Utf16Units units_;
+};
+
+int CompareUnits(FoldedUnits a, FoldedUnits b) {
+    for (;;) {
+        char16_t x = 0, y = 0;
+        const bool hasX = a.Next(x), hasY = b.Next(y);
+        if (!hasX || !hasY)
+            return hasX ? 1 : hasY ? -1 : 0;
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+}
+
+// The first twelve units of a text, packed so that two keys that differ
+// order their texts as the full comparison does: a text that ends pads with
+// 0, below every unit a name holds. Equal keys of two texts that both ended
+// inside them mean equal texts; other equal keys leave it to the full
+// comparison.
+struct TextKey {
+    std::array<uint64_t, 3> words{};
+    bool complete = false;
+};
+
+TextKey KeyOf(FoldedUnits units) {
+    TextKey key;
+    bool ended = false, zeroInside = false;
+    for (int i = 0; i < 12; ++i) {
+        char16_t unit = 0;
+        if (ended || !units.Next(unit)) {
+            ended = true;
+            unit = 0;
+        } else {
+            zeroInside = zeroInside || unit == 0;  // a unit 0 of its own looks like the padding
+        }
+        key.words[static_cast<size_t>(i / 4)] |= uint64_t{unit} << (16 * (3 - i % 4));
+    }
+    char16_t more = 0;
+    key.complete = !zeroInside && (ended || !units.Next(more));
+    return key;
+}
+
+FoldedUnits NameUnits(const TMyFile& f) { return FoldedUnits(f.FileName); }
+FoldedUnits PathUnits(const TMyFile& f) {
+    return FoldedUnits(f.Drive ? std::string_view(f.Drive->DriveName) : std::string_view(), "\\", f.FolderPath);
+}
+
+// The date column's text as a number in the same order: every field has a
+// fixed width while the year has four digits. "N/A" sorts after every date.
+constexpr uint64_t kNoDate = UINT64_MAX;
+std::optional<uint64_t> DateNumber(const TMyFile& f, std::string& text) {
+    if (!f.HasTimes)
+        return kNoDate;
+    text.clear();
+    volume::AppendDateText(text, f.ModifiedTime);
+    if (text == "N/A")
+        return kNoDate;
+    if (text.size() != 19)
+        return std::nullopt;  // a five-digit year: only the text compares right
+    uint64_t n = 0;
+    for (char c : text)
+        if (c >= '0' && c <= '9')
+            n = n * 10 + static_cast<uint64_t>(c - '0');
+    return n;
+}
+
+template <typename Keyed, typename Sorter, typename Less>
+void SortKeyed(std::vector<TMyFile*>& files, std::vector<Keyed>& keyed, Sorter sorter, Less less) {
+    sorter(keyed.begin(), keyed.end(), less);
+    for (size_t i = 0; i < files.size(); ++i)
+        files[i] = keyed[i].file;
+}
+
+// Few distinct values: files go into their value's bucket in list order.
+template <typename Value>
+void SortByBucket(std::vector<TMyFile*>& files, bool ascending, Value value) {
+    std::array<std::vector<TMyFile*>, 256> buckets;
+    for (TMyFile* f : files)
+        buckets[value(*f)].push_back(f);
+    size_t at = 0;
+    for (size_t i = 0; i < buckets.size(); ++i) {
+        const auto& bucket = buckets[ascending ? i : buckets.size() - 1 - i];
+        std::copy(bucket.begin(), bucket.end(), files.begin() + static_cast<std::ptrdiff_t>(at));
+        at += bucket.size();
+    }
+}
+
+// Every sort works on a copy of each file's key beside its pointer: the
+// comparisons then stay in one array instead of visiting the records.
 template <typename Sorter>
 void SortWith(std::vector<TMyFile*>& files, uint8_t key, bool ascending, Sorter sorter) {
-    if (key > kSortPreview)
-        return;
-    if (key == kSortDate) {
-        // The date text is what the column shows; work it out once per file.
-        std::vector<std::pair<std::string, TMyFile*>> keyed;
+    switch (key) {
+    case kSortName:
+    case kSortPath: {
+        struct Keyed {
+            TextKey key;
+            TMyFile* file;
+        };
+        const auto units = key == kSortName ? NameUnits : PathUnits;
+        std::vector<Keyed> keyed;
         keyed.reserve(files.size());
         for (TMyFile* f : files)
-            keyed.emplace_back(DateKey(*f), f);
-        sorter(keyed.begin(), keyed.end(), [ascending](const auto& a, const auto& b) {
-            int c = volume::CompareTextUtf16(a.first, b.first);
+            keyed.push_back({KeyOf(units(*f)), f});
+        SortKeyed(files, keyed, sorter, [ascending, units](const Keyed& a, const Keyed& b) {
+            int c = a.key.words < b.key.words   ? -1
+                    : b.key.words < a.key.words ? 1
+                    : a.key.complete && b.key.complete ? 0
+                                                      : CompareUnits(units(*a.file), units(*b.file));
             return ascending ? c < 0 : c > 0;
         });
-        for (size_t i = 0; i < files.size(); ++i)
-            files[i] = keyed[i].second;
         return;
     }
-    sorter(files.begin(), files.end(), [key, ascending](const TMyFile* a, const TMyFile* b) {
-        int c = CompareFiles(*a, *b, key);
-        return ascending ? c < 0 : c > 0;
-    });
+    case kSortState:
+        SortByBucket(files, ascending, [](const TMyFile& f) { return f.State; });
+        return;
+    case kSortPreview:
+        SortByBucket(files, ascending, [](const TMyFile& f) { return f.PreviewKind; });
+        return;
+    case kSortSize: {
+        struct Keyed {
+            int64_t size;
+            TMyFile* file;
+        };
+        std::vector<Keyed> keyed;
+        keyed.reserve(files.size());
+        for (TMyFile* f : files)
+            keyed.push_back({f->FileSize, f});
+        SortKeyed(files, keyed, sorter, [ascending](const Keyed& a, const Keyed& b) {
+            return ascending ? a.size < b.size : b.size < a.size;
+        });
+        return;
+    }
+    case kSortDate: {
+        struct Keyed {
+            uint64_t date;
+            TMyFile* file;
+        };
+        std::vector<Keyed> keyed;
+        keyed.reserve(files.size());
+        bool numbers = true;
+        std::string text;
+        for (TMyFile* f : files) {
+            const auto n = DateNumber(*f, text);
+            numbers = numbers && n.has_value();
+            keyed.push_back({n.value_or(0), f});
+        }
+        if (numbers) {
+            SortKeyed(files, keyed, sorter, [ascending](const Keyed& a, const Keyed& b) {
+                return ascending ? a.date < b.date : b.date < a.date;
+            });
+            return;
+        }
+        struct TextKeyed {
+            std::string text;
+            TMyFile* file;
+        };
+        std::vector<TextKeyed> texts;
+        texts.reserve(files.size());
+        for (TMyFile* f : files)
+            texts.push_back({DateKey(*f), f});
+        SortKeyed(files, texts, sorter, [ascending](const TextKeyed& a, const TextKeyed& b) {
+            int c = volume::CompareTextUtf16(a.text, b.text);
+            return ascending ? c < 0 : c > 0;
+        });
+        return;
+    }
+    default:
+        return;  // no such key: the order stays
+    }
 }
 
 } // namespace
