@@ -17,8 +17,6 @@ TThreadScan::~TThreadScan() {
     StopCurrentDisk();
     thread_->Terminate();
     AllFiles.clear();
-    BaseFiles.clear();
-    ShownFiles.clear();
     Disks.clear();
 }
 
@@ -153,8 +151,6 @@ void TThreadScan::ScanJob() {
     // stop request that came before the job began.
     for (auto& category : Categories)
         category->ClearExtensions();
-    CheckedCount = 0;
-    CheckedSize = ShownSize = 0;
     AllFiles.clear();
     SelectedDiskCount = DiskOrdinal = 0;
 

@@ -1,0 +1,153 @@
+#include "results/result_view.h"
+
+#include "results/location.h"
+#include "scan/result_order.h"
+
+namespace results {
+
+TResultView::TResultView(const std::vector<TMyFile*>& allFiles, const TUnDeleteProgress* progress)
+    : AllFiles(allFiles), progress_(progress) {}
+
+void TResultView::CheckOne(TMyFile& file) {
+    if (file.Checked)
+        return;
+    file.Checked = true;
+    CheckedCount += 1;
+    CheckedSize += file.FileSize;
+}
+
+void TResultView::UncheckOne(TMyFile& file) {
+    if (!file.Checked)
+        return;
+    file.Checked = false;
+    CheckedCount -= 1;
+    CheckedSize -= file.FileSize;
+}
+
+void TResultView::CheckAllShown() {
+    for (TMyFile* file : ShownFiles)
+        CheckOne(*file);
+}
+
+void TResultView::UncheckAllShown() {
+    for (TMyFile* file : ShownFiles)
+        UncheckOne(*file);
+}
+
+void TResultView::UncheckAll() {
+    for (TMyFile* file : AllFiles)
+        file->Checked = false;
+    CheckedCount = 0;
+    CheckedSize = 0;
+}
+
+bool TResultView::AllShownChecked() const {
+    // The checked files are always among the shown ones (every view change
+    // unchecks them all), so counting them settles it without a walk.
+    return static_cast<size_t>(CheckedCount) >= ShownFiles.size();
+}
+
+bool TResultView::Stopped() const { return progress_ && (progress_->FFilterCancel || progress_->FAbort); }
+
+void TResultView::ApplyView(const ViewFilter& filter, bool locationMode, TMyDisk* disk, const TMyFolder* folder) {
+    UncheckAll();
+    Filter = filter;
+    LocationMode = locationMode;
+    FilterDisk = disk;
+    FilterFolder = folder;
+    FilterPass();
+}
+
+void TResultView::FilterPass() {
+    ShownFiles.clear();
+    ShownSize = 0;
+    auto show = [this](TMyFile* file) {
+        ShownFiles.push_back(file);
+        ShownSize += file->FileSize;
+    };
+    if (LocationMode) {
+        BaseFiles.clear();
+        if (FilterDisk) {
+            const TMyFolder* from = FilterFolder ? FilterFolder : RootFolderOf(*FilterDisk);
+            if (from)
+                CollectLocation(
+                    *from,
+                    [&](TMyFile* file) {
+                        show(file);
+                        BaseFiles.push_back(file);
+                    },
+                    [this] { return Stopped(); });
+        } else {
+            ShownFiles.reserve(AllFiles.size());
+            BaseFiles.reserve(AllFiles.size());
+            for (TMyFile* file : AllFiles) {
+                if (Stopped())
+                    break;
+                show(file);
+                BaseFiles.push_back(file);
+            }
+        }
+    } else {
+        const bool everything = Filter.Text.empty() && !Filter.ExtensionMode;
+        auto pass = [&](const std::vector<TMyFile*>& from, bool rebuildBase) {
+            for (TMyFile* file : from) {
+                if (Stopped())
+                    break;
+                if (everything || Shows(*file, Filter, masks_))
+                    show(file);
+                if (rebuildBase)
+                    BaseFiles.push_back(file);
+            }
+        };
+        // After a location choice the working set is that location: a type
+        // or name filter always works on all found files again.
+        if (BaseFiles.size() != AllFiles.size()) {
+            BaseFiles.clear();
+            BaseFiles.reserve(AllFiles.size());
+            pass(AllFiles, true);
+        } else {
+            pass(BaseFiles, false);
+        }
+    }
+    SortShown(ShownFiles, kSortState, true);
+}
+
+void TResultView::ShowLocation(TMyDisk* disk, const TMyFolder* folder) {
+    ApplyView(ViewFilter{}, true, disk, folder);
+    // Sorting flips the direction: best first, and a first click on the
+    // recoverability header then gives the ascending order.
+    SortColumn = kColumnState;
+    SortAscending = true;
+    SortByColumn(kColumnState);
+}
+
+bool TResultView::ApplySearch(const ViewFilter& filter) {
+    if (AppliedSearch && *AppliedSearch == filter)
+        return false;
+    AppliedSearch = filter;
+    ApplyView(filter, false, nullptr, nullptr);
+    return true;
+}
+
+void TResultView::SortByColumn(int column) {
+    SortColumn = column;
+    SortAscending = !SortAscending;
+    if (column >= kColumnName && column <= kColumnPreview)
+        SortShown(ShownFiles, static_cast<uint8_t>(column), SortAscending);
+}
+
+void TResultView::Clear() {
+    UncheckAll();
+    ShownFiles.clear();
+    ShownFiles.shrink_to_fit();
+    BaseFiles.clear();
+    BaseFiles.shrink_to_fit();
+    ShownSize = 0;
+    Filter = {};
+    LocationMode = false;
+    FilterDisk = nullptr;
+    FilterFolder = nullptr;
+    AppliedSearch.reset();
+}
+
+} // namespace results
