@@ -126,6 +126,10 @@ bool TResultView::ApplySearch(const ViewFilter& filter) {
         return false;
     AppliedSearch = filter;
     ApplyView(filter, false, nullptr, nullptr);
+    // The pass leaves the rows poorest first: the column sort says so, so
+    // that the header's mark tells the order the rows are in.
+    SortColumn = kColumnState;
+    SortAscending = true;
     return true;
 }
 

@@ -78,8 +78,8 @@ public:
     void ShowLocation(TMyDisk* disk, const TMyFolder* folder);
 
     // A type, extension or name filter over all found files (the type tree,
-    // the search box). A filter equal to the one applied last does nothing;
-    // returns whether the view changed.
+    // the search box), poorest recoverability first. A filter equal to the
+    // one applied last does nothing; returns whether the view changed.
     bool ApplySearch(const ViewFilter& filter);
     // What the last ApplySearch applied; empty once a tree change forgot it.
     std::optional<ViewFilter> AppliedSearch;

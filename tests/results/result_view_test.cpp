@@ -360,3 +360,22 @@ TEST(ResultView, CellTextsOfEveryColumn) {
     EXPECT_EQ(results::CellText(f, results::kColumnDate), "2021-01-01 00:00:00");
     EXPECT_EQ(results::CellText(f, results::kColumnPreview), "");
 }
+
+TEST(ResultView, AfterASearchTheColumnSortSaysRecoverabilityAscending) {
+    // The pass leaves the rows poorest first whatever column was sorted last.
+    ScanSetup scan;
+    ASSERT_TRUE(scan.Run(CorpusPath("ntfs-basic.img")));
+    TResultView view(scan.results, &scan.progress);
+    view.ShowLocation(nullptr, nullptr);
+    view.SortByColumn(results::kColumnName);
+    view.SortByColumn(results::kColumnName);
+    ASSERT_TRUE(view.ApplySearch(ViewFilter{".", -1, false}));
+    EXPECT_EQ(view.SortColumn, results::kColumnState);
+    EXPECT_TRUE(view.SortAscending);
+    for (size_t i = 1; i < view.ShownFiles.size(); ++i)
+        EXPECT_LE(view.ShownFiles[i - 1]->State, view.ShownFiles[i]->State);
+    // A click on the recoverability header then turns the order round.
+    view.SortByColumn(results::kColumnState);
+    EXPECT_FALSE(view.SortAscending);
+    EXPECT_GE(view.ShownFiles.front()->State, view.ShownFiles.back()->State);
+}
