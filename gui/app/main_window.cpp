@@ -55,7 +55,7 @@ TFram_UndeleteMain::TFram_UndeleteMain()
 
     const auto openAbout = [this] { OpenAbout(); };
     startPage_ = new TFrm_Choose(*hub_, *language_, openAbout, this);
-    resultPage_ = new TFrm_Result(*hub_, *language_, openAbout, this);
+    resultPage_ = new TFrm_Result(*hub_, *language_, *scanWorker_, *progress_, openAbout, this);
     hub_->SetReceiver(HubTarget::ResultPage, resultPage_);
     startPage_->hide();
     resultPage_->hide();
@@ -71,6 +71,7 @@ TFram_UndeleteMain::TFram_UndeleteMain()
     question_ = new TFMsgBox_RecoverSelect(*hub_, *language_, facts, this);
     notice_ = new TFMsgBox_ScanRecoHelp(*hub_, *language_, facts, this);
     resultPage_->SetQuestionCloser([this] { question_->hide(); });
+    resultPage_->SetQuestionOpener([this](int kind) { question_->ShowQuestion(kind); });
 
     setFixedSize(kWidth, kHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -59,6 +59,8 @@ public:
     TLanUse& Language() { return *language_; }
     TUnDeleteProgress& Progress() { return *progress_; }
     TThreadScan& ScanWorker() { return *scanWorker_; }
+    TScanFileType& ScanTypes() { return *types_; }
+    TScanPath& ScanPaths() { return *paths_; }
     TThreadRecover& RecoverWorker() { return *recoverWorker_; }
     TFrm_Choose* StartPage() const { return startPage_; }
     TFrm_Result* ResultPage() const { return resultPage_; }

@@ -23,6 +23,7 @@ void TFram_UndeleteMain::Receive(const HubMessage& m) {
     case kMsgStopRequest:           OnStopRequest(); break;
     case kMsgPreviewClosed:         ShowResultPage(); break;
     case kMsgBackToStart:           ShowStartPage(); break;
+    case kMsgRecoverRequest:        resultPage_->AnswerRecoverRequest(); break;
     case kMsgNothingToRecover:      OnNothingToRecover(); break;
     case kMsgDragWindow:            OnDragWindow(); break;
     case kMsgExitDuringScan:        EndProcess(); break;
@@ -31,7 +32,7 @@ void TFram_UndeleteMain::Receive(const HubMessage& m) {
     case kMsgOpenSettings:          OnOpenSettings(); break;
     case kMsgDimming:               OnDimming(m.wparam); break;
     // The scan's own messages (start request 1071, a stopped pass 1037) are
-    // handled by the start page's scanning; the recovery's (1043, 1050, 1051,
+    // handled by the start page's scanning; the recovery's (1050, 1051,
     // 1056 to 1059, 1062 to 1064) by the recovery wiring.
     default:                        break;
     }
