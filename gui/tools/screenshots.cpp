@@ -1,5 +1,6 @@
 // Renders every window and box of the program offscreen into PNG files, in
-// English and in German: dunro_gui_screenshots FOLDER.
+// English and in German: dunro_gui_screenshots FOLDER [IMAGE]. With a volume
+// image the result page is shown with that image's scan.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -10,9 +11,16 @@
 
 #include "gui/app/main_window.h"
 #include "gui/app/prompt_box.h"
+#include "gui/results/result_list.h"
+#include "gui/results/result_list_model.h"
+#include "gui/results/result_page.h"
+#include "gui/results/result_trees.h"
+#include "gui/results/search_box.h"
 #include "gui/settings/about_window.h"
 #include "gui/settings/settings_window.h"
+#include <QFileInfo>
 #include <QStandardItemModel>
+#include <QTest>
 
 #include "gui/widgets/check_box.h"
 #include "gui/widgets/check_list.h"
@@ -25,6 +33,8 @@
 #include "gui/widgets/skin.h"
 #include "recover/recover_worker.h"
 #include "scan/progress.h"
+#include "scan/scan_selection.h"
+#include "scan/scan_worker.h"
 
 namespace {
 
@@ -54,7 +64,69 @@ bool Save(const QImage& image, const QString& folder, const QString& name) {
     return true;
 }
 
-bool RenderLanguage(const QString& folder, const QString& language, const QString& suffix) {
+// The first item of `tree` (depth first) whose text is `text`.
+QTreeWidgetItem* ItemNamed(QTreeWidget& tree, const QString& text) {
+    const auto found = tree.findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+// Scans `image` whole with the window's own worker and shows the result page,
+// as the end of a scan does.
+bool ShowScanOf(gui::TFram_UndeleteMain& main, const std::string& image) {
+    TThreadScan& worker = main.ScanWorker();
+    if (!worker.DiskFor(image))
+        return false;
+    main.ScanTypes().SelectAll();
+    main.ScanPaths().Clear();
+    main.ScanPaths().AddDriver(image);
+    main.ScanPaths().AddWholeDriver(image);
+    worker.StartScan();
+    worker.WaitUntilIdle();
+    main.Progress().FScanIdle = true;
+    main.Progress().FCloseAllowed = true;
+    main.ResultPage()->LoadResults();
+    main.ShowResultPage();
+    Settle();
+    return main.Progress().FResultCount > 0;
+}
+
+// The result page with the type tree, with the folder tree opened two
+// levels, and with a search applied and some rows checked.
+bool RenderResults(gui::TFram_UndeleteMain& main, const std::string& image, const QString& folder, const QString& suffix) {
+    if (!ShowScanOf(main, image)) {
+        std::fprintf(stderr, "cannot scan %s\n", image.c_str());
+        return false;
+    }
+    gui::TFrm_Result& page = *main.ResultPage();
+    bool ok = true;
+    QTreeWidgetItem* photos = page.Types()->topLevelItem(0)->child(0);
+    photos->setExpanded(true);
+    page.Types()->setCurrentItem(photos);
+    page.List()->setFocus();
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("result-types") + suffix);
+
+    QTest::mouseClick(page.LocationTab(), Qt::LeftButton);
+    QTreeWidgetItem* drive = page.Folders()->topLevelItem(0)->child(0);
+    drive->setExpanded(true);
+    QTreeWidgetItem* users = ItemNamed(*page.Folders(), QStringLiteral("Users"));
+    if (users) {
+        users->setExpanded(true);
+        page.Folders()->setCurrentItem(users);
+    }
+    page.Folders()->setFocus();
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("result-folders") + suffix);
+
+    QTest::mouseClick(page.Search()->Edit(), Qt::LeftButton);
+    QTest::keyClicks(page.Search()->Edit(), QStringLiteral("a"));
+    QTest::qWait(150);
+    Settle();
+    for (int row : {0, 2, 3})
+        QTest::mouseClick(page.List()->viewport(), Qt::LeftButton, {}, page.List()->CheckZone(row).center());
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("result-search") + suffix);
+    return ok;
+}
+
+bool RenderLanguage(const QString& folder, const QString& language, const QString& suffix, const std::string& image) {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
     QDir(config.path()).mkpath(QStringLiteral("Dunro Data Recovery"));
@@ -98,6 +170,8 @@ bool RenderLanguage(const QString& folder, const QString& language, const QStrin
     ok &= Save(Composite(main, main.AboutWindow()), folder, QStringLiteral("about") + suffix);
     main.AboutWindow()->OkButton()->click();
     Settle();
+    if (!image.empty())
+        ok &= RenderResults(main, image, folder, suffix);
     return ok;
 }
 
@@ -194,18 +268,25 @@ bool RenderControls(const QString& folder) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs("usage: dunro_gui_screenshots FOLDER\n", stderr);
+    if (argc != 2 && argc != 3) {
+        std::fputs("usage: dunro_gui_screenshots FOLDER [IMAGE]\n", stderr);
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     skin::Apply(app);
-    const QString folder = QString::fromLocal8Bit(argv[1]);
+    const QString folder = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     QDir().mkpath(folder);
-    bool ok = RenderLanguage(folder, QStringLiteral("English"), QString());
-    ok &= RenderLanguage(folder, QStringLiteral("Deutsch"), QStringLiteral("-de"));
+    // The image is named by its file name alone, as the lists show a drive's name.
+    std::string image;
+    if (argc == 3) {
+        const QFileInfo info(QString::fromLocal8Bit(argv[2]));
+        QDir::setCurrent(info.absolutePath());
+        image = info.fileName().toStdString();
+    }
+    bool ok = RenderLanguage(folder, QStringLiteral("English"), QString(), image);
+    ok &= RenderLanguage(folder, QStringLiteral("Deutsch"), QStringLiteral("-de"), image);
     ok &= RenderControls(folder);
     return ok ? 0 : 1;
 }
