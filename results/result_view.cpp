@@ -1,5 +1,7 @@
 #include "results/result_view.h"
 
+#include <array>
+
 #include "results/location.h"
 #include "scan/result_order.h"
 
@@ -35,8 +37,13 @@ void TResultView::UncheckAllShown() {
 }
 
 void TResultView::UncheckAll() {
-    for (TMyFile* file : AllFiles)
-        file->Checked = false;
+    // The view is the only writer of the marks while it is in use: when it
+    // counts none, none is set, and the records need not be visited.
+    if (CheckedCount != 0) {
+        for (TMyFile* file : AllFiles)
+            if (file->Checked)
+                file->Checked = false;
+    }
     CheckedCount = 0;
     CheckedSize = 0;
 }
@@ -61,8 +68,12 @@ void TResultView::ApplyView(const ViewFilter& filter, bool locationMode, TMyDisk
 void TResultView::FilterPass() {
     ShownFiles.clear();
     ShownSize = 0;
-    auto show = [this](TMyFile* file) {
-        ShownFiles.push_back(file);
+    // The pass ends sorted by recoverability, poorest first: the files go
+    // straight into one bucket per grade, in the order the pass meets them.
+    std::array<std::vector<TMyFile*>, 4> byState;
+    std::vector<TMyFile*> unusual;  // a grade outside 0..3, kept in its place by the sort below
+    auto show = [&](TMyFile* file) {
+        (file->State < byState.size() ? byState[file->State] : unusual).push_back(file);
         ShownSize += file->FileSize;
     };
     if (LocationMode) {
@@ -78,7 +89,6 @@ void TResultView::FilterPass() {
                     },
                     [this] { return Stopped(); });
         } else {
-            ShownFiles.reserve(AllFiles.size());
             BaseFiles.reserve(AllFiles.size());
             for (TMyFile* file : AllFiles) {
                 if (Stopped())
@@ -109,7 +119,16 @@ void TResultView::FilterPass() {
             pass(BaseFiles, false);
         }
     }
-    SortShown(ShownFiles, kSortState, true);
+    size_t count = unusual.size();
+    for (const auto& bucket : byState)
+        count += bucket.size();
+    ShownFiles.reserve(count);
+    for (const auto& bucket : byState)
+        ShownFiles.insert(ShownFiles.end(), bucket.begin(), bucket.end());
+    if (!unusual.empty()) {
+        ShownFiles.insert(ShownFiles.end(), unusual.begin(), unusual.end());
+        SortShown(ShownFiles, kSortState, true);
+    }
 }
 
 void TResultView::ShowLocation(TMyDisk* disk, const TMyFolder* folder) {

@@ -27,6 +27,13 @@ class FoldedUnits {
 public:
     FoldedUnits(std::string_view a, std::string_view b = {}, std::string_view c = {})
         : pieces_{a, b, c}, units_(a) {}
+    // The text when it is one piece, not yet read.
+    bool Single(std::string_view& text) const {
+        if (piece_ != 0 || !pieces_[1].empty() || !pieces_[2].empty())
+            return false;
+        text = pieces_[0];
+        return true;
+    }
     bool Next(char16_t& unit) {
         while (!units_.Next(unit)) {
             if (++piece_ >= pieces_.size())
@@ -44,42 +51,55 @@ private:
     volume::Utf16Units units_;
 };
 
-int CompareUnits(FoldedUnits a, FoldedUnits b) {
-    for (;;) {
-        char16_t x = 0, y = 0;
-        const bool hasX = a.Next(x), hasY = b.Next(y);
-        if (!hasX || !hasY)
-            return hasX ? 1 : hasY ? -1 : 0;
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-}
+// Twelve units of a text from a given unit on, a-z folded, packed so that
+// comparing keys as numbers compares those units, and how many of them the
+// text has there (13: it goes on past them). Where the units tie, the text
+// with fewer is a beginning of the other and comes first; where both go on,
+// the next twelve units decide.
+constexpr int kKeyUnits = 12;
 
-// The first twelve units of a text, packed so that two keys that differ
-// order their texts as the full comparison does: a text that ends pads with
-// 0, below every unit a name holds. Equal keys of two texts that both ended
-// inside them mean equal texts; other equal keys leave it to the full
-// comparison.
 struct TextKey {
     std::array<uint64_t, 3> words{};
-    bool complete = false;
+    uint8_t count = 0;
+    auto operator<=>(const TextKey&) const = default;
 };
 
-TextKey KeyOf(FoldedUnits units) {
-    TextKey key;
-    bool ended = false, zeroInside = false;
-    for (int i = 0; i < 12; ++i) {
-        char16_t unit = 0;
-        if (ended || !units.Next(unit)) {
-            ended = true;
-            unit = 0;
-        } else {
-            zeroInside = zeroInside || unit == 0;  // a unit 0 of its own looks like the padding
-        }
-        key.words[static_cast<size_t>(i / 4)] |= uint64_t{unit} << (16 * (3 - i % 4));
+// Texts of ASCII alone, the common case, are keyed from their bytes.
+bool KeyOfAscii(std::string_view text, size_t from, TextKey& key) {
+    const size_t end = std::min(text.size(), from + kKeyUnits + 1);
+    for (size_t i = 0; i < end; ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80)
+            return false;
+    if (from >= text.size())
+        return true;
+    const size_t count = std::min(text.size() - from, static_cast<size_t>(kKeyUnits));
+    for (size_t i = 0; i < count; ++i) {
+        uint64_t unit = static_cast<unsigned char>(text[from + i]);
+        if (unit >= 'a' && unit <= 'z')
+            unit -= 32;
+        key.words[i / 4] |= unit << (16 * (3 - i % 4));
     }
-    char16_t more = 0;
-    key.complete = !zeroInside && (ended || !units.Next(more));
+    key.count = static_cast<uint8_t>(text.size() - from > kKeyUnits ? kKeyUnits + 1 : count);
+    return true;
+}
+
+TextKey KeyOf(FoldedUnits units, size_t from) {
+    TextKey key;
+    if (std::string_view single; units.Single(single) && KeyOfAscii(single, from, key))
+        return key;
+    key = TextKey{};
+    char16_t unit = 0;
+    for (size_t skipped = 0; skipped < from; ++skipped)
+        if (!units.Next(unit))
+            return key;
+    for (int i = 0; i < kKeyUnits; ++i) {
+        if (!units.Next(unit))
+            return key;
+        key.words[static_cast<size_t>(i / 4)] |= uint64_t{unit} << (16 * (3 - i % 4));
+        ++key.count;
+    }
+    if (units.Next(unit))
+        key.count = kKeyUnits + 1;
     return key;
 }
 
@@ -114,6 +134,47 @@ void SortKeyed(std::vector<TMyFile*>& files, std::vector<Keyed>& keyed, Sorter s
         files[i] = keyed[i].file;
 }
 
+// Texts sorted twelve units at a time: the keys of all files first, then,
+// for each run of files whose keys tie while their texts go on, the next
+// twelve units of those files, and so on. A comparison never leaves the
+// array of keys.
+template <typename Units, typename Sorter>
+void SortByText(std::vector<TMyFile*>& files, Units units, bool ascending, Sorter sorter) {
+    struct Keyed {
+        TextKey key;
+        TMyFile* file;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(files.size());
+    for (TMyFile* f : files)
+        keyed.push_back({KeyOf(units(*f), 0), f});
+    const auto less = [ascending](const Keyed& a, const Keyed& b) { return ascending ? a.key < b.key : b.key < a.key; };
+    struct Run {
+        size_t begin, end, from;
+    };
+    std::vector<Run> runs{{0, keyed.size(), 0}};
+    while (!runs.empty()) {
+        const Run run = runs.back();
+        runs.pop_back();
+        const auto first = keyed.begin() + static_cast<std::ptrdiff_t>(run.begin);
+        sorter(first, keyed.begin() + static_cast<std::ptrdiff_t>(run.end), less);
+        for (size_t i = run.begin; i < run.end;) {
+            size_t j = i + 1;
+            while (j < run.end && keyed[j].key == keyed[i].key)
+                ++j;
+            // Tied texts that go on are told apart by their next units.
+            if (j - i > 1 && keyed[i].key.count > kKeyUnits) {
+                for (size_t k = i; k < j; ++k)
+                    keyed[k].key = KeyOf(units(*keyed[k].file), run.from + kKeyUnits);
+                runs.push_back({i, j, run.from + kKeyUnits});
+            }
+            i = j;
+        }
+    }
+    for (size_t i = 0; i < files.size(); ++i)
+        files[i] = keyed[i].file;
+}
+
 // Few distinct values: files go into their value's bucket in list order.
 template <typename Value>
 void SortByBucket(std::vector<TMyFile*>& files, bool ascending, Value value) {
@@ -135,22 +196,8 @@ void SortWith(std::vector<TMyFile*>& files, uint8_t key, bool ascending, Sorter 
     switch (key) {
     case kSortName:
     case kSortPath: {
-        struct Keyed {
-            TextKey key;
-            TMyFile* file;
-        };
         const auto units = key == kSortName ? NameUnits : PathUnits;
-        std::vector<Keyed> keyed;
-        keyed.reserve(files.size());
-        for (TMyFile* f : files)
-            keyed.push_back({KeyOf(units(*f)), f});
-        SortKeyed(files, keyed, sorter, [ascending, units](const Keyed& a, const Keyed& b) {
-            int c = a.key.words < b.key.words   ? -1
-                    : b.key.words < a.key.words ? 1
-                    : a.key.complete && b.key.complete ? 0
-                                                      : CompareUnits(units(*a.file), units(*b.file));
-            return ascending ? c < 0 : c > 0;
-        });
+        SortByText(files, units, ascending, sorter);
         return;
     }
     case kSortState:
