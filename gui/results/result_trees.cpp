@@ -9,9 +9,42 @@ namespace gui {
 
 namespace {
 
-constexpr int kPictureRole = Qt::UserRole + 10;
-constexpr int kPointerRole = Qt::UserRole + 11;
-constexpr int kExtensionRole = Qt::UserRole + 12;
+// A node of either tree. Its picture, count and what a screen reader says
+// are worked out when asked, so that a node costs little more than its text:
+// the folder tree may hold thousands.
+class ResultNode : public QTreeWidgetItem {
+public:
+    ResultNode(const QString& text, int picture, qint64 count, QString art, TMyDisk* disk = nullptr,
+               const TMyFolder* folder = nullptr)
+        : picture_(picture), count_(count), disk_(disk), folder_(folder), art_(std::move(art)) {
+        setText(0, text);
+        setFlags(flags() & ~Qt::ItemIsUserCheckable);
+    }
+    QVariant data(int column, int role) const override {
+        switch (role) {
+        case RdCheckTree::kArtRole:
+            return art_;
+        case RdCheckTree::kCountRole:
+            return count_;
+        case Qt::AccessibleTextRole:
+            return text(0) + QStringLiteral(" (") + QString::number(count_) + QLatin1Char(')');
+        default:
+            return QTreeWidgetItem::data(column, role);
+        }
+    }
+    int Picture() const { return picture_; }
+    TMyDisk* Disk() const { return disk_; }
+    const TMyFolder* Folder() const { return folder_; }
+
+private:
+    int picture_;
+    qint64 count_;
+    TMyDisk* disk_;  // the drive list owns it; the node only hands it back
+    const TMyFolder* folder_;
+    QString art_;
+};
+
+const ResultNode* NodeOf(const QTreeWidgetItem& item) { return dynamic_cast<const ResultNode*>(&item); }
 
 const char* const kCategoryArt[] = {"cat-pictures", "cat-videos", "cat-music", "cat-documents", "cat-archives", "cat-others"};
 
@@ -19,9 +52,9 @@ QString CategoryArt(int index) {
     return QString::fromLatin1(kCategoryArt[index >= 0 && index < 6 ? index : 5]);
 }
 
-template <typename T>
-T* PointerOf(const QTreeWidgetItem& item) {
-    return reinterpret_cast<T*>(item.data(0, kPointerRole).value<quintptr>());
+int PictureOf(const QTreeWidgetItem& item) {
+    const ResultNode* node = NodeOf(item);
+    return node ? node->Picture() : -1;
 }
 
 } // namespace
@@ -45,19 +78,13 @@ void TypeTree::Build(const CategoryList& categories, const TUnDeleteProgress& pr
     qint64 total = 0;
     for (const auto& node : nodes)
         total += node.Count;
-    QTreeWidgetItem* root = MakeRow(allTypes_, QStringLiteral("all-types"), total);
-    root->setData(0, kPictureRole, kNodeAllTypes);
+    auto* root = new ResultNode(allTypes_, kNodeAllTypes, total, QStringLiteral("all-types"));
     addTopLevelItem(root);
     for (const auto& node : nodes) {
-        QTreeWidgetItem* category = MakeRow(FromUtf8(node.Text), CategoryArt(node.Index), node.Count);
-        category->setData(0, kPictureRole, node.Index);
+        auto* category = new ResultNode(FromUtf8(node.Text), node.Index, node.Count, CategoryArt(node.Index));
         QList<QTreeWidgetItem*> extensions;
-        for (const auto& e : node.Extensions) {
-            QTreeWidgetItem* item = MakeRow(FromUtf8(e.Text), CategoryArt(node.Index), e.Count);
-            item->setData(0, kPictureRole, node.Index + 6);
-            item->setData(0, kExtensionRole, FromUtf8(e.Text));
-            extensions.append(item);
-        }
+        for (const auto& e : node.Extensions)
+            extensions.append(new ResultNode(FromUtf8(e.Text), node.Index + 6, e.Count, CategoryArt(node.Index)));
         category->addChildren(extensions);
         root->addChild(category);
     }
@@ -73,11 +100,9 @@ int TypeTree::Depth(const QTreeWidgetItem& item) {
     return depth;
 }
 
-int TypeTree::CategoryIndex(const QTreeWidgetItem& item) {
-    return Depth(item) == 1 ? item.data(0, kPictureRole).toInt() : -1;
-}
+int TypeTree::CategoryIndex(const QTreeWidgetItem& item) { return Depth(item) == 1 ? PictureOf(item) : -1; }
 
-QString TypeTree::Extension(const QTreeWidgetItem& item) { return item.data(0, kExtensionRole).toString(); }
+QString TypeTree::Extension(const QTreeWidgetItem& item) { return Depth(item) == 2 ? item.text(0) : QString(); }
 
 FolderTree::FolderTree(const TLanUse& language, const TUnDeleteProgress& progress, QWidget* parent)
     : RdCheckTree(parent, false), progress_(progress), allLocations_(Tr(language, "M_ALLDisk", "All Locations")) {
@@ -97,18 +122,15 @@ void FolderTree::Clear() {
 void FolderTree::Build(const DiskList& disks, uint32_t foundCount) {
     setEnabled(false);
     Clear();
-    QTreeWidgetItem* root = MakeRow(allLocations_, QStringLiteral("all-locations"), foundCount);
-    root->setData(0, kPictureRole, kNodeAllLocations);
+    auto* root = new ResultNode(allLocations_, kNodeAllLocations, foundCount, QStringLiteral("all-locations"));
     addTopLevelItem(root);
     for (TMyDisk* disk : results::DrivesForTree(disks)) {
         if (Abandoned())
             break;
         const bool system = disk->Drive && disk->Drive->IsSystemDrive;
-        QTreeWidgetItem* node = MakeRow(FromUtf8(disk->Caption.empty() ? disk->DriveName : disk->Caption),
-                                        system ? QStringLiteral("drive-windows") : QStringLiteral("drive"),
-                                        disk->AcceptedCount);
-        node->setData(0, kPictureRole, system ? kNodeSystemDrive : kNodeDrive);
-        node->setData(0, kPointerRole, QVariant::fromValue(reinterpret_cast<quintptr>(disk)));
+        auto* node = new ResultNode(FromUtf8(disk->Caption.empty() ? disk->DriveName : disk->Caption),
+                                    system ? kNodeSystemDrive : kNodeDrive, disk->AcceptedCount,
+                                    system ? QStringLiteral("drive-windows") : QStringLiteral("drive"), disk);
         root->addChild(node);
         const uint8_t fileSystem = disk->FileSystem();
         if ((fileSystem == kFileSystemNtfs || fileSystem == kFileSystemFat32) && !disk->Folders.empty())
@@ -128,10 +150,7 @@ void FolderTree::AddSubFolders(QTreeWidgetItem* node, const TMyFolder& folder, b
             break;
         if (!inTree_.insert(sub).second)
             continue;
-        QTreeWidgetItem* item = MakeRow(FromUtf8(sub->FolderName), QStringLiteral("folder"), sub->FileCount);
-        item->setData(0, kPictureRole, kNodeFolder);
-        item->setData(0, kPointerRole, QVariant::fromValue(reinterpret_cast<quintptr>(sub)));
-        children.append(item);
+        children.append(new ResultNode(FromUtf8(sub->FolderName), kNodeFolder, sub->FileCount, QStringLiteral("folder"), nullptr, sub));
     }
     // The children come sorted; a node only gets children while it has none.
     node->addChildren(children);
@@ -148,15 +167,15 @@ void FolderTree::Opened(QTreeWidgetItem* node) {
             AddSubFolders(node, *folder, false);
 }
 
-int FolderTree::Kind(const QTreeWidgetItem& item) { return item.data(0, kPictureRole).toInt(); }
+int FolderTree::Kind(const QTreeWidgetItem& item) { return PictureOf(item); }
 
 TMyDisk* FolderTree::DiskOf(const QTreeWidgetItem& item) {
     const int kind = Kind(item);
-    return kind == kNodeDrive || kind == kNodeSystemDrive ? PointerOf<TMyDisk>(item) : nullptr;
+    return kind == kNodeDrive || kind == kNodeSystemDrive ? NodeOf(item)->Disk() : nullptr;
 }
 
 const TMyFolder* FolderTree::FolderOf(const QTreeWidgetItem& item) {
-    return Kind(item) == kNodeFolder ? PointerOf<TMyFolder>(item) : nullptr;
+    return Kind(item) == kNodeFolder ? NodeOf(item)->Folder() : nullptr;
 }
 
 } // namespace gui

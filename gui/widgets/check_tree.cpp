@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr int kArtRole = Qt::UserRole + 1;
-constexpr int kCountRole = Qt::UserRole + 2;
+constexpr int kArtRole = RdCheckTree::kArtRole;
+constexpr int kCountRole = RdCheckTree::kCountRole;
 constexpr int kMarkSize = 14;
 
 class TreeRowDelegate : public QStyledItemDelegate {

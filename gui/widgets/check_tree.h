@@ -10,6 +10,10 @@
 class RdCheckTree : public QTreeWidget {
     Q_OBJECT
 public:
+    // The roles the rows are drawn from: a picture's name in gui/art, and the count.
+    static constexpr int kArtRole = Qt::UserRole + 1;
+    static constexpr int kCountRole = Qt::UserRole + 2;
+
     explicit RdCheckTree(QWidget* parent = nullptr, bool checkable = true);
 
     // Adds a row under `parent` (null: at the top).
