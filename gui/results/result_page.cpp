@@ -169,6 +169,8 @@ void TFrm_Result::ConnectControls() {
     connect(&searchTimer_, &QTimer::timeout, this, [this] { SearchTimerFired(); });
     // Typing restarts the timer; what the page itself puts into the box does not.
     connect(search_->Edit(), &QLineEdit::textEdited, this, [this] { searchTimer_.start(); });
+    // Enter does not wait for the timer.
+    connect(search_->Edit(), &QLineEdit::returnPressed, this, [this] { SearchTimerFired(); });
     connect(search_->Edit(), &SearchEdit::Pressed, this, [this] { SearchBoxPressed(); });
     connect(search_->Edit(), &SearchEdit::FocusLost, this, [this] { EndSearchEdit(); });
     connect(search_->Magnifier(), &QPushButton::clicked, this, [this] { MagnifierPressed(); });
