@@ -71,7 +71,7 @@ void TResultView::FilterPass() {
     // The pass ends sorted by recoverability, poorest first: the files go
     // straight into one bucket per grade, in the order the pass meets them.
     std::array<std::vector<TMyFile*>, 4> byState;
-    std::vector<TMyFile*> unusual;  // a grade outside 0..3, kept in its place by the sort below
+    std::vector<TMyFile*> unusual;  // a grade outside 0..3 (a damaged record): the sort below places it
     auto show = [&](TMyFile* file) {
         (file->State < byState.size() ? byState[file->State] : unusual).push_back(file);
         ShownSize += file->FileSize;

@@ -289,6 +289,45 @@ private slots:
         QVERIFY(!page.SearchActive());
     }
 
+    void TheSearchBoxTakesItsIdleAndActiveLooks() {
+        MainHarness main;
+        QVERIFY(ScanAndShowResults(*main.window, Corpus("ntfs-basic.img")));
+        gui::TFrm_Result& page = *main.window->ResultPage();
+        gui::SearchBox& search = *page.Search();
+        QLineEdit& edit = *search.Edit();
+        // Idle: the magnifier, the box beside it holding the placeholder, dimmed.
+        QVERIFY(search.Magnifier()->isVisible());
+        QCOMPARE(edit.geometry().x(), 30);
+        QCOMPARE(edit.width(), 205);
+        QCOMPARE(edit.text(), QStringLiteral("Search files"));
+        QVERIFY(edit.palette().color(QPalette::Text) != page.palette().color(QPalette::Text));
+        // A click on the magnifier: active, empty, over the magnifier's place.
+        QTest::mouseClick(search.Magnifier(), Qt::LeftButton);
+        QVERIFY(page.SearchActive());
+        QVERIFY(!search.Magnifier()->isVisible());
+        QCOMPARE(edit.geometry().x(), 9);
+        QCOMPARE(edit.width(), 201);
+        QCOMPARE(edit.text(), QString());
+        QVERIFY(edit.hasFocus());
+        // Leaving an empty box: idle again, the placeholder back.
+        page.List()->setFocus();
+        QVERIFY(!edit.hasFocus());
+        QCOMPARE(edit.text(), QStringLiteral("Search files"));
+        QVERIFY(search.Magnifier()->isVisible());
+        // Leaving a box that holds a search keeps it, active, the caret at its end.
+        QTest::mouseClick(&edit, Qt::LeftButton);
+        QTest::keyClicks(&edit, QStringLiteral("note"));
+        edit.setCursorPosition(0);
+        page.List()->setFocus();
+        QCOMPARE(edit.text(), QStringLiteral("note"));
+        QVERIFY(!search.Magnifier()->isVisible());
+        QCOMPARE(edit.cursorPosition(), 4);
+        // A click on the list ends the search's use: typing then waits for a click into the box.
+        QTest::mouseClick(page.List()->viewport(), Qt::LeftButton, {}, QPoint(300, 40));
+        QVERIFY(!page.SearchActive());
+        QCOMPARE(edit.text(), QStringLiteral("note"));
+    }
+
     void ChoosingATypeNodePutsThePlaceholderBackAndFilters() {
         MainHarness main;
         QVERIFY(ScanAndShowResults(*main.window, Corpus("ntfs-basic.img")));
