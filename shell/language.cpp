@@ -201,7 +201,6 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_Encrypted", "encrypted"},
         {"M_FileList", "Found files"},
         {"M_ClearSearch", "Clear the search"},
-        {"M_BackToStart", "Back to the start page"},
     };
     return kDefaults;
 }

@@ -70,7 +70,7 @@ void TFrm_Result::BuildLayout() {
     back_->setObjectName(QStringLiteral("RdImgBtn_Back"));
     back_->SetCaption(Tr(language_, "M_BACK", "Back"));
     back_->SetArt(QStringLiteral("back"));
-    back_->SetHint(Tr(language_, "M_BackToStart", "Back to the start page"));
+    back_->SetHint(Tr(language_, "M_BACK", "Back"));
     back_->setGeometry(kMargin, kTopRow, back_->sizeHint().width(), kRowHeight);
     back_->installEventFilter(this);
 

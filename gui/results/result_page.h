@@ -81,7 +81,7 @@ protected:
 private:
     void BuildLayout();
     void ConnectControls();
-    // The handlers of the page's own events, as the Part orders them.
+    // The handlers of the page's own events.
     void FolderTreeChanged();
     void TypeTreeChanged();
     void ShowLocation(const QTreeWidgetItem* node);
