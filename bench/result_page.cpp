@@ -216,7 +216,7 @@ int main(int argc, char** argv) {
         QHeaderView* header = list.horizontalHeader();
         const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
         std::vector<double> times;
-        for (int round = 0; round < 3; ++round) {
+        for (int round = 0; round < 5; ++round) {
             const auto t = Clock::now();
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
             Paint(*list.viewport());
@@ -230,7 +230,7 @@ int main(int argc, char** argv) {
     RdCheckHeader* header = list.CheckHeader();
     const QPoint box(header->sectionViewportPosition(0) + 14, header->height() / 2);
     std::vector<double> checks;
-    for (int round = 0; round < 5; ++round) {
+    for (int round = 0; round < 9; ++round) {
         const auto t = Clock::now();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, box);  // check all shown
         Paint(*list.viewport());
