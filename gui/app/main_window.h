@@ -65,8 +65,6 @@ public:
     TScanFileType& TypeSelection() { return *types_; }
     TScanPath& LocationSelection() { return *paths_; }
     TThreadScan& ScanWorker() { return *scanWorker_; }
-    TScanFileType& ScanTypes() { return *types_; }
-    TScanPath& ScanPaths() { return *paths_; }
     TThreadRecover& RecoverWorker() { return *recoverWorker_; }
     TFrm_Choose* StartPage() const { return startPage_; }
     TFrm_Result* ResultPage() const { return resultPage_; }

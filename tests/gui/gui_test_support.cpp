@@ -108,10 +108,10 @@ bool ScanAndShowResults(gui::TFram_UndeleteMain& window, const std::string& imag
     TThreadScan& worker = window.ScanWorker();
     if (!worker.DiskFor(image))
         return false;
-    window.ScanTypes().SelectAll();
-    window.ScanPaths().Clear();
-    window.ScanPaths().AddDriver(image);
-    window.ScanPaths().AddWholeDriver(image);
+    window.TypeSelection().SelectAll();
+    window.LocationSelection().Clear();
+    window.LocationSelection().AddDriver(image);
+    window.LocationSelection().AddWholeDriver(image);
     worker.StartScan();
     worker.WaitUntilIdle();
     window.Progress().FScanIdle = true;
