@@ -24,10 +24,10 @@ const char kMainUsage[] =
     "Run 'dunro <command> --help' for a command's options.\n";
 
 const char kScanOptions[] =
-    "  --types LIST        kinds to look for, a comma list of photos, videos, music,\n"
+    "  --types LIST        kinds to list, a comma list of photos, videos, music,\n"
     "                      documents, archives, others (default: all)\n"
-    "  --folder PATH       only files below this folder of the volume (\"/\" or \"\\\"\n"
-    "                      between names); may be given more than once\n"
+    "  --folder PATH       only files in this folder of the volume and below it (\"/\"\n"
+    "                      or \"\\\" between names); may be given more than once\n"
     "  --recycle-bin       files in the recycle bin ($RECYCLE.BIN); alone, only those\n"
     "  --name TEXT         names that contain TEXT, ignoring case\n"
     "  --ext .EXT          this extension only, ignoring case\n"

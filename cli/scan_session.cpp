@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <thread>
+#include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "cli/progress_bar.h"
 #include "platform/drives.h"
+#include "results/location.h"
+#include "results/view_filter.h"
 #include "scan/memory_guard.h"
 #include "scan/result_order.h"
 #include "volume/records.h"
@@ -27,6 +31,11 @@ bool QueueSink::Take(unsigned& msg) {
     msg = messages_.front();
     messages_.pop_front();
     return true;
+}
+
+const char* CategoryOption(int category) {
+    static const char* kOptions[] = {"photos", "videos", "music", "documents", "archives", "others"};
+    return category >= 0 && category < 6 ? kOptions[category] : "others";
 }
 
 const char* CategoryWord(int category) {
@@ -78,36 +87,19 @@ int ScanSession::Open(const std::vector<std::string>& sources) {
 }
 
 void ScanSession::SetSelection(const Options& options) {
-    auto has = [&](const char* t) {
-        return options.types.empty() || std::find(options.types.begin(), options.types.end(), t) != options.types.end();
-    };
-    types_.FPicturesOn = has("photos");
-    types_.FAudioOn = has("music");
-    types_.FVideosOn = has("videos");
-    types_.FDocumentsOn = has("documents");
-    types_.FArchivesOn = has("archives");
-    types_.FOthersOn = has("others");
-    types_.UpdateAllOn();
-
+    // Every kind is looked for and every drive read whole: --types and
+    // --folder pick from the result afterwards, as the window's trees do.
+    types_.SelectAll();
     paths_.Clear();
     paths_.FRecycleBin = options.recycleBin;
+    const bool onlyRecycleBin = options.recycleBin && options.folders.empty();
     for (const Source& source : sources_) {
         const std::string& drive = source.disk->DriveName;
-        for (std::string folder : options.folders) {
-            std::replace(folder.begin(), folder.end(), '/', '\\');
-            while (!folder.empty() && folder.front() == '\\')
-                folder.erase(folder.begin());
-            while (!folder.empty() && folder.back() == '\\')
-                folder.pop_back();
-            // The separator after the folder keeps "Ann" from also choosing "Anna".
-            paths_.AddLocation(folder.empty() ? drive + "\\" : drive + "\\" + folder + "\\");
-        }
-        if (options.recycleBin) {
+        if (onlyRecycleBin) {
             paths_.AddRecycleDriver(drive);
             if (!paths_.HasDriver(drive))
                 paths_.AddDriver(drive);
-        }
-        if (options.folders.empty() && !options.recycleBin) {
+        } else {
             paths_.AddDriver(drive);
             paths_.AddWholeDriver(drive);
         }
@@ -153,12 +145,39 @@ std::vector<std::string> ScanSession::EndNotes() const {
 
 std::vector<size_t> ScanSession::Filtered(const Options& options) const {
     const auto& all = worker_->AllFiles;
+    // The folders' files, collected as the window's folder tree collects a
+    // location (with --recycle-bin also the recycle bin's).
+    std::unordered_set<const TMyFile*> inFolders;
+    if (!options.folders.empty()) {
+        for (const Source& source : sources_)
+            for (const std::string& folder : options.folders)
+                for (const TMyFolder* found : results::FoldersAt(*source.disk, folder))
+                    results::CollectLocation(*found, [&inFolders](TMyFile* f) { inFolders.insert(f); });
+    }
+    const bool byFolder = !options.folders.empty();
+    std::vector<int> categories;
+    for (const std::string& type : options.types)
+        for (int c = kCategoryPictures; c <= kCategoryOthers; ++c)
+            if (type == CategoryOption(c))
+                categories.push_back(c);
+    std::optional<results::ViewFilter> byName, byExt;
+    if (options.name)
+        byName = results::ViewFilter{*options.name, -1, false};
+    if (options.ext)
+        byExt = results::ViewFilter{*options.ext, -1, true};
+
     std::vector<size_t> ids;
     for (size_t id = 0; id < all.size(); ++id) {
         const TMyFile* f = all[id];
-        if (options.name && !volume::ContainsIgnoreCase(f->FileName, *options.name))
+        if (byFolder && !inFolders.count(f) && !(options.recycleBin && TScanPath::IsRecyclePath(f->FolderPath)))
             continue;
-        if (options.ext && !volume::EqualsIgnoreCase(f->Extension, *options.ext))
+        if (!categories.empty() && std::none_of(categories.begin(), categories.end(), [&](int c) {
+                return results::InCategory(*f, c, types_);
+            }))
+            continue;
+        if (byName && !results::Shows(*f, *byName, types_))
+            continue;
+        if (byExt && !results::Shows(*f, *byExt, types_))
             continue;
         if (options.minState && f->State < options.minState)
             continue;

@@ -47,7 +47,9 @@ public:
     // Scans with the options' selection; kExitInterrupted when Ctrl-C stopped
     // it, kExitJobFailed when it ended on an error (nothing is listed then).
     int Run(const Options& options);
-    // Positions in the result list that the filters keep, in the order asked for.
+    // Positions in the result list that the filters keep, in the order asked
+    // for. --types, --folder, --name and --ext keep what the window's trees
+    // and search box show for the same choice.
     std::vector<size_t> Filtered(const Options& options) const;
 
     // What the user must know of how the last scan ended, one line each: a
@@ -77,5 +79,7 @@ private:
 
 // The category's fixed English name, for machine-readable output.
 const char* CategoryWord(int category);
+// The category's name as --types takes it.
+const char* CategoryOption(int category);
 
 } // namespace cli

@@ -19,8 +19,6 @@ TThreadScan::~TThreadScan() {
     progress_.ResumeScan();
     thread_->Terminate();
     AllFiles.clear();
-    BaseFiles.clear();
-    ShownFiles.clear();
     Disks.clear();
 }
 
@@ -156,8 +154,6 @@ void TThreadScan::ScanJob() {
     // stop request that came before the job began.
     for (auto& category : Categories)
         category->ClearExtensions();
-    CheckedCount = 0;
-    CheckedSize = ShownSize = 0;
     AllFiles.clear();
     SelectedDiskCount = DiskOrdinal = 0;
 

@@ -27,15 +27,13 @@ public:
     uint8_t SelectedDiskCount = 0;
     uint8_t DiskOrdinal = 0;
     std::atomic<uint8_t> JobKind{0};
-    int32_t CheckedCount = 0;
-    int64_t CheckedSize = 0;
-    int64_t ShownSize = 0;
     std::atomic<bool> PassIdle{true};
     DiskList Disks;
     CategoryList Categories;
+    // Every file the last scan kept, in the order the drives listed them.
+    // What the result list shows of them, and the check marks, are the
+    // result view's (results/).
     std::vector<TMyFile*> AllFiles;
-    std::vector<TMyFile*> BaseFiles;
-    std::vector<TMyFile*> ShownFiles;
     std::atomic<bool> EnumDone{true};
     // Drives the last refresh found but could not open for lack of rights;
     // read, like Disks, once EnumDone is set.

@@ -211,6 +211,8 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_FolderUnscannable", "This folder lies on a file system of type %s. Only NTFS and FAT32 volumes can be scanned."},
         {"M_ImageNoVolume", "%s holds neither an NTFS nor a FAT32 volume, so it cannot be scanned."},
         {"M_ImageUnreadable", "%s cannot be read. Check that the file exists and that you may read it."},
+        {"M_FileList", "Found files"},
+        {"M_ClearSearch", "Clear the search"},
     };
     return kDefaults;
 }

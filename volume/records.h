@@ -75,16 +75,18 @@ struct TMyFile {
     bool HasTimes = false;
     std::vector<TMyFileRun> Runs;
     int64_t AllocatedSize = 0;
+    // What the result list reads of every file for a filter, a sort or a
+    // check mark stands together, in one cache line.
     int64_t FileSize = 0;
+    uint8_t State = kStateUnjudged;
+    bool Checked = false;
     uint8_t PreviewKind = 0;
     int32_t FolderIndex = -1;
     int32_t ListIndex = -1;
     uint16_t UpdateSeq = 0;
     uint16_t SavedTail = 0;
     std::string Extension;
-    uint8_t State = kStateUnjudged;
     bool Accepted = true;
-    bool Checked = false;
     bool InFolder = false;
     uint16_t ProgressUnits = 1;
     // Bytes per compression unit when the data is LZNT1-compressed; 0 otherwise;

@@ -227,44 +227,33 @@ std::string ExtensionOf(std::string_view name) {
     return std::string(name.substr(dot));
 }
 
-namespace {
-// Walks UTF-8 text as a sequence of UTF-16 code units.
-class Utf16Units {
-public:
-    explicit Utf16Units(std::string_view s) : s_(s) {}
-    bool Next(char16_t& unit) {
-        if (pendingLow_) {
-            unit = pendingLow_;
-            pendingLow_ = 0;
-            return true;
-        }
-        if (pos_ >= s_.size())
-            return false;
-        char32_t c = Decode();
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            unit = static_cast<char16_t>(0xD800 + (c >> 10));
-            pendingLow_ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            unit = static_cast<char16_t>(c);
-        }
+bool Utf16Units::Next(char16_t& unit) {
+    if (pendingLow_) {
+        unit = pendingLow_;
+        pendingLow_ = 0;
         return true;
     }
-
-private:
-    char32_t Decode() {
-        unsigned char b = static_cast<unsigned char>(s_[pos_++]);
-        int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-        char32_t c = extra == 3 ? (b & 0x07) : extra == 2 ? (b & 0x0F) : extra == 1 ? (b & 0x1F) : b;
-        for (int i = 0; i < extra && pos_ < s_.size(); ++i)
-            c = (c << 6) | (static_cast<unsigned char>(s_[pos_++]) & 0x3F);
-        return c;
+    if (pos_ >= s_.size())
+        return false;
+    char32_t c = Decode();
+    if (c >= 0x10000) {
+        c -= 0x10000;
+        unit = static_cast<char16_t>(0xD800 + (c >> 10));
+        pendingLow_ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+        unit = static_cast<char16_t>(c);
     }
-    std::string_view s_;
-    size_t pos_ = 0;
-    char16_t pendingLow_ = 0;
-};
-} // namespace
+    return true;
+}
+
+char32_t Utf16Units::Decode() {
+    unsigned char b = static_cast<unsigned char>(s_[pos_++]);
+    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+    char32_t c = extra == 3 ? (b & 0x07) : extra == 2 ? (b & 0x0F) : extra == 1 ? (b & 0x1F) : b;
+    for (int i = 0; i < extra && pos_ < s_.size(); ++i)
+        c = (c << 6) | (static_cast<unsigned char>(s_[pos_++]) & 0x3F);
+    return c;
+}
 
 int CompareTextUtf16(std::string_view a, std::string_view b) {
     Utf16Units ua(a), ub(b);

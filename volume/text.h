@@ -47,6 +47,20 @@ std::string PrintableText(std::string_view text, bool keepLineBreaks = false);
 // The extension with its leading dot, from the last dot on; empty without a dot.
 std::string ExtensionOf(std::string_view name);
 
+// Walks UTF-8 text as the UTF-16 code units it stands for.
+class Utf16Units {
+public:
+    explicit Utf16Units(std::string_view s) : s_(s) {}
+    // The next unit; false at the end.
+    bool Next(char16_t& unit);
+
+private:
+    char32_t Decode();
+    std::string_view s_;
+    size_t pos_ = 0;
+    char16_t pendingLow_ = 0;
+};
+
 // Compares by UTF-16 code units after mapping a-z to A-Z only.
 int CompareTextUtf16(std::string_view a, std::string_view b);
 

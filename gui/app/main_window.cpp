@@ -57,7 +57,7 @@ TFram_UndeleteMain::TFram_UndeleteMain()
     startPage_ = new TFrm_Choose(*hub_, *language_, *progress_, *types_, *paths_, *scanWorker_, openAbout,
                                  [this](const QString& image, SourceVerdict verdict) { OnImageRefused(image, verdict); },
                                  this);
-    resultPage_ = new TFrm_Result(*hub_, *language_, openAbout, this);
+    resultPage_ = new TFrm_Result(*hub_, *language_, *scanWorker_, *progress_, openAbout, this);
     hub_->SetReceiver(HubTarget::ResultPage, resultPage_);
     startPage_->hide();
     resultPage_->hide();
@@ -74,6 +74,7 @@ TFram_UndeleteMain::TFram_UndeleteMain()
     question_ = new TFMsgBox_RecoverSelect(*hub_, *language_, facts, this);
     notice_ = new TFMsgBox_ScanRecoHelp(*hub_, *language_, facts, this);
     resultPage_->SetQuestionCloser([this] { question_->hide(); });
+    resultPage_->SetQuestionOpener([this](int kind) { question_->ShowQuestion(kind); });
 
     scanningTimer_.setInterval(50);
     connect(&scanningTimer_, &QTimer::timeout, this, [this] { OnScanningTick(); });

@@ -24,6 +24,7 @@ void TFram_UndeleteMain::Receive(const HubMessage& m) {
     case kMsgScanStopped:           OnScanStopped(); break;
     case kMsgPreviewClosed:         ShowResultPage(); break;
     case kMsgBackToStart:           ShowStartPage(); break;
+    case kMsgRecoverRequest:        resultPage_->AnswerRecoverRequest(); break;
     case kMsgNothingToRecover:      OnNothingToRecover(); break;
     case kMsgDragWindow:            OnDragWindow(); break;
     case kMsgStartRequest:          OnStartRequest(); break;
@@ -32,8 +33,8 @@ void TFram_UndeleteMain::Receive(const HubMessage& m) {
     case kMsgLeaveResults:          EndProcess(); break;
     case kMsgOpenSettings:          OnOpenSettings(); break;
     case kMsgDimming:               OnDimming(m.wparam); break;
-    // The recovery's messages (1043, 1050, 1051, 1056 to 1059, 1062 to 1064)
-    // come with the recovery wiring.
+    // The recovery's messages (1050, 1051, 1056 to 1059, 1062 to 1064) come
+    // with the recovery wiring.
     default:                        break;
     }
 }

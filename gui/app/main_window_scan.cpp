@@ -162,10 +162,7 @@ void TFram_UndeleteMain::EndScan() {
     TUnDeleteProgress& p = *progress_;
     bool noticeShown = false;
     if (p.FResultCount > 0) {
-        int64_t total = 0;
-        for (const TMyFile* file : scanWorker_->AllFiles)
-            total += file->FileSize;
-        resultPage_->LoadResults(p.FResultCount, total);
+        resultPage_->LoadResults();
         p.FScanIdle = true;
         p.FCloseAllowed = true;
         RaiseAfterScan(true);

@@ -1,24 +1,34 @@
 // Renders every window and box of the program offscreen into PNG files, in
-// English and in German: dunro_gui_screenshots FOLDER.
+// English and in German: dunro_gui_screenshots FOLDER IMAGE [RESULT_IMAGE].
+// IMAGE is offered as a drive on the start page; the result page shows a
+// scan of RESULT_IMAGE (else of IMAGE) run from the window as a user runs it.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QThread>
+#include <QFileInfo>
 #include <QPainter>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
 
 #include <cstdio>
 #include <functional>
 
 #include "gui/app/main_window.h"
 #include "gui/app/prompt_box.h"
+#include "gui/results/result_list.h"
+#include "gui/results/result_list_model.h"
+#include "gui/results/result_page.h"
+#include "gui/results/result_trees.h"
+#include "gui/results/search_box.h"
 #include "gui/settings/about_window.h"
 #include "gui/settings/settings_window.h"
 #include "gui/start/location_chooser.h"
+#include "gui/start/location_list.h"
+#include "gui/start/scan_dial.h"
 #include "gui/start/start_page.h"
-#include <QStandardItemModel>
-
 #include "gui/widgets/check_box.h"
 #include "gui/widgets/check_list.h"
 #include "gui/widgets/check_tree.h"
@@ -78,11 +88,80 @@ bool WriteFile(const QString& path, const QString& text) {
     return true;
 }
 
+// The first item of `tree` (depth first) whose text is `text`.
+QTreeWidgetItem* ItemNamed(QTreeWidget& tree, const QString& text) {
+    const auto found = tree.findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+// Offers `image` as a drive, chooses it alone and every type, presses SCAN
+// and waits for the end of the scan to show the result page.
+bool ScanFromWindow(gui::TFram_UndeleteMain& main, const QString& image) {
+    gui::TFrm_Choose& start = *main.StartPage();
+    gui::Tfrm_Choose_Location& chooser = *start.Chooser();
+    if (!chooser.AddVolumeImage(image))
+        return false;
+    RdCheckBox* all = chooser.CheckAllBox();
+    if (!all->isChecked())
+        QTest::mouseClick(all, Qt::LeftButton);  // everything on ...
+    QTest::mouseClick(all, Qt::LeftButton);      // ... and off
+    gui::RdLocationList& list = *chooser.List();
+    for (int i = 0; i < list.count(); ++i) {
+        QListWidgetItem* item = list.item(i);
+        if (item->data(gui::kDriveRole).toString() != image)
+            continue;
+        list.scrollToItem(item);
+        const QRect r = list.visualItemRect(item);
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(r.left() + r.width() / 3, r.center().y()));
+    }
+    if (!start.MasterToggle()->isChecked())
+        QTest::mouseClick(start.MasterToggle(), Qt::LeftButton);
+    QTest::mouseClick(start.ScanButton(), Qt::LeftButton);
+    return WaitFor([&main] { return main.ResultPage()->isVisible(); }, 120000);
+}
+
+// The result page with the type tree, with the folder tree opened two
+// levels, and with a search applied and some rows checked.
+bool RenderResults(gui::TFram_UndeleteMain& main, const QString& image, const QString& folder, const QString& suffix) {
+    if (!ScanFromWindow(main, image)) {
+        std::fprintf(stderr, "a scan of %s from the window did not reach the result page\n", qPrintable(image));
+        return false;
+    }
+    Settle();
+    gui::TFrm_Result& page = *main.ResultPage();
+    bool ok = true;
+    QTreeWidgetItem* photos = page.Types()->topLevelItem(0)->child(0);
+    photos->setExpanded(true);
+    page.Types()->setCurrentItem(photos);
+    page.List()->setFocus();
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("result-types") + suffix);
+
+    QTest::mouseClick(page.LocationTab(), Qt::LeftButton);
+    QTreeWidgetItem* drive = page.Folders()->topLevelItem(0)->child(0);
+    drive->setExpanded(true);
+    QTreeWidgetItem* users = ItemNamed(*page.Folders(), QStringLiteral("Users"));
+    if (users) {
+        users->setExpanded(true);
+        page.Folders()->setCurrentItem(users);
+    }
+    page.Folders()->setFocus();
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("result-folders") + suffix);
+
+    QTest::mouseClick(page.Search()->Edit(), Qt::LeftButton);
+    QTest::keyClicks(page.Search()->Edit(), QStringLiteral("a"));
+    QTest::qWait(150);
+    Settle();
+    for (int row : {0, 2, 3})
+        QTest::mouseClick(page.List()->viewport(), Qt::LeftButton, {}, page.List()->CheckZone(row).center());
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("result-search") + suffix);
+    return ok;
+}
+
 // `image` is offered as a drive; `outside` is a folder on a volume that
 // cannot be scanned (the machine's own file system), to show how the chooser
-// tells so.
+// tells so; the result page shows a scan of `resultImage`.
 bool RenderLanguage(const QString& folder, const QString& language, const QString& suffix, const QString& image,
-                    const QString& outside) {
+                    const QString& resultImage, const QString& outside) {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
     const QString data = config.path() + QStringLiteral("/Dunro Data Recovery/");
@@ -154,6 +233,7 @@ bool RenderLanguage(const QString& folder, const QString& language, const QStrin
     ok &= Save(Composite(main, main.AboutWindow()), folder, QStringLiteral("about") + suffix);
     main.AboutWindow()->OkButton()->click();
     Settle();
+    ok &= RenderResults(main, resultImage, folder, suffix);
     return ok;
 }
 
@@ -250,22 +330,30 @@ bool RenderControls(const QString& folder) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fputs("usage: dunro_gui_screenshots FOLDER IMAGE\n", stderr);
+    if (argc != 3 && argc != 4) {
+        std::fputs("usage: dunro_gui_screenshots FOLDER IMAGE [RESULT_IMAGE]\n", stderr);
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     skin::Apply(app);
-    const QString folder = QString::fromLocal8Bit(argv[1]);
+    const QString folder = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     QDir().mkpath(folder);
-    const QString image = QString::fromLocal8Bit(argv[2]);
+    // The images are named by their file names alone, as the lists show a
+    // drive's name: each is linked into one folder that becomes the current one.
+    QTemporaryDir images;
+    const QFileInfo image(QString::fromLocal8Bit(argv[2]));
+    const QFileInfo resultImage(QString::fromLocal8Bit(argv[argc == 4 ? 3 : 2]));
+    for (const QFileInfo& info : {image, resultImage})
+        QFile::link(info.absoluteFilePath(), images.filePath(info.fileName()));
+    QDir::setCurrent(images.path());
     // A folder on this machine's own file system, which the chooser shows but cannot scan.
     const QString outside = QDir::tempPath() + QStringLiteral("/Holiday Photos");
     QDir().mkpath(outside);
-    bool ok = RenderLanguage(folder, QStringLiteral("English"), QString(), image, outside);
-    ok &= RenderLanguage(folder, QStringLiteral("Deutsch"), QStringLiteral("-de"), image, outside);
+    bool ok = RenderLanguage(folder, QStringLiteral("English"), QString(), image.fileName(), resultImage.fileName(), outside);
+    ok &= RenderLanguage(folder, QStringLiteral("Deutsch"), QStringLiteral("-de"), image.fileName(), resultImage.fileName(),
+                         outside);
     QDir().rmdir(outside);
     ok &= RenderControls(folder);
     return ok ? 0 : 1;

@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr int kArtRole = Qt::UserRole + 1;
-constexpr int kCountRole = Qt::UserRole + 2;
+constexpr int kArtRole = RdCheckTree::kArtRole;
+constexpr int kCountRole = RdCheckTree::kCountRole;
 constexpr int kMarkSize = 14;
 
 class TreeRowDelegate : public QStyledItemDelegate {
@@ -32,10 +32,12 @@ public:
         if (option.state & QStyle::State_Selected)
             p->fillRect(r, c.selection);
         int x = r.left() + 2;
-        const auto state = static_cast<Qt::CheckState>(index.data(Qt::CheckStateRole).toInt());
-        PaintCheckMark(*p, QRectF(x, r.center().y() - kMarkSize / 2, kMarkSize, kMarkSize), state,
-                       option.state & QStyle::State_Enabled);
-        x += kMarkSize + 8;
+        if (index.flags() & Qt::ItemIsUserCheckable) {
+            const auto state = static_cast<Qt::CheckState>(index.data(Qt::CheckStateRole).toInt());
+            PaintCheckMark(*p, QRectF(x, r.center().y() - kMarkSize / 2, kMarkSize, kMarkSize), state,
+                           option.state & QStyle::State_Enabled);
+            x += kMarkSize + 8;
+        }
         const QString art = index.data(kArtRole).toString();
         if (!art.isEmpty()) {
             p->drawPixmap(QRect(x, r.center().y() - 9, 18, 18), skin::Art(art, {18, 18}));
@@ -67,7 +69,7 @@ void Flip(QTreeWidgetItem* item) {
 
 } // namespace
 
-RdCheckTree::RdCheckTree(QWidget* parent) : QTreeWidget(parent) {
+RdCheckTree::RdCheckTree(QWidget* parent, bool checkable) : QTreeWidget(parent), checkable_(checkable) {
     setHeaderHidden(true);
     setColumnCount(1);
     setItemDelegate(new TreeRowDelegate(this));
@@ -75,18 +77,32 @@ RdCheckTree::RdCheckTree(QWidget* parent) : QTreeWidget(parent) {
     setFont(skin::Font(13));
     setIndentation(16);
     setFocusPolicy(Qt::StrongFocus);
-    connect(this, &QTreeWidget::itemClicked, this, [](QTreeWidgetItem* item) { Flip(item); });
+    if (checkable_)
+        connect(this, &QTreeWidget::itemClicked, this, [](QTreeWidgetItem* item) { Flip(item); });
 }
 
-QTreeWidgetItem* RdCheckTree::AddRow(QTreeWidgetItem* parent, const QString& text, const QString& art, qint64 count) {
-    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+QTreeWidgetItem* RdCheckTree::MakeRow(const QString& text, const QString& art, qint64 count) const {
+    auto* item = new QTreeWidgetItem;
     item->setText(0, text);
     item->setData(0, kArtRole, art);
     item->setData(0, kCountRole, count);
     // The count is part of what a screen reader says about the row.
     item->setData(0, Qt::AccessibleTextRole, text + QStringLiteral(" (") + QString::number(count) + QLatin1Char(')'));
-    item->setFlags(item->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsAutoTristate);
-    item->setCheckState(0, Qt::Unchecked);
+    if (checkable_) {
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsAutoTristate);
+        item->setCheckState(0, Qt::Unchecked);
+    } else {
+        item->setFlags(item->flags() & ~Qt::ItemIsUserCheckable);
+    }
+    return item;
+}
+
+QTreeWidgetItem* RdCheckTree::AddRow(QTreeWidgetItem* parent, const QString& text, const QString& art, qint64 count) {
+    QTreeWidgetItem* item = MakeRow(text, art, count);
+    if (parent)
+        parent->addChild(item);
+    else
+        addTopLevelItem(item);
     return item;
 }
 
@@ -94,7 +110,7 @@ qint64 RdCheckTree::CountOf(const QTreeWidgetItem& item) { return item.data(0, k
 
 void RdCheckTree::keyPressEvent(QKeyEvent* event) {
     if (QTreeWidgetItem* item = currentItem();
-        item && (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        checkable_ && item && (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         Flip(item);
         return;
     }

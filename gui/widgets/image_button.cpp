@@ -15,6 +15,11 @@ RdImgButton::RdImgButton(Look look, QWidget* parent) : QPushButton(parent), look
     setAttribute(Qt::WA_Hover);
 }
 
+void RdImgButton::SetLook(Look look) {
+    look_ = look;
+    update();
+}
+
 void RdImgButton::SetArt(const QString& name) {
     art_ = name;
     update();

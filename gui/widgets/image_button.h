@@ -21,6 +21,8 @@ public:
     void SetHint(const QString& hint);
     void SetCaption(const QString& caption);
     Look ButtonLook() const { return look_; }
+    // A new look: the tab buttons of a page show the tab in front filled.
+    void SetLook(Look look);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }

@@ -5,15 +5,39 @@
 // It stays a QTableView, so screen readers see a table with named headers,
 // rows and check states.
 #include <QHeaderView>
+#include <QStyledItemDelegate>
 #include <QTableView>
 
-// The header that draws the check box in front of its first section.
+// Paints the rows: alternate shades, the check mark in the first column, a
+// picture (the decoration, a name from gui/art) and the text, elided.
+class RdReportDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    // Where a row's check mark lies in its first cell.
+    virtual QRect MarkRect(const QRect& cell) const;
+    // A release in the first column flips the row's check state.
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override;
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+protected:
+    // The row's background, as every cell of it has it.
+    void PaintBackground(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const;
+};
+
+// The header that draws the check box in front of its first section, and
+// the sort mark of the sorted section. It takes the keyboard too: Left and
+// Right choose a section, Enter clicks it (sorts by it), Space flips the
+// check box.
 class RdCheckHeader : public QHeaderView {
     Q_OBJECT
 public:
     explicit RdCheckHeader(QWidget* parent = nullptr);
     void SetCheckState(Qt::CheckState state);
     Qt::CheckState CheckState() const { return state_; }
+    // The section the keyboard works on.
+    int FocusSection() const { return focusSection_; }
 
 signals:
     // The user clicked the header's check box; `checked` is the new state.
@@ -22,10 +46,15 @@ signals:
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     QRect MarkRect(const QRect& section) const;
+    void Flip();
     Qt::CheckState state_ = Qt::Unchecked;
+    int focusSection_ = 0;
 };
 
 class RdReportList : public QTableView {
@@ -35,12 +64,13 @@ public:
     void setModel(QAbstractItemModel* model) override;
     RdCheckHeader* CheckHeader() const { return header_; }
     // Checks or unchecks every row (the header's check box).
-    void CheckAll(bool checked);
+    virtual void CheckAll(bool checked);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Sets the header's check box from the rows.
+    virtual void UpdateHeaderState();
 
 private:
-    void UpdateHeaderState();
     RdCheckHeader* header_;
 };

@@ -1,6 +1,8 @@
 #include "gui/widgets/skin.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
+#include <QScrollBar>
 #include <QGuiApplication>
 #include <QHash>
 #include <QPainter>
@@ -47,6 +49,22 @@ void Apply(QApplication& app) {
     palette.setColor(QPalette::ToolTipText, c.text);
     palette.setColor(QPalette::Link, c.accent);
     app.setPalette(palette);
+}
+
+void StyleScrollBars(QAbstractScrollArea& area) {
+    const Palette& c = Colors();
+    // Set on the bars alone: the rest of the area keeps its own painting.
+    const QString sheet = QStringLiteral(
+        "QScrollBar { background: %1; border: none; margin: 2px; }"
+        "QScrollBar:vertical { width: 12px; } QScrollBar:horizontal { height: 12px; }"
+        "QScrollBar::handle { background: %2; border-radius: 4px; }"
+        "QScrollBar::handle:vertical { min-height: 28px; } QScrollBar::handle:horizontal { min-width: 28px; }"
+        "QScrollBar::handle:hover { background: %3; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; background: none; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
+                              .arg(c.panel.name(), c.disabledFill.name(), c.mutedText.name());
+    area.verticalScrollBar()->setStyleSheet(sheet);
+    area.horizontalScrollBar()->setStyleSheet(sheet);
 }
 
 QPixmap Art(const QString& name, QSize size) {

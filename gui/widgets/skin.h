@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QString>
 
+class QAbstractScrollArea;
 class QApplication;
 
 namespace skin {
@@ -41,6 +42,9 @@ QFont Font(int pixelSize = 12, bool bold = false);
 
 // Sets the font, the palette and the artwork up for the whole program.
 void Apply(QApplication& app);
+
+// Gives a scroll area's bars the skin's thin rounded look.
+void StyleScrollBars(QAbstractScrollArea& area);
 
 // One of our pictures from gui/art, drawn at `size` for the screen's pixel ratio.
 QPixmap Art(const QString& name, QSize size);

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QTextOption>
 
+#include <cmath>
+
 #include "gui/widgets/skin.h"
 
 RdLabel::RdLabel(QWidget* parent) : QLabel(parent), color_(skin::Colors().text) {
@@ -78,7 +80,18 @@ int RdLabel::heightForWidth(int width) const {
 }
 
 QSize RdLabel::sizeHint() const {
-    const int natural = fontMetrics().horizontalAdvance(Parse(marked_).plain) + 2;
+    // Laid out on one line with its bold runs, which are wider than plain text.
+    QTextLayout line;
+    const Runs runs = Parse(marked_);
+    line.setText(runs.plain);
+    line.setFont(font());
+    line.setFormats(runs.accents.toVector());
+    line.beginLayout();
+    QTextLine only = line.createLine();
+    if (only.isValid())
+        only.setLineWidth(1e6);
+    line.endLayout();
+    const int natural = static_cast<int>(std::ceil(only.isValid() ? only.naturalTextWidth() : 0.0)) + 2;
     const int width = maximumWidth() < QWIDGETSIZE_MAX ? std::min(natural, maximumWidth()) : natural;
     return {width, heightForWidth(width)};
 }

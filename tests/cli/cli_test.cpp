@@ -130,6 +130,30 @@ TEST(Cli, TypeFolderNameAndExtensionFilters) {
     EXPECT_EQ(csv.out.rfind("id,drive,name,folder_path,size,state,modified,record_no,category,preview_kind,encrypted\n", 0), 0u);
 }
 
+TEST(Cli, TypeAndFolderFiltersKeepTheIdsThatShowAndRecoverTake) {
+    // --types and --folder pick from the whole scan: an id means the same
+    // file whatever was filtered, and `show --id` reads that file.
+    const std::string image = CorpusPath("ntfs-basic.img");
+    if (!RequireFile(image))
+        return;
+    json all = json::parse(Dunro("scan " + Quote(image) + " --format json").out);
+    std::map<int64_t, std::string> names;
+    for (const json& f : all["files"])
+        names[f["id"].get<int64_t>()] = f["folder_path"].get<std::string>() + f["name"].get<std::string>();
+    for (const std::string filter : {" --types music", " --folder Users/Ann/Documents", " --types documents --folder Users"}) {
+        SCOPED_TRACE(filter);
+        json some = json::parse(Dunro("scan " + Quote(image) + " --format json" + filter).out);
+        ASSERT_FALSE(some["files"].empty());
+        ASSERT_LT(some["files"].size(), all["files"].size());
+        for (const json& f : some["files"])
+            EXPECT_EQ(names[f["id"].get<int64_t>()], f["folder_path"].get<std::string>() + f["name"].get<std::string>());
+    }
+    json music = json::parse(Dunro("scan " + Quote(image) + " --format json --types music").out);
+    const int64_t id = music["files"][0]["id"].get<int64_t>();
+    CommandResult raw = Dunro("show " + Quote(image) + " --raw --id " + std::to_string(id));
+    EXPECT_EQ(raw.out.size(), music["files"][0]["size"].get<size_t>());
+}
+
 TEST(Cli, RecoverIsByteExactWithTimesAndLeavesTheSourceUnchanged) {
     for (const std::string name : {"ntfs-basic.img", "fat32-basic.img"}) {
         SCOPED_TRACE(name);

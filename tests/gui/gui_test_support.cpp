@@ -5,10 +5,14 @@
 #include <QFile>
 #include <QTest>
 
+#include "gui/results/result_page.h"
 #include "gui/start/location_chooser.h"
 #include "gui/start/start_page.h"
 #include "gui/widgets/skin.h"
 #include "gui/widgets/skin_label.h"
+#include "scan/progress.h"
+#include "scan/scan_selection.h"
+#include "scan/scan_worker.h"
 
 namespace gui_test {
 
@@ -98,6 +102,26 @@ QString FileListPath() {
 QString BoxText(QWidget& box) {
     auto* label = box.findChild<RdLabel*>(QStringLiteral("RdLabel_Text"));
     return label ? label->text() : QString();
+}
+
+bool ScanAndShowResults(gui::TFram_UndeleteMain& window, const std::string& image) {
+    TThreadScan& worker = window.ScanWorker();
+    if (!worker.DiskFor(image))
+        return false;
+    window.TypeSelection().SelectAll();
+    window.LocationSelection().Clear();
+    window.LocationSelection().AddDriver(image);
+    window.LocationSelection().AddWholeDriver(image);
+    worker.StartScan();
+    worker.WaitUntilIdle();
+    window.Progress().FScanIdle = true;
+    window.Progress().FCloseAllowed = true;
+    if (window.Progress().FResultCount == 0)
+        return false;
+    window.ResultPage()->LoadResults();
+    window.ShowResultPage();
+    Settle();
+    return true;
 }
 
 } // namespace gui_test

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "gui/app/main_window.h"
 #include "gui/app/message_hub.h"
@@ -56,5 +57,10 @@ QString FileListPath();
 
 // The visible text of a box, as its label holds it.
 QString BoxText(QWidget& box);
+
+// Scans `image` whole through the window's own scan worker, then hands the
+// result to the result page the way the end of a scan does (load results,
+// show the page). False when the scan found nothing.
+bool ScanAndShowResults(gui::TFram_UndeleteMain& window, const std::string& image);
 
 } // namespace gui_test

@@ -1,20 +1,25 @@
 // A scan from the window, as a user runs it on real volumes: choose types
 // and places, press SCAN, watch the ring, stop, close, scan again. The
-// counts are those the command line reports for the same images and types.
+// counts, and the rows the result page ends on, are those the command line
+// reports for the same images and types.
 #include <QFile>
 #include <QTest>
 
 #include "gui/app/prompt_box.h"
+#include "gui/results/result_list.h"
 #include "gui/results/result_page.h"
+#include "gui/results/result_trees.h"
 #include "gui/start/location_list.h"
 #include "gui/start/scan_dial.h"
 #include "gui/start/start_page.h"
 #include "gui/start/type_tile.h"
 #include "gui/widgets/check_box.h"
+#include "gui/widgets/check_tree.h"
 #include "gui/widgets/image_button.h"
 #include "gui/widgets/skin_label.h"
 #include "gui/widgets/title_bar.h"
 #include "gui_test_support.h"
+#include "results/result_view.h"
 #include "scan/progress.h"
 #include "scan/scan_worker.h"
 #include "scan_test_support.h"
@@ -84,7 +89,7 @@ private slots:
             QVERIFY(!page.TypeToggle(gui::kPhotos)->isEnabled());
             QVERIFY(WaitFor([&w] { return w.ResultPage()->isVisible(); }));
             QVERIFY(!w.ScanTimerActive());
-            QCOMPARE(HeaderCount(w.ResultPage()->ResultHeader()->text()), expected);
+            QCOMPARE(HeaderCount(w.ResultPage()->HeaderLabel()->text()), expected);
             QCOMPARE(int(w.Progress().FResultCount), expected);
             QVERIFY(w.Progress().FScanIdle);
             QVERIFY(w.Progress().FCloseAllowed);
@@ -93,12 +98,49 @@ private slots:
             QVERIFY(*std::max_element(ring.begin(), ring.end()) >= 90);
             QVERIFY(std::count_if(ring.begin(), ring.end(), [](int v) { return v > 40 && v < 99; }) >= 5);
             QVERIFY(!w.NoticeBox()->isVisible());
-            // Back on the start page, it is ready for the next scan.
-            QTest::mouseClick(w.ResultPage()->BackButton(), Qt::LeftButton);
+            // Back (its arrow leaves without asking) on the start page, it is
+            // ready for the next scan.
+            QTest::mouseClick(w.ResultPage()->BackButton(), Qt::LeftButton, {},
+                              w.ResultPage()->BackArrowRect().center());
             Settle();
             QVERIFY(page.isVisible());
             QVERIFY(PageIsIdle(page));
         }
+    }
+
+    void AScanFromTheWindowEndsOnTheResultPageWithTheRowsOfTheCommandLine() {
+        const QString ntfs = Corpus("ntfs-basic.img"), fat = Corpus("fat32-basic.img");
+        const QString types = QStringLiteral("photos,documents,others");
+        // The page first lists the best recoverability first, files of one
+        // grade in the order the drive listed them: the command line's
+        // descending sort by state, which keeps equal grades in list order.
+        const QStringList expected = CommandLineRows({ntfs}, types, {QStringLiteral("--sort"), QStringLiteral("state"),
+                                                                     QStringLiteral("--desc")});
+        QVERIFY(!expected.isEmpty());
+        MainHarness main({ntfs, fat});
+        auto& w = *main.window;
+        gui::TFrm_Choose& start = *w.StartPage();
+        QVERIFY(main.WaitForDriveList());
+        ChooseOnly(start, {ntfs});
+        ChooseTypes(start, {gui::kPhotos, gui::kDocuments, gui::kOtherTypes});
+        QTest::mouseClick(start.ScanButton(), Qt::LeftButton);
+        QVERIFY(WaitFor([&w] { return w.ResultPage()->isVisible(); }));
+        QVERIFY(!start.isVisible());
+
+        gui::TFrm_Result& page = *w.ResultPage();
+        const QAbstractItemModel& model = *page.List()->model();
+        QStringList shown;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            QStringList cells;
+            for (int column : {results::kColumnName, results::kColumnPath, results::kColumnState, results::kColumnSize,
+                               results::kColumnDate})
+                cells << model.index(row, column).data().toString();
+            shown << cells.join(QStringLiteral(" | "));
+        }
+        QCOMPARE(shown, expected);
+        QCOMPARE(HeaderCount(page.HeaderLabel()->text()), int(expected.size()));
+        QCOMPARE(RdCheckTree::CountOf(*page.Types()->topLevelItem(0)), qint64(expected.size()));
+        QCOMPARE(RdCheckTree::CountOf(*page.Folders()->topLevelItem(0)), qint64(expected.size()));
     }
 
     void AStopWhileReadingReturnsToTheStartPageWithoutANotice() {
@@ -160,7 +202,7 @@ private slots:
         QVERIFY(!w.QuestionBox()->isVisible());
         QVERIFY(!w.Dimmed());
         QVERIFY(WaitFor([&w] { return w.ResultPage()->isVisible(); }, 120000));
-        QCOMPARE(HeaderCount(w.ResultPage()->ResultHeader()->text()), single * kManyDrives);
+        QCOMPARE(HeaderCount(w.ResultPage()->HeaderLabel()->text()), single * kManyDrives);
         QCOMPARE(main.processEnds, 0);
     }
 
@@ -260,7 +302,7 @@ private slots:
         QVERIFY(w.WaitingForDriveList());
         QVERIFY(WaitFor([&w] { return w.ResultPage()->isVisible(); }));
         QVERIFY(w.Progress().FPercentFloor >= 1);
-        QCOMPARE(HeaderCount(w.ResultPage()->ResultHeader()->text()), expected);
+        QCOMPARE(HeaderCount(w.ResultPage()->HeaderLabel()->text()), expected);
     }
 
     void AScanThatEndsWhileTheWindowIsMinimizedBringsItBack() {

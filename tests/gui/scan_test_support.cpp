@@ -13,12 +13,16 @@
 #include "gui/start/type_tile.h"
 #include "gui/widgets/check_box.h"
 #include "gui_test_support.h"
+#include "volume/helpers.h"
 
 namespace gui_test {
 
 QString Corpus(const char* name) { return QStringLiteral(DUNRO_CORPUS_DIR) + QLatin1Char('/') + QLatin1String(name); }
 
-int CommandLineCount(const QStringList& images, const QString& types, const QStringList& more) {
+namespace {
+
+// What `dunro scan --format json` prints for `images`; a null document when it failed.
+QJsonDocument CommandLineListing(const QStringList& images, const QString& types, const QStringList& more) {
     QStringList args{QStringLiteral("scan")};
     args << images;
     if (!types.isEmpty())
@@ -27,9 +31,29 @@ int CommandLineCount(const QStringList& images, const QString& types, const QStr
     QProcess dunro;
     dunro.start(QStringLiteral(DUNRO_BIN), args);
     if (!dunro.waitForFinished(120000) || dunro.exitCode() != 0)
-        return -1;
-    const QJsonDocument json = QJsonDocument::fromJson(dunro.readAllStandardOutput());
+        return {};
+    return QJsonDocument::fromJson(dunro.readAllStandardOutput());
+}
+
+} // namespace
+
+int CommandLineCount(const QStringList& images, const QString& types, const QStringList& more) {
+    const QJsonDocument json = CommandLineListing(images, types, more);
     return json.isObject() ? static_cast<int>(json.object().value(QStringLiteral("files")).toArray().size()) : -1;
+}
+
+QStringList CommandLineRows(const QStringList& images, const QString& types, const QStringList& more) {
+    QStringList rows;
+    const QJsonDocument json = CommandLineListing(images, types, more);
+    for (const QJsonValue& value : json.object().value(QStringLiteral("files")).toArray()) {
+        const QJsonObject f = value.toObject();
+        const auto text = [&f](const char* key) { return f.value(QLatin1String(key)).toString(); };
+        rows << QStringList{text("name"), text("drive") + QLatin1Char('\\') + text("folder_path"), text("state"),
+                            QString::fromStdString(volume::SizeText(f.value(QStringLiteral("size")).toInteger())),
+                            text("modified")}
+                    .join(QStringLiteral(" | "));
+    }
+    return rows;
 }
 
 QListWidgetItem* EntryOf(gui::RdLocationList& list, const QString& drive) {

@@ -20,6 +20,11 @@ QString Corpus(const char* name);
 // list; empty: all kinds) and `more` options; -1 when it failed.
 int CommandLineCount(const QStringList& images, const QString& types = {}, const QStringList& more = {});
 
+// The rows `dunro scan` lists for `images` with `types` and `more` options, in
+// its order, each as the result list's cells read: name, path, recoverability,
+// size and date joined by " | "; empty when it failed.
+QStringList CommandLineRows(const QStringList& images, const QString& types = {}, const QStringList& more = {});
+
 // The list entry whose drive (column 0) is `drive`; null when none is.
 QListWidgetItem* EntryOf(gui::RdLocationList& list, const QString& drive);
 // A click on an entry's caption, as a user flips its check mark.

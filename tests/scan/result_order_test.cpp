@@ -98,3 +98,48 @@ TEST(StateWords, UnjudgedShowsAsPoor) {
     EXPECT_EQ(StateText(kStateExcellent), "Excellent");
     EXPECT_STREQ(StateWord(kStateGood), "Good");
 }
+
+TEST(ResultOrder, EverySortAgreesWithItsComparison) {
+    // Names that share long beginnings, that differ only past the twelfth
+    // unit or in case, that end where another goes on with a unit 0, and
+    // characters beyond the BMP beside U+E000..U+FFFF, which UTF-16 orders
+    // the other way round than code points.
+    testing_support::SetProcessTimeZone("UTC");
+    Rows rows;
+    TDriverInfo other{"D:", 0};
+    const std::vector<std::string> names = {
+        "file_000.txt", "FILE_000.TXT", "file_001.txt", "file_000.txt.bak", "a very long name that goes on.txt",
+        "a very long name that goes on.TXT", "a very long name that goes off.txt", "x", std::string("x\0", 2),
+        std::string("x\0y", 3), "\xF0\x9F\x98\x80", "\xEE\x80\x80", "\xEF\xBF\xBD", "\xC3\xA9", "\xC3\x89", "", "Z", "z",
+        "b", "B"};
+    FileTime time = k2021;
+    int i = 0;
+    for (const std::string& name : names) {
+        TMyFile& f = rows.Add(name);
+        f.FolderPath = i % 3 ? "Folder\\Sub\\" : "Folder\\";
+        if (i % 4 == 0)
+            f.Drive = &other;
+        f.FileSize = (i * 7919) % 5;
+        f.State = static_cast<uint8_t>(i % 4);
+        f.PreviewKind = static_cast<uint8_t>(i % 3);
+        f.HasTimes = i % 5 != 0;
+        f.ModifiedTime = time + static_cast<FileTime>((i * 31) % 7) * kDay;
+        ++i;
+    }
+    // One date in the year 30000: its text has five digits for the year.
+    rows.Add("late").HasTimes = true;
+    rows.list.back()->ModifiedTime = 9'000'000'000'000'000'000ull;
+    for (uint8_t key = kSortName; key <= kSortPreview; ++key) {
+        for (bool ascending : {true, false}) {
+            for (bool stable : {false, true}) {
+                stable ? SortShownStable(rows.list, key, ascending) : SortShown(rows.list, key, ascending);
+                for (size_t k = 1; k < rows.list.size(); ++k) {
+                    const int c = CompareFiles(*rows.list[k - 1], *rows.list[k], key);
+                    EXPECT_TRUE(ascending ? c <= 0 : c >= 0)
+                        << int(key) << " " << ascending << " at " << k << ": " << rows.list[k - 1]->FileName << " / "
+                        << rows.list[k]->FileName;
+                }
+            }
+        }
+    }
+}

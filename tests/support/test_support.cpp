@@ -106,6 +106,38 @@ void Patch(const std::string& path, int64_t offset, const std::vector<uint8_t>& 
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::string RenamedCopy(const std::string& image, const std::string& tag, const std::vector<Rename>& renames) {
+    const auto manifest = LoadManifest(image);
+    const int64_t cluster = manifest["cluster_size"].get<int64_t>();
+    const int64_t recordSize = manifest["mft_record_size"].get<int64_t>();
+    const int64_t mft = manifest["mft_first_cluster"].get<int64_t>() * cluster;
+    const std::string copy = CopyToTemp(CorpusPath(image), tag);
+    auto utf16 = [](const std::u16string& text) {
+        std::string bytes;
+        for (char16_t c : text)
+            bytes += static_cast<char>(c & 0xFF), bytes += static_cast<char>(c >> 8);
+        return bytes;
+    };
+    for (const Rename& r : renames) {
+        if (r.from.size() != r.to.size())
+            return {};
+        std::ifstream in(copy, std::ios::binary);
+        std::string record(static_cast<size_t>(recordSize), '\0');
+        in.seekg(mft + r.record * recordSize);
+        in.read(record.data(), recordSize);
+        const std::string from = utf16(r.from), to = utf16(r.to);
+        int found = 0;
+        for (size_t at = record.find(from); at != std::string::npos; at = record.find(from, at + to.size())) {
+            record.replace(at, to.size(), to);
+            ++found;
+        }
+        if (found == 0)
+            return {};
+        Patch(copy, mft + r.record * recordSize, std::vector<uint8_t>(record.begin(), record.end()));
+    }
+    return copy;
+}
+
 std::string Dirname(const std::string& path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? "" : path.substr(0, slash + 1);

@@ -63,6 +63,15 @@ std::string CopyToTemp(const std::string& source, const std::string& name);
 // Writes `bytes` over a file at `offset`.
 void Patch(const std::string& path, int64_t offset, const std::vector<uint8_t>& bytes);
 
+// A private copy of an NTFS corpus image in which each named MFT record's
+// file name is spelled anew (the same number of UTF-16 units, every
+// occurrence inside that record). Empty when a name is not found.
+struct Rename {
+    int64_t record;
+    std::u16string from, to;
+};
+std::string RenamedCopy(const std::string& image, const std::string& tag, const std::vector<Rename>& renames);
+
 // "a/b/c.txt" -> "a/b/" and "c.txt".
 std::string Dirname(const std::string& path);
 std::string Basename(const std::string& path);
