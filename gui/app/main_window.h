@@ -12,6 +12,7 @@
 #include "gui/app/message_hub.h"
 
 class TLanUse;
+struct TMyFile;
 class TScanFileType;
 class TScanPath;
 class TThreadRecover;
@@ -25,6 +26,7 @@ class TFMsgBox_ScanRecoHelp;
 class TFrm_About;
 class TFrm_Choose;
 class TFrm_Mask;
+class TFrm_Preview;
 class TFrm_RecoverySetting;
 class TFrm_Result;
 
@@ -76,6 +78,14 @@ public:
 
     void OpenAbout();
 
+    // The large preview windows: pictures and texts, Word documents, and the
+    // busy one that answers while the document window is still loading.
+    TFrm_Preview* PicturePreview() const { return picturePreview_; }
+    TFrm_Preview* DocumentPreview() const { return documentPreview_; }
+    TFrm_Preview* BusyPreview() const { return busyPreview_; }
+    // A row's preview button was pressed: the window for the file's kind opens.
+    void OpenPreview(const TMyFile* file);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -95,6 +105,8 @@ private:
     void OnOpenSettings();
     void OnDimming(uintptr_t wparam);
     void EndProcess();
+    void CreatePreviewWindows();
+    void DestroyPreviewWindows();
 
     std::function<void()> endProcess_;
     bool starting_ = false;
@@ -113,6 +125,9 @@ private:
     TFrm_Mask* mask_ = nullptr;
     TFMsgBox_RecoverSelect* question_ = nullptr;
     TFMsgBox_ScanRecoHelp* notice_ = nullptr;
+    TFrm_Preview* picturePreview_ = nullptr;
+    TFrm_Preview* documentPreview_ = nullptr;
+    TFrm_Preview* busyPreview_ = nullptr;
     QPointer<TFrm_RecoverySetting> settings_;
     QPointer<TFrm_About> about_;
 };
