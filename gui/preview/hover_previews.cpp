@@ -67,9 +67,11 @@ bool HoverPreviews::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::MouseMove:
             MouseMoved(static_cast<QMouseEvent*>(event)->position().toPoint());
             break;
+        // The row is forgotten too: coming back onto the same button shows it again.
         case QEvent::Leave:
             if (previewShown_)
                 ClosePanes();
+            ForgetRow();
             break;
         // A press (the large preview opening), a scroll, the list going
         // away or out of use: a pane would point at a row it no longer stands by.

@@ -464,6 +464,10 @@ private slots:
         MoveMouse(page.Search(), page.Search()->rect().center());
         QVERIFY(!page.Hover()->PreviewShown());
         QVERIFY(page.Hover()->Panes().empty() || !page.Hover()->Panes().front()->isVisible());
+        // Coming back straight onto the same button shows it again.
+        MoveMouse(list.viewport(), button.center());
+        QVERIFY(page.Hover()->PreviewShown());
+        QVERIFY(page.Hover()->Panes().front()->isVisible());
     }
 
     void ADocumentWhileTheDocumentWindowLoadsShowsTheBusyWindow() {
