@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTest>
 
 #include "gui/preview/hover_previews.h"
@@ -28,6 +29,7 @@
 #include "gui/widgets/image_button.h"
 #include "gui/widgets/skin_label.h"
 #include "gui_test_support.h"
+#include "results/result_view.h"
 #include "scan/progress.h"
 #include "scan/scan_selection.h"
 #include "scan/scan_worker.h"
@@ -467,6 +469,33 @@ private slots:
         // Coming back straight onto the same button shows it again.
         MoveMouse(list.viewport(), button.center());
         QVERIFY(page.Hover()->PreviewShown());
+        QVERIFY(page.Hover()->Panes().front()->isVisible());
+    }
+
+    void WithASidewaysScrollBarTheBandIsThePreviewColumnOnceScrolledToTheEnd() {
+        MainHarness main;
+        auto& w = *main.window;
+        QVERIFY(ScanAndShowResults(w, Corpus("ntfs-basic.img").toStdString()));
+        gui::TFrm_Result& page = *w.ResultPage();
+        gui::ResultList& list = *page.List();
+        const int row = ShowRow(page, Found(w, "notes.txt"));
+        list.setColumnWidth(results::kColumnName, list.columnWidth(results::kColumnName) + 400);
+        Settle();
+        QScrollBar* sideways = list.horizontalScrollBar();
+        QVERIFY(sideways->isVisible());
+        sideways->setValue(0);
+        Settle();
+        auto [from, to] = page.Hover()->HoverBand();
+        QVERIFY(from >= to);
+        sideways->setValue(sideways->maximum());
+        Settle();
+        std::tie(from, to) = page.Hover()->HoverBand();
+        const int left = list.columnViewportPosition(results::kColumnPreview);
+        QCOMPARE(from, left);
+        QCOMPARE(to, left + list.columnWidth(results::kColumnPreview));
+        // Beside the drawn button, still in the column: a pane.
+        MoveMouse(list.viewport(), QPoint(left + 2, list.PreviewButton(row).center().y()));
+        QCOMPARE(page.Hover()->Panes().size(), size_t(1));
         QVERIFY(page.Hover()->Panes().front()->isVisible());
     }
 
