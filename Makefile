@@ -9,7 +9,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
 APT_PACKAGES := cmake make g++ clang pkg-config libgtest-dev zlib1g-dev libpugixml-dev nlohmann-json3-dev \
                 ntfs-3g dosfstools mtools sleuthkit python3 util-linux coreutils xz-utils \
-                qt6-base-dev qt6-svg-dev fonts-dejavu-core
+                qt6-base-dev qt6-svg-dev qt6-image-formats-plugins fonts-dejavu-core
 # The Debian package: computed dependencies, and the checks its tests run.
 APT_PACKAGES += dpkg-dev file lintian desktop-file-utils appstream libxml2-utils polkitd
 # Other installs may be running on a shared machine: wait for apt's lock instead of failing.

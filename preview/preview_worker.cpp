@@ -20,16 +20,16 @@ bool IsPreviewable(const TMyFile& file) {
     }
 }
 
-bool PreviewFits(int64_t size) {
+int64_t PreviewMemoryRoom() {
     auto memory = platform::SystemMemory();
-    if (!memory)
-        return false;
-    if (memory->loadPercent >= 80)
-        return false;
+    if (!memory || memory->loadPercent >= 80)
+        return 0;
     const double room = (static_cast<double>(memory->availablePhysical) -
                          static_cast<double>(memory->totalPhysical) * 0.2) * 0.8;
-    return static_cast<double>(size) < static_cast<double>(static_cast<int64_t>(room + 0.5));
+    return room <= 0 ? 0 : static_cast<int64_t>(room + 0.5);
 }
+
+bool PreviewFits(int64_t size) { return size < PreviewMemoryRoom(); }
 
 namespace {
 bool IsValidUtf8(const std::vector<uint8_t>& b) {
@@ -88,6 +88,8 @@ void TPreviewWorker::Start(const TMyFile* file) {
 }
 
 void TPreviewWorker::WaitUntilDone() { thread_->WaitUntilIdle(); }
+
+bool TPreviewWorker::WaitUntilDoneFor(uint32_t ms) { return thread_->WaitUntilIdleFor(ms); }
 
 void TPreviewWorker::RunRequest() {
     success_ = false;

@@ -44,12 +44,16 @@ public:
     void Cancel() { State.CancelRequest = true; }
     // Blocks until the current request has ended.
     void WaitUntilDone();
+    // Waits at most `ms`; true when no request runs.
+    bool WaitUntilDoneFor(uint32_t ms);
 
     // Results, read after WorkDone.
     uint8_t Kind() const { return kind_; }
     bool Success() const { return success_; }
     const std::vector<uint8_t>& Content() const { return content_; }
     const std::vector<std::string>& Lines() const { return lines_; }
+    // Gives the content's memory back once the window is done with it.
+    void ReleaseContent() { std::vector<uint8_t>().swap(content_); }
     // The text of a plain-text file as the memo shows it.
     std::string Text() const;
     // Why the last request ended on an error (memory ran out, say); empty when it did not.
@@ -79,3 +83,8 @@ std::string DecodePreviewText(const std::vector<uint8_t>& bytes);
 
 // True when the memory guard lets a file of `size` bytes be read for preview.
 bool PreviewFits(int64_t size);
+
+// The bytes the memory guard lets a preview take now: 80 percent of what is
+// free beyond a fifth of the physical memory; 0 when the system is loaded to
+// 80 percent or more, or its memory status is unknown.
+int64_t PreviewMemoryRoom();

@@ -61,6 +61,7 @@ TFram_UndeleteMain::TFram_UndeleteMain()
     hub_->SetReceiver(HubTarget::ResultPage, resultPage_);
     startPage_->hide();
     resultPage_->hide();
+    CreatePreviewWindows();
     mask_ = new TFrm_Mask(*hub_, this);
     const auto facts = [this] {
         PromptFacts facts;
@@ -97,6 +98,7 @@ TFram_UndeleteMain::~TFram_UndeleteMain() {
     delete notice_;
     delete question_;
     delete mask_;
+    DestroyPreviewWindows();
     delete resultPage_;
     delete startPage_;
     hub_->SetReceiver(HubTarget::ResultPage, nullptr);

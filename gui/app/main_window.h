@@ -16,6 +16,7 @@
 #include "volume/source_check.h"
 
 class TLanUse;
+struct TMyFile;
 class TScanFileType;
 class TScanPath;
 class TThreadRecover;
@@ -29,6 +30,7 @@ class TFMsgBox_ScanRecoHelp;
 class TFrm_About;
 class TFrm_Choose;
 class TFrm_Mask;
+class TFrm_Preview;
 class TFrm_RecoverySetting;
 class TFrm_Result;
 
@@ -86,6 +88,13 @@ public:
     bool ScanTimerActive() const { return scanningTimer_.isActive(); }
     // The start waits for the drive list before the scan can begin.
     bool WaitingForDriveList() const { return initWait_.isActive(); }
+    // The large preview windows: pictures and texts, Word documents, and the
+    // busy one that answers while the document window is still loading.
+    TFrm_Preview* PicturePreview() const { return picturePreview_; }
+    TFrm_Preview* DocumentPreview() const { return documentPreview_; }
+    TFrm_Preview* BusyPreview() const { return busyPreview_; }
+    // A row's preview button was pressed: the window for the file's kind opens.
+    void OpenPreview(const TMyFile* file);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -106,6 +115,8 @@ private:
     void OnOpenSettings();
     void OnDimming(uintptr_t wparam);
     void EndProcess();
+    void CreatePreviewWindows();
+    void DestroyPreviewWindows();
 
     // The scan from the window: the start request, the wait for the drive
     // list, the scanning timer, and the end of a scan.
@@ -151,6 +162,9 @@ private:
     TFrm_Mask* mask_ = nullptr;
     TFMsgBox_RecoverSelect* question_ = nullptr;
     TFMsgBox_ScanRecoHelp* notice_ = nullptr;
+    TFrm_Preview* picturePreview_ = nullptr;
+    TFrm_Preview* documentPreview_ = nullptr;
+    TFrm_Preview* busyPreview_ = nullptr;
     QPointer<TFrm_RecoverySetting> settings_;
     QPointer<TFrm_About> about_;
 };

@@ -5,6 +5,7 @@
 #include <QShortcut>
 
 #include "gui/app/texts.h"
+#include "gui/preview/hover_previews.h"
 #include "gui/results/result_list.h"
 #include "gui/results/result_list_model.h"
 #include "gui/results/result_trees.h"
@@ -58,6 +59,7 @@ TFrm_Result::TFrm_Result(MessageHub& hub, const TLanUse& language, TThreadScan& 
     setAccessibleName(AppTitle());
     BuildLayout();
     ConnectControls();
+    hover_ = std::make_unique<HoverPreviews>(*list_, hoverRow_, language);
     // At creation no search is in use and the type view is in front.
     search_->IdleLook();
     MarkTab(true);

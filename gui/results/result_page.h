@@ -22,6 +22,7 @@ class TUnDeleteProgress;
 namespace gui {
 
 class FolderTree;
+class HoverPreviews;
 class ResultList;
 class ResultListModel;
 class SearchBox;
@@ -62,6 +63,7 @@ public:
     ResultList* List() const { return list_; }
     ResultListModel* ListModel() const { return model_; }
     SearchBox* Search() const { return search_; }
+    HoverPreviews* Hover() const { return hover_.get(); }
     RdLabel* HeaderLabel() const { return header_; }
     RdLabel* SelectedLabel() const { return selected_; }
     bool SearchActive() const { return searchActive_; }
@@ -128,6 +130,7 @@ private:
     QTimer searchTimer_;
     std::function<void(int)> openQuestion_;
     std::function<void()> closeQuestion_;
+    std::unique_ptr<HoverPreviews> hover_;  // before the list goes, its panes go
 };
 
 } // namespace gui

@@ -18,6 +18,9 @@
 
 #include "gui/app/main_window.h"
 #include "gui/app/prompt_box.h"
+#include "gui/preview/hover_previews.h"
+#include "gui/preview/preview_pane.h"
+#include "gui/preview/preview_window.h"
 #include "gui/results/result_list.h"
 #include "gui/results/result_list_model.h"
 #include "gui/results/result_page.h"
@@ -54,7 +57,11 @@ QImage Composite(QWidget& main, QWidget* over) {
     QImage image = main.grab().toImage();
     if (over && over->isVisible()) {
         QPainter p(&image);
-        p.drawPixmap(over->frameGeometry().topLeft() - main.frameGeometry().topLeft(), over->grab());
+        const QPoint at = over->frameGeometry().topLeft() - main.frameGeometry().topLeft();
+        // A shaped window (the hover pane with its pointer) shows only its shape.
+        if (!over->mask().isEmpty())
+            p.setClipRegion(over->mask().translated(at));
+        p.drawPixmap(at, over->grab());
     }
     return image;
 }
@@ -157,6 +164,71 @@ bool RenderResults(gui::TFram_UndeleteMain& main, const QString& image, const QS
     return ok;
 }
 
+// Waits until a preview surface has taken its worker's result.
+void WaitForPreview(gui::PreviewSurface& surface) {
+    for (int i = 0; i < 500 && !surface.Finished(); ++i)
+        QTest::qWait(10);
+    Settle();
+}
+
+// The row of the found file named `name`, scrolled into view with every file listed.
+int RowNamed(gui::TFrm_Result& page, const char* name) {
+    if (!page.TypeTabInFront())
+        QTest::mouseClick(page.TypeTab(), Qt::LeftButton);
+    page.Types()->setCurrentItem(page.Types()->topLevelItem(0));
+    Settle();
+    const auto& shown = page.View().ShownFiles;
+    for (size_t row = 0; row < shown.size(); ++row)
+        if (shown[row]->FileName == name) {
+            page.List()->scrollTo(page.ListModel()->index(int(row), 0), QAbstractItemView::PositionAtCenter);
+            Settle();
+            return int(row);
+        }
+    return -1;
+}
+
+// The hover pane over a picture; the large window with a picture, with a
+// Word document, and saying "No Preview Available" (the busy window).
+bool RenderPreviews(gui::TFram_UndeleteMain& main, const QString& folder, const QString& suffix) {
+    gui::TFrm_Result& page = *main.ResultPage();
+    bool ok = true;
+    const int beach = RowNamed(page, "beach.jpg");
+    const int report = RowNamed(page, "report.docx");
+    if (beach < 0 || report < 0) {
+        std::fprintf(stderr, "no beach.jpg or report.docx in the scan\n");
+        return false;
+    }
+    RowNamed(page, "beach.jpg");
+    // From the row's name onto its button: the mouse must arrive somewhere new.
+    const QPoint button = page.List()->PreviewButton(beach).center();
+    QTest::mouseMove(page.List()->viewport(), QPoint(40, button.y()));
+    QTest::mouseMove(page.List()->viewport(), button);
+    if (page.Hover()->Panes().empty()) {
+        std::fprintf(stderr, "no hover pane\n");
+        return false;
+    }
+    gui::TFrm_Preview_Small* pane = page.Hover()->Panes().front();
+    WaitForPreview(*pane);
+    ok &= Save(Composite(main, pane), folder, QStringLiteral("preview-pane") + suffix);
+    page.Hover()->ClosePanes();
+
+    main.OpenPreview(page.View().ShownFiles[size_t(beach)]);
+    WaitForPreview(*main.PicturePreview());
+    ok &= Save(Composite(main, main.PicturePreview()), folder, QStringLiteral("preview-picture") + suffix);
+    main.PicturePreview()->Close();
+
+    main.OpenPreview(page.View().ShownFiles[size_t(report)]);
+    WaitForPreview(*main.DocumentPreview());
+    ok &= Save(Composite(main, main.DocumentPreview()), folder, QStringLiteral("preview-document") + suffix);
+    main.DocumentPreview()->Close();
+
+    main.BusyPreview()->Open(nullptr);
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("preview-none") + suffix);
+    main.BusyPreview()->Close();
+    Settle();
+    return ok;
+}
+
 // `image` is offered as a drive; `outside` is a folder on a volume that
 // cannot be scanned (the machine's own file system), to show how the chooser
 // tells so; the result page shows a scan of `resultImage`.
@@ -234,6 +306,7 @@ bool RenderLanguage(const QString& folder, const QString& language, const QStrin
     main.AboutWindow()->OkButton()->click();
     Settle();
     ok &= RenderResults(main, resultImage, folder, suffix);
+    ok &= RenderPreviews(main, folder, suffix);
     return ok;
 }
 
