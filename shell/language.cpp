@@ -201,6 +201,7 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_Encrypted", "encrypted"},
         {"M_FileList", "Found files"},
         {"M_ClearSearch", "Clear the search"},
+        {"M_RecoverProgress", "Recovery progress"},
     };
     return kDefaults;
 }

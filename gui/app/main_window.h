@@ -20,6 +20,8 @@ class TUnDeleteProgress;
 
 namespace gui {
 
+class FolderChooser;
+class FolderOpener;
 class TFMsgBox_RecoverSelect;
 class TFMsgBox_ScanRecoHelp;
 class TFrm_About;
@@ -27,6 +29,7 @@ class TFrm_Choose;
 class TFrm_Mask;
 class TFrm_RecoverySetting;
 class TFrm_Result;
+class Tfrm_RecoverProgress;
 
 class TFram_UndeleteMain : public QWidget, public HubReceiver {
     Q_OBJECT
@@ -76,6 +79,12 @@ public:
 
     void OpenAbout();
 
+    // The recovery's windows and the system's folder dialog and file browser
+    // (main_window_recover.cpp); tests put their own dialog and browser in.
+    Tfrm_RecoverProgress* RecoverProgress() const { return recoverProgress_; }
+    void SetFolderChooser(std::unique_ptr<FolderChooser> chooser);
+    void SetFolderOpener(std::unique_ptr<FolderOpener> opener);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -95,6 +104,18 @@ private:
     void OnOpenSettings();
     void OnDimming(uintptr_t wparam);
     void EndProcess();
+    // The recovery's handlers (main_window_recover.cpp).
+    void CreateRecoveryWindows();
+    void OnChooseDestination();
+    void OnRecoverOntoSource();
+    void OnChooseOtherFolder();
+    void OnAskStopRecovery();
+    void OnGoOnRecovering();
+    void OnStopRecovery();
+    void OnRecoveryFinished();
+    void OnCloseFinishedProgress();
+    void OnOpenDestination();
+    void StartRecovery();
 
     std::function<void()> endProcess_;
     bool starting_ = false;
@@ -115,6 +136,9 @@ private:
     TFMsgBox_ScanRecoHelp* notice_ = nullptr;
     QPointer<TFrm_RecoverySetting> settings_;
     QPointer<TFrm_About> about_;
+    Tfrm_RecoverProgress* recoverProgress_ = nullptr;
+    std::unique_ptr<FolderChooser> folderChooser_;
+    std::unique_ptr<FolderOpener> folderOpener_;
 };
 
 } // namespace gui

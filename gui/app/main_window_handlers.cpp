@@ -31,9 +31,17 @@ void TFram_UndeleteMain::Receive(const HubMessage& m) {
     case kMsgLeaveResults:          EndProcess(); break;
     case kMsgOpenSettings:          OnOpenSettings(); break;
     case kMsgDimming:               OnDimming(m.wparam); break;
+    case kMsgRecoverOntoSource:     OnRecoverOntoSource(); break;
+    case kMsgChooseOtherFolder:     OnChooseOtherFolder(); break;
+    case kMsgAskStopRecovery:       OnAskStopRecovery(); break;
+    case kMsgGoOnRecovering:        OnGoOnRecovering(); break;
+    case kMsgStopRecovery:          OnStopRecovery(); break;
+    case kMsgRecoveryFinished:      OnRecoveryFinished(); break;
+    case kMsgCloseFinishedProgress: OnCloseFinishedProgress(); break;
+    case kMsgOpenDestination:       OnOpenDestination(); break;
+    case kMsgChooseDestination:     OnChooseDestination(); break;
     // The scan's own messages (start request 1071, a stopped pass 1037) are
-    // handled by the start page's scanning; the recovery's (1050, 1051,
-    // 1056 to 1059, 1062 to 1064) by the recovery wiring.
+    // handled by the start page's scanning.
     default:                        break;
     }
 }

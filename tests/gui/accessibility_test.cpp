@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "gui/app/prompt_box.h"
+#include "gui/recover/recover_progress.h"
 #include "gui/results/result_page.h"
 #include "gui/settings/about_window.h"
 #include "gui/settings/settings_window.h"
@@ -97,6 +98,9 @@ private slots:
         Settle();
         w.OpenAbout();
         ExpectEveryControlNamed(w.AboutWindow());
+        w.RecoverProgress()->ShowRunning();
+        ExpectEveryControlNamed(w.RecoverProgress());
+        w.RecoverProgress()->hide();
     }
 
     void TitleGlyphButtonsAreNamedByTheirHints() {
