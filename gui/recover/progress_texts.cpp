@@ -30,9 +30,8 @@ QString RecoveringText(const TLanUse& language, uint32_t files, uint32_t dotStep
 }
 
 QString RecoveredText(const TLanUse& language, uint32_t recovered) {
-    const QString text = Tr(language, "M_RecoverySuccess", "%s files recovered");
-    // No count to show when nothing was recovered.
-    return recovered == 0 ? text : FillCount(text, recovered);
+    // Nothing recovered is a count too: "0 files recovered", never a bare placeholder.
+    return FillCount(Tr(language, "M_RecoverySuccess", "%s files recovered"), recovered);
 }
 
 QString FailedText(const TLanUse& language, uint32_t failed) {

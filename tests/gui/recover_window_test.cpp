@@ -580,6 +580,28 @@ private slots:
         QCOMPARE(FilesIn(point), names);
     }
 
+    void AJobThatRecoversNothingSays0FilesRecovered() {
+        const QString image = CopyOfCorpusImage("ntfs-basic.img", QStringLiteral("emptied.img"));
+        QVERIFY(!image.isEmpty());
+        MainHarness main;
+        auto& w = *main.window;
+        const QList<ManifestFile> files = FromManifest(Corpus("ntfs-basic.img"), kThreeIntact.mid(0, 2));
+        QVERIFY(ScanAndCheck(main, image.toStdString(), files));
+        const QString folder = dir_.filePath(QStringLiteral("nothing"));
+        QVERIFY(QDir().mkpath(folder));
+        main.shell.chooser->answers.push_back([folder] { return folder; });
+        QVERIFY(QFile::resize(image, 0));  // the source lost everything after the scan
+
+        PressRecover(main);
+        QVERIFY(WaitForTheOutcome(w));
+        gui::Tfrm_RecoverProgress& progress = *w.RecoverProgress();
+        QCOMPARE(progress.StateImage()->objectName(), QStringLiteral("Image_Fail"));
+        QCOMPARE(progress.MainLine()->text(), QStringLiteral("0 files recovered"));
+        QCOMPARE(LineText(progress.FailedLine()), QStringLiteral("2 files failed to be recovered."));
+        QCOMPARE(LineText(progress.Tip()), QStringLiteral("Please choose another drive to try again."));
+        QVERIFY(FilesIn(folder).isEmpty());
+    }
+
     void TheRunningViewShows0ThenAtLeast1PercentAndItsDotsStepOnceASecond() {
         MainHarness main;
         auto& w = *main.window;
