@@ -10,10 +10,12 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 APT_PACKAGES := cmake make g++ clang pkg-config libgtest-dev zlib1g-dev libpugixml-dev nlohmann-json3-dev \
                 ntfs-3g dosfstools mtools sleuthkit python3 util-linux coreutils xz-utils \
                 qt6-base-dev qt6-svg-dev fonts-dejavu-core
+# The Debian package: computed dependencies, and the checks its tests run.
+APT_PACKAGES += dpkg-dev file lintian desktop-file-utils appstream libxml2-utils polkitd
 # Other installs may be running on a shared machine: wait for apt's lock instead of failing.
 APT_WAIT := -o DPkg::Lock::Timeout=1800
 
-.PHONY: all deps configure build test test-native test-asan fuzz windows demo gui screenshots clean
+.PHONY: all deps configure build test test-native test-asan fuzz windows demo gui screenshots package clean
 
 all: build
 
@@ -88,16 +90,24 @@ demo: build
 	$(BUILD)/bin/dunro recover $(BUILD)/demo-ntfs.img --to $$dest && \
 	echo && ls -l "$$dest"
 
-# Builds the desktop window and opens it.
+# Builds the desktop window and opens it, with the shipped demo volume as a drive.
 gui: build
-	$(BUILD)/bin/dunro-gui
+	@gzip -dc samples/demo-ntfs.img.gz > $(BUILD)/demo-ntfs.img
+	$(BUILD)/bin/dunro-gui $(BUILD)/demo-ntfs.img
 
-# Every window and box drawn offscreen, English and German, into docs/screenshots;
-# the result page shows a scan of the corpus image ntfs-basic.img (built once,
-# as the tests build it).
+# Every window and box drawn offscreen, English and German, into docs/screenshots:
+# the start page offers the demo volume as a drive, and the result page shows a
+# scan from the window of the corpus image ntfs-basic.img (built once, as the
+# tests build it).
 screenshots: build
+	@gzip -dc samples/demo-ntfs.img.gz > $(BUILD)/demo-ntfs.img
 	@[ -f $(BUILD)/corpus/ntfs-basic.img ] || (cd $(BUILD) && ctest -R corpus_images >/dev/null)
-	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/dunro_gui_screenshots docs/screenshots $(BUILD)/corpus/ntfs-basic.img
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/dunro_gui_screenshots docs/screenshots $(BUILD)/demo-ntfs.img $(BUILD)/corpus/ntfs-basic.img
+
+# The Debian package $(BUILD)/dunro_<version>_<arch>.deb, its Depends computed
+# from the libraries the programs link.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_WIN)

@@ -66,9 +66,9 @@ bool ScanImage(gui::TFram_UndeleteMain& main, const std::string& image) {
     TThreadScan& worker = main.ScanWorker();
     if (!worker.DiskFor(image))
         return false;
-    main.ScanTypes().SelectAll();
-    main.ScanPaths().AddDriver(image);
-    main.ScanPaths().AddWholeDriver(image);
+    main.TypeSelection().SelectAll();
+    main.LocationSelection().AddDriver(image);
+    main.LocationSelection().AddWholeDriver(image);
     worker.StartScan();
     worker.WaitUntilIdle();
     return main.Progress().FResultCount > 0;

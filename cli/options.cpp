@@ -44,8 +44,9 @@ const std::string kScanUsage = std::string(
     "options:\n") + kScanOptions +
     "  --format FORMAT     table (default), json or csv\n"
     "\n"
-    "Grades: Excellent - every cluster of the file is still free; Good - the first\n"
-    "40 % or more is free; Poor - less, or nothing can be told.\n";
+    "Grades: Excellent - every cluster of the file is still free and no deleted file\n"
+    "written after it took any of them; Good - the first 40 % or more is free;\n"
+    "Poor - less, encrypted, or nothing can be told.\n";
 
 const std::string kRecoverUsage = std::string(
     "usage: dunro recover SOURCE... --to DIR [options]\n"

@@ -14,6 +14,7 @@
 #include "scan/memory_guard.h"
 #include "scan/result_order.h"
 #include "volume/records.h"
+#include "volume/source_check.h"
 #include "volume/text.h"
 
 namespace cli {
@@ -43,24 +44,26 @@ const char* CategoryWord(int category) {
 }
 
 std::string SourceProblem(const std::string& source) {
-    const uint32_t type = platform::DriveTypeOf(source);
-    if (type == platform::kDriveNoRoot)
+    switch (ExamineSource(source)) {
+    case SourceVerdict::Usable:
+        return {};
+    case SourceVerdict::Missing:
         return "no such file or device";
-    if (type != platform::kDriveRemovable && type != platform::kDriveFixed)
+    case SourceVerdict::NotAVolume:
         return "not a drive or a volume image file";
-    TDriverInfo drive(source, type);
-    if (!drive.HandleValid())
+    case SourceVerdict::NeedsRights:
+    case SourceVerdict::CannotOpen:
         return "cannot be opened for reading (reading a device needs root)";
-    if (drive.BootSector.empty())
+    case SourceVerdict::Unreadable:
         return "its first sector cannot be read";
-    if (drive.FileSystem == kFileSystemUnknown) {
-        const std::string fat(reinterpret_cast<const char*>(drive.BootSector.data()) + 54, 8);
-        const std::string kind = volume::TrimBlanks(fat);
-        if (kind == "FAT16" || kind == "FAT12")
-            return "holds " + kind + "; only NTFS and FAT32 are scanned";
-        return "holds neither NTFS nor FAT32";
+    case SourceVerdict::Fat12:
+        return "holds FAT12; only NTFS and FAT32 are scanned";
+    case SourceVerdict::Fat16:
+        return "holds FAT16; only NTFS and FAT32 are scanned";
+    case SourceVerdict::OtherFileSystem:
+        break;
     }
-    return {};
+    return "holds neither NTFS nor FAT32";
 }
 
 ScanSession::ScanSession(std::atomic<bool>& interrupted) : interrupted_(interrupted) {

@@ -34,11 +34,19 @@ TDISK_FAT::TDISK_FAT(TDriverInfo* drive, const ScanContext& context) : Drive(dri
     DataStartRemainder = static_cast<uint32_t>(dataStart % SectorsPerCluster);
     rootOffset_ = OffsetOf(IndexOf(RootCluster));
 
-    int64_t volumeBytes = static_cast<int64_t>(TotalSectors * BytesPerSector);
+    uint64_t volumeBytes = TotalSectors * BytesPerSector;
     const uint64_t deviceBytes = Drive->VolumeHandle ? Drive->VolumeHandle->Size() : 0;
-    if (deviceBytes && static_cast<uint64_t>(volumeBytes) > deviceBytes)
-        volumeBytes = static_cast<int64_t>(deviceBytes);
-    Drive->VolumeBytes = volumeBytes;
+    if (deviceBytes && volumeBytes > deviceBytes)
+        volumeBytes = deviceBytes;
+    // Only whole clusters of the data region hold data; the sectors after the
+    // last one belong to no file, so nothing past it is read either.
+    const uint64_t dataStartBytes = dataStart * BytesPerSector;
+    DataEndIndex = DataStartCluster;
+    if (volumeBytes > dataStartBytes) {
+        DataEndIndex += (volumeBytes - dataStartBytes) / BytesPerCluster;
+        volumeBytes = dataStartBytes + DataClusterCount() * BytesPerCluster;
+    }
+    Drive->VolumeBytes = static_cast<int64_t>(volumeBytes);
     geometryValid_ = true;
 }
 
@@ -48,6 +56,7 @@ bool TDISK_FAT::IsStopped() const {
     if (!context_.Progress)
         return Stopped.load(std::memory_order_relaxed);
     const TUnDeleteProgress& p = *context_.Progress;
+    p.WaitWhilePaused();
     return p.FScanCancelled || p.FLowMemory || p.FRecordsRead >= p.FMaxFiles;
 }
 
@@ -79,9 +88,9 @@ bool TDISK_FAT::LoadFat() {
 }
 
 uint64_t TDISK_FAT::FatEntry(uint64_t index) const {
-    if (index >= ClusterCount || index == 0 || Fat.empty())
-        return kNoEntry;
-    if (index + 2 <= DataStartCluster)
+    // Clusters outside the data region count as in use: the table's padding
+    // slots past the last cluster read as free but hold nothing.
+    if (!InDataArea(index) || Fat.empty())
         return kNoEntry;
     const uint64_t slot = index - DataStartCluster + 2;
     if (slot * 4 + 4 > FatSize)
@@ -91,7 +100,7 @@ uint64_t TDISK_FAT::FatEntry(uint64_t index) const {
 }
 
 bool TDISK_FAT::BuildRuns(TMyFolder& folder, uint32_t bytesPerCluster, uint64_t startIndex, bool rootForm) {
-    if (startIndex >= ClusterCount)
+    if (!InDataArea(startIndex))
         return false;
     folder.Drive = Drive;
     folder.RecordNo = folder.ParentRecordNo = -1;
@@ -104,19 +113,17 @@ bool TDISK_FAT::BuildRuns(TMyFolder& folder, uint32_t bytesPerCluster, uint64_t 
     folder.Runs.push_back(TMyFileRun{OffsetOf(startIndex), bytesPerCluster, 0, true});
 
     // A looping chain ends at the first cluster it meets again, and never
-    // takes more steps than the volume has clusters.
+    // takes more steps than the data region has clusters.
     std::unordered_set<uint64_t> visited{startIndex};
     uint64_t cur = startIndex;
-    for (uint64_t steps = 0; steps < ClusterCount; ++steps) {
+    for (uint64_t steps = 0; steps < DataClusterCount(); ++steps) {
         if (rootForm && IsStopped())
             return false;
-        if (cur >= ClusterCount)
-            return false;
         const uint64_t v = FatEntry(cur);
-        if (v >= 0x0FFFFFF8 || v < 2 || v > 0x0FFFFFEF || v >= ClusterCount)
+        if (v >= 0x0FFFFFF8 || v < 2 || v > 0x0FFFFFEF)
             return true;
         const uint64_t next = IndexOf(v);
-        if (next >= ClusterCount || !visited.insert(next).second)
+        if (!InDataArea(next) || !visited.insert(next).second)
             return true;
         if (next == cur + 1)
             folder.Runs.back().RunLength += bytesPerCluster;
@@ -132,6 +139,10 @@ void TDISK_FAT::Scan(FileList& files, FolderList& folders) {
     QueuedFolders = FoldersFound = AcceptedFiles = 0;
     Stopped = false;
     FolderQueue.clear();  // folders of an earlier, stopped walk belong to freed lists
+    // Hints name folders of this volume as it is now; those of an earlier
+    // scan only make the search guess from stale entries.
+    ClusterHints.clear();
+    ResetWalkState();
     if (LoadFat())
         Walk(files, folders);
     SetDiskPercent(100.0);

@@ -1,22 +1,49 @@
 #include <algorithm>
 
 #include "fat/fat_disk.h"
+#include "fat/newer_overlap.h"
 #include "scan/progress.h"
 #include "scan/scan_selection.h"
 
-uint8_t TDISK_FAT::GradeByTable(const TMyFile& file) const {
-    // Every cluster the file's run covers, as the table sees it now.
-    if (BytesPerCluster == 0 || file.DataPos < OffsetOf(0))
+fat::FreeClusterMap TDISK_FAT::FreeClusters() const {
+    return fat::FreeClusterMap(DataStartCluster, DataEndIndex, [this](uint64_t i) { return FatEntry(i) == 0; });
+}
+
+uint8_t TDISK_FAT::Grade(const TMyFile& file, const fat::FreeClusterMap& free, int64_t takenByNewer) const {
+    // A file without a data position has nothing to recover.
+    if (BytesPerCluster == 0 || file.Runs.empty() || file.DataPos < OffsetOf(DataStartCluster))
         return kStatePoor;
     const uint64_t first = static_cast<uint64_t>(file.DataPos - OffsetOf(0)) / BytesPerCluster;
     const uint64_t clusters = (static_cast<uint64_t>(file.FileSize) + BytesPerCluster - 1) / BytesPerCluster;
-    for (uint64_t j = 0; j < clusters; ++j) {
-        if (FatEntry(first + j) != 0) {
-            const uint64_t percent = j * 100 / clusters;
-            return percent < 40 ? kStatePoor : kStateGood;
-        }
+    // Data said to reach past the last cluster cannot all be read back.
+    if (!InDataArea(first) || clusters > DataEndIndex - first)
+        return kStatePoor;
+    // The first cluster taken again, by a live file (the table) or by a newer deleted one.
+    uint64_t taken = free.FirstInUse(first, first + clusters) - first;
+    if (takenByNewer >= 0)
+        taken = std::min(taken, static_cast<uint64_t>(takenByNewer));
+    if (taken >= clusters)
+        return kStateExcellent;
+    return taken * 100 / clusters < 40 ? kStatePoor : kStateGood;
+}
+
+std::vector<int64_t> TDISK_FAT::TakenByNewerFiles(const FileList& files, const fat::FreeClusterMap& free) const {
+    std::vector<fat::AssumedPlace> places(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        const TMyFile& file = *files[i];
+        const size_t at = static_cast<size_t>(file.ListIndex);
+        // Live files in deleted folders hold their clusters in the table already.
+        const bool deleted = file.ListIndex >= 0 && at < fileEntryDeleted_.size() && fileEntryDeleted_[at];
+        if (!deleted || file.Runs.empty() || file.FileSize <= 0 || BytesPerCluster == 0 ||
+            file.DataPos < OffsetOf(DataStartCluster))
+            continue;
+        const uint64_t first = static_cast<uint64_t>(file.DataPos - OffsetOf(0)) / BytesPerCluster;
+        const uint64_t clusters = (static_cast<uint64_t>(file.FileSize) + BytesPerCluster - 1) / BytesPerCluster;
+        if (!InDataArea(first) || clusters > DataEndIndex - first)
+            continue;  // graded Poor whatever else holds its clusters
+        places[i] = fat::AssumedPlace{file.CreatedTime, first, clusters};
     }
-    return kStateExcellent;
+    return fat::FirstTakenByNewer(places, free);
 }
 
 uint32_t TDISK_FAT::AssembleResults(FileList& files, FolderList& folders, CategoryList* categories,
@@ -34,12 +61,16 @@ uint32_t TDISK_FAT::AssembleResults(FileList& files, FolderList& folders, Catego
     unknown->ListIndex = static_cast<int32_t>(folders.size());
     folders.push_back(std::move(unknown));
 
+    const fat::FreeClusterMap free = FreeClusters();
+    const std::vector<int64_t> takenByNewer = TakenByNewerFiles(files, free);
+
     const uint32_t unit = progress ? static_cast<uint32_t>(progress->FUnitSize) : 10u << 20;
     uint32_t count = 0;
-    for (auto& owned : files) {
-        TMyFile& file = *owned;
+    for (size_t i = 0; i < files.size(); ++i) {
+        TMyFile& file = *files[i];
         if (progress) {
             progress->AddListed(1);
+            progress->WaitWhilePaused();
             if (progress->FScanCancelled)
                 break;
         }
@@ -49,7 +80,7 @@ uint32_t TDISK_FAT::AssembleResults(FileList& files, FolderList& folders, Catego
         if (types && !types->FAllOn && !types->IsSelected(file.Extension))
             continue;
         AttachToFolder(file, folders);
-        file.State = GradeByTable(file);
+        file.State = Grade(file, free, takenByNewer[i]);
         if (paths && !paths->KeepsFile(Drive->DriveName, file.FolderPath))
             continue;
         ++count;

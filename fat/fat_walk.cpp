@@ -1,25 +1,16 @@
 #include <algorithm>
 
+#include "fat/directory_entry.h"
 #include "fat/fat_disk.h"
 #include "platform/clock.h"
 #include "scan/progress.h"
-#include "volume/byte_reader.h"
 #include "volume/raw_reader.h"
 #include "volume/text.h"
 
-using volume::ByteReader;
+using fat::EntryKind;
 
 namespace {
-constexpr uint8_t kDeleted = 0xE5;
-constexpr uint8_t kAttrLongName = 0x0F;
-constexpr uint8_t kAttrDirectory = 0x10;
-constexpr uint8_t kAttrArchive = 0x20;
 constexpr int64_t kMaxRunBytes = 100 << 20;
-
-uint16_t U16(std::span<const uint8_t> e, size_t off) { return static_cast<uint16_t>(e[off] | (e[off + 1] << 8)); }
-uint32_t U32(std::span<const uint8_t> e, size_t off) { return U16(e, off) | (uint32_t{U16(e, off + 2)} << 16); }
-
-uint32_t FirstCluster(std::span<const uint8_t> e) { return (uint32_t{U16(e, 20)} << 16) | U16(e, 26); }
 
 std::optional<platform::CalendarTime> DecodeDate(uint16_t v) {
     platform::CalendarTime t;
@@ -52,12 +43,17 @@ std::optional<FileTime> EntryTime(uint16_t date, std::optional<uint16_t> time) {
         return std::nullopt;
     return platform::LocalCalendarToFileTime(*t);
 }
-
-std::string ReplaceQuestionMarks(std::string name) {
-    std::replace(name.begin(), name.end(), '?', '_');
-    return name;
-}
 } // namespace
+
+void TDISK_FAT::ResetWalkState() {
+    folderWalk_.clear();
+    folderClusters_.clear();
+    knownFirstClusters_.clear();
+    pendingSearches_.clear();
+    latestHint_.clear();
+    fileEntryDeleted_.clear();
+    searchReads_ = 0;
+}
 
 void TDISK_FAT::Walk(FileList& files, FolderList& folders) {
     auto root = std::make_unique<TMyFolder>();
@@ -73,6 +69,8 @@ void TDISK_FAT::Walk(FileList& files, FolderList& folders) {
     if (BuildRuns(*rootFolder, BytesPerCluster, IndexOf(RootCluster), true)) {
         rootFolder->FolderName = Drive->DriveName;
         rootFolder->ParentIndex = kRootParent;
+        ClaimFolderClusters(*rootFolder);
+        folderWalk_.resize(folders.size());
         for (uint64_t i = 0; !FolderQueue.empty() && !IsStopped(); ++i) {
             ReadFolder(*FolderQueue.front(), files, folders);
             if (i == 0)
@@ -81,6 +79,8 @@ void TDISK_FAT::Walk(FileList& files, FolderList& folders) {
             if (i > 0 && !FolderQueue.empty())
                 SetDiskPercent(Percent + (100.0 - Percent) / static_cast<double>(FolderQueue.size()));
         }
+        if (!IsStopped())
+            RunFirstClusterSearches();
     }
     FolderQueue.clear();
     SetDiskPercent(100.0);
@@ -109,9 +109,46 @@ bool TDISK_FAT::ReadFolder(TMyFolder& folder, FileList& files, FolderList& folde
     // Every folder but the root begins with "."; one that does not was overwritten.
     if (data.size() > 64 && folder.ListIndex != 0 && !IsDotEntry(std::span<const uint8_t>(data).first(32)))
         failed = true;
-    if (!failed)
-        ParseEntries(folder, data, files, folders);
-    return !failed;
+    if (failed)
+        return false;
+    const size_t at = static_cast<size_t>(folder.ListIndex);
+    if (at < folderWalk_.size() && folderWalk_[at].chainLost)
+        ReadOnPastFirstCluster(folder, data);
+    ParseEntries(folder, data, files, folders);
+    return true;
+}
+
+void TDISK_FAT::ReadOnPastFirstCluster(TMyFolder& folder, std::vector<uint8_t>& data) {
+    // Deleting a folder frees its chain, but like a file's its clusters most
+    // often follow one another: read on while the next cluster is free, is no
+    // other folder's, and still reads as directory entries.
+    if (folder.Runs.empty() || BytesPerCluster == 0)
+        return;
+    const uint64_t maxClusters = std::max<uint64_t>(1, kMaxDirectoryBytes / BytesPerCluster);
+    uint64_t clusters = 0;
+    for (const TMyFileRun& run : folder.Runs)
+        clusters += static_cast<uint64_t>(run.RunLength) / BytesPerCluster;
+    const TMyFileRun& tail = folder.Runs.back();
+    uint64_t last = static_cast<uint64_t>(tail.RunStart + tail.RunLength - OffsetOf(0)) / BytesPerCluster - 1;
+    std::span<const uint8_t> lastCluster(data);
+    lastCluster = lastCluster.last(std::min<size_t>(data.size(), BytesPerCluster));
+    if (fat::EndsDirectory(lastCluster))
+        return;
+    for (; clusters < maxClusters && !IsStopped(); ++clusters) {
+        const uint64_t next = last + 1;
+        if (FatEntry(next) != 0 || folderClusters_.count(next))
+            return;
+        auto bytes =
+            volume::ReadBytes(Drive->VolumeHandle.get(), static_cast<uint64_t>(OffsetOf(next)), BytesPerCluster);
+        if (!bytes || !fat::LooksLikeDirectoryContinuation(*bytes))
+            return;
+        folderClusters_.insert(next);
+        data.insert(data.end(), bytes->begin(), bytes->end());
+        folder.Runs.back().RunLength += BytesPerCluster;
+        last = next;
+        if (fat::EndsDirectory(*bytes))
+            return;
+    }
 }
 
 bool TDISK_FAT::IsDotEntry(std::span<const uint8_t> entry) {
@@ -119,15 +156,6 @@ bool TDISK_FAT::IsDotEntry(std::span<const uint8_t> entry) {
     for (size_t i = 0; i < 8 && i < entry.size() && entry[i] != ' '; ++i)
         name += static_cast<char>(entry[i]);
     return name == "." || name == "..";
-}
-
-void TDISK_FAT::CollectHints(std::span<const uint8_t> data) {
-    for (size_t pos = 0; pos + 32 <= data.size(); pos += 32) {
-        if (IsStopped())
-            return;
-        if (data[pos] != kDeleted)
-            ClusterHints.push_back({U16(data.subspan(pos, 32), 20), data[pos + 14], data[pos + 15]});
-    }
 }
 
 bool TDISK_FAT::ParseEntries(TMyFolder& parsed, std::span<uint8_t> data, FileList& files, FolderList& folders) {
@@ -138,113 +166,82 @@ bool TDISK_FAT::ParseEntries(TMyFolder& parsed, std::span<uint8_t> data, FileLis
             return false;
         if (pos + 32 > data.size())
             return true;
-        const uint8_t state = data[pos];
         if (IsDotEntry(data.subspan(pos, 32)))
             continue;
-        if (state == 0x00)
+        if (data[pos] == 0x00)
             return true;
         std::string name;
-        if (data[pos + 11] == kAttrLongName) {
-            name = BuildName(data, pos);
-            if (pos + 32 > data.size())
+        if (data[pos + 11] == fat::kAttrLongName) {
+            LongName longName = ReadLongName(data, pos);
+            if (pos + 32 > data.size() || data[pos] == 0x00)
                 return true;
-            if (data[pos + 11] == kAttrLongName) {
+            if (data[pos + 11] == fat::kAttrLongName) {
                 pos -= 32;  // an orphaned name; the next run of pieces starts a name of its own
                 continue;
             }
+            // Pieces whose sum does not fit the short entry after them are
+            // left over from an older name that once used these slots.
+            if (fat::LongNameBelongsTo(longName.checksum, data.subspan(pos, 32), longName.text))
+                name = std::move(longName.text);
         }
         std::span<uint8_t> e = data.subspan(pos, 32);
-        const uint8_t attr = e[11];
-        if (state == kDeleted) {
-            if (attr & kAttrDirectory) {
-                const uint64_t index = IndexOf(FirstCluster(e));
-                auto folder = std::make_unique<TMyFolder>();
+        const EntryKind kind = fat::KindOf(e[11]);
+        if (kind != EntryKind::File && kind != EntryKind::Folder)
+            continue;
+        if (const uint32_t first = fat::FirstClusterOf(e); first >= 2)
+            knownFirstClusters_.push_back(first);
+        if (name.empty())
+            name = ShortName(e);
+        const bool deleted = e[0] == fat::kDeletedMark;
+        if (kind == EntryKind::Folder) {
+            const uint64_t index = IndexOf(fat::FirstClusterOf(e));
+            auto folder = std::make_unique<TMyFolder>();
+            if (deleted) {
                 // A deleted folder whose first cluster is taken again holds something else now.
-                if (FatEntry(index) == 0 && index < ClusterCount && BuildRuns(*folder, BytesPerCluster, index, false)) {
+                if (FatEntry(index) == 0 && BuildRuns(*folder, BytesPerCluster, index, false)) {
                     folder->IsDeleted = true;
                     folder->ParentIndex = parsed.ListIndex;
-                    RegisterFolder(std::move(folder), name.empty() ? BuildName(data, pos) : name, folders);
+                    RegisterFolder(std::move(folder), name, folders, true);
                 }
-            } else if (attr & kAttrArchive) {
-                auto file = MakeFile(e, parsed, name.empty() ? BuildName(data, pos) : name);
-                RecoverFirstCluster(e, *file);
-                RegisterFile(std::move(file), files);
-            }
-        } else if (attr & kAttrDirectory) {
-            const uint64_t index = IndexOf(FirstCluster(e));
-            auto folder = std::make_unique<TMyFolder>();
-            if (index < ClusterCount && BuildRuns(*folder, BytesPerCluster, index, false)) {
+            } else if (BuildRuns(*folder, BytesPerCluster, index, false)) {
                 folder->IsDeleted = parsed.IsDeleted;
                 folder->ParentIndex = parsed.ListIndex;
-                RegisterFolder(std::move(folder), name.empty() ? BuildName(data, pos) : name, folders);
+                // An entry left alone inside a deleted folder may have lost its chain all the same.
+                RegisterFolder(std::move(folder), name, folders, FatEntry(index) == 0);
             }
-        } else if ((attr & kAttrArchive) && attr < 0x40 && parsed.IsDeleted) {
-            RegisterFile(MakeFile(e, parsed, name.empty() ? BuildName(data, pos) : name), files);
+            continue;
         }
-        if ((attr & kAttrArchive) && progress)
+        if (deleted) {
+            auto file = MakeFile(e, parsed, std::move(name));
+            if (TMyFile* kept = RegisterFile(std::move(file), files, true))
+                QueueFirstClusterSearch(e, *kept);
+        } else if (parsed.IsDeleted) {
+            RegisterFile(MakeFile(e, parsed, std::move(name)), files, false);
+        }
+        if (progress)
             progress->FRecordsRead.Add(1);
     }
 }
 
-std::string TDISK_FAT::BuildName(std::span<uint8_t> data, size_t& pos) const {
-    std::span<const uint8_t> e = data.subspan(pos, 32);
-    if ((e[11] & 0x0F) != 0x0F) {
-        // The short form: 8.3 through the ANSI code page, lower-case flags honoured.
-        auto part = [&](size_t off, size_t len, bool lower) {
-            std::string raw(reinterpret_cast<const char*>(e.data()) + off, len);
-            if (off == 0 && static_cast<uint8_t>(raw[0]) == 0x05)
-                raw[0] = static_cast<char>(0xE5);  // a live name that really begins with 0xE5
-            std::string text = volume::TrimBlanks(volume::Windows1252ToUtf8(raw));
-            return lower ? volume::AsciiLower(text) : text;
-        };
-        std::string name = part(0, 8, e[12] & 0x08);
-        if (name != "." && name != ".." && (e[11] & kAttrArchive)) {
-            std::string ext = part(8, 3, e[12] & 0x10);
-            if (!ext.empty())
-                name += "." + ext;
-        }
-        return ReplaceQuestionMarks(name);
-    }
-    // The long form: pieces of 13 UTF-16 units, stored last piece first, all
-    // carrying the short name's checksum in byte 13.
-    const uint8_t checksum = e[13];
-    std::vector<std::vector<uint8_t>> pieces;
-    while (pos + 32 <= data.size() && data[pos + 11] == 0x0F && data[pos + 13] == checksum && !IsStopped()) {
-        std::span<const uint8_t> lfn = data.subspan(pos, 32);
-        std::vector<uint8_t> units;
-        units.insert(units.end(), lfn.begin() + 1, lfn.begin() + 11);
-        units.insert(units.end(), lfn.begin() + 14, lfn.begin() + 26);
-        units.insert(units.end(), lfn.begin() + 28, lfn.begin() + 32);
-        pieces.push_back(std::move(units));
-        pos += 32;
-    }
-    std::vector<uint8_t> units;
-    for (auto it = pieces.rbegin(); it != pieces.rend(); ++it)
-        units.insert(units.end(), it->begin(), it->end());
-    size_t count = units.size() / 2;
-    for (size_t i = 0; i < count; ++i) {
-        if (units[2 * i] == 0 && units[2 * i + 1] == 0) {
-            count = i;  // the name ends at its terminator; what follows is padding
-            break;
-        }
-    }
-    while (count > 0 && units[2 * count - 2] == 0xFF && units[2 * count - 1] == 0xFF)
-        --count;
-    return ReplaceQuestionMarks(volume::Utf16LeToUtf8(units.data(), count));
-}
-
 void TDISK_FAT::FillFromEntry(std::span<const uint8_t> e, TMyFile& file) const {
-    if (auto t = EntryTime(U16(e, 16), U16(e, 14)))
+    if (auto t = EntryTime(fat::EntryU16(e, 16), fat::EntryU16(e, 14)))
         file.CreatedTime = *t;
-    if (auto t = EntryTime(U16(e, 18), std::nullopt))
+    if (auto t = EntryTime(fat::EntryU16(e, 18), std::nullopt))
         file.AccessedTime = *t;
-    if (auto t = EntryTime(U16(e, 24), U16(e, 22))) {
+    if (auto t = EntryTime(fat::EntryU16(e, 24), fat::EntryU16(e, 22))) {
         file.ModifiedTime = *t;
         file.HasTimes = true;
     }
-    file.DataPos = OffsetOf(IndexOf(FirstCluster(e)));
     file.Runs.clear();
-    file.Runs.push_back(TMyFileRun{file.DataPos, U32(e, 28), 0, true});
+    // Cluster numbers 0 and 1 name the table's reserved slots, not data: such
+    // an entry has lost the position of its data.
+    const uint32_t first = fat::FirstClusterOf(e);
+    if (first < 2) {
+        file.DataPos = 0;
+        return;
+    }
+    file.DataPos = OffsetOf(IndexOf(first));
+    file.Runs.push_back(TMyFileRun{file.DataPos, fat::FileSizeOf(e), 0, true});
 }
 
 std::unique_ptr<TMyFile> TDISK_FAT::MakeFile(std::span<const uint8_t> e, const TMyFolder& parsed, std::string name) {
@@ -253,104 +250,70 @@ std::unique_ptr<TMyFile> TDISK_FAT::MakeFile(std::span<const uint8_t> e, const T
     file->FolderIndex = parsed.ListIndex;
     FillFromEntry(e, *file);
     file->FileName = std::move(name);
-    file->FileSize = file->Runs[0].RunLength;
+    file->FileSize = fat::FileSizeOf(e);
     file->Extension = volume::ExtensionOf(file->FileName);
     return file;
 }
 
-void TDISK_FAT::RegisterFolder(std::unique_ptr<TMyFolder> folder, const std::string& name, FolderList& folders) {
+bool TDISK_FAT::ClaimFolderClusters(TMyFolder& folder) {
+    // Each cluster is walked as part of one folder only: an entry that leads
+    // to a folder already taken (cross-linked folders, or one pointing back
+    // up the tree) would repeat it and everything below it.
+    for (size_t r = 0; r < folder.Runs.size(); ++r) {
+        TMyFileRun& run = folder.Runs[r];
+        const uint64_t first = static_cast<uint64_t>(run.RunStart - OffsetOf(0)) / BytesPerCluster;
+        const uint64_t count = static_cast<uint64_t>(run.RunLength) / BytesPerCluster;
+        for (uint64_t k = 0; k < count; ++k) {
+            if (folderClusters_.insert(first + k).second)
+                continue;
+            if (r == 0 && k == 0)
+                return false;
+            // A chain that runs into another folder's clusters ends where it meets them.
+            run.RunLength = static_cast<int64_t>(k * BytesPerCluster);
+            folder.Runs.resize(k ? r + 1 : r);
+            return true;
+        }
+    }
+    return true;
+}
+
+uint32_t TDISK_FAT::DepthOf(int64_t listIndex) const {
+    if (listIndex < 0 || static_cast<uint64_t>(listIndex) >= folderWalk_.size())
+        return 0;
+    return folderWalk_[static_cast<size_t>(listIndex)].depth;
+}
+
+void TDISK_FAT::RegisterFolder(std::unique_ptr<TMyFolder> folder, const std::string& name, FolderList& folders,
+                               bool chainLost) {
     folder->FolderName = folder->DisplayName = name;
     if (folder->RecordPos == rootOffset_)
         return;  // an entry that points back at the root
-    // An entry that points back at a folder above it would make the walk endless.
-    for (int64_t up = folder->ParentIndex; up >= 0 && static_cast<size_t>(up) < folders.size();) {
-        const TMyFolder& ancestor = *folders[static_cast<size_t>(up)];
-        if (ancestor.RecordPos == folder->RecordPos)
-            return;
-        if (ancestor.ParentIndex == up)
-            break;
-        up = ancestor.ParentIndex;
-    }
-    if (FoldersFound >= ClusterCount)
+    // Every folder needs a cluster of its own, and every level of nesting one more.
+    const uint32_t depth = DepthOf(folder->ParentIndex) + 1;
+    if (FoldersFound >= DataClusterCount() || depth > kMaxFolderDepth || depth > DataClusterCount())
+        return;
+    if (!ClaimFolderClusters(*folder))
         return;
     folder->ListIndex = static_cast<int32_t>(folders.size());
     FolderQueue.push_back(folder.get());
     folders.push_back(std::move(folder));
+    folderWalk_.resize(folders.size());
+    folderWalk_.back() = FolderWalk{depth, chainLost};
     ++FoldersFound;
 }
 
-void TDISK_FAT::RegisterFile(std::unique_ptr<TMyFile> file, FileList& files) {
+TMyFile* TDISK_FAT::RegisterFile(std::unique_ptr<TMyFile> file, FileList& files, bool entryDeleted) {
     TUnDeleteProgress* progress = context_.Progress;
     if (progress)
         progress->FRecordsRead.Add(1);
     if (file->DataPos == rootOffset_)
-        return;
+        return nullptr;
     file->ListIndex = static_cast<int32_t>(files.size());
+    TMyFile* kept = file.get();
     files.push_back(std::move(file));
+    fileEntryDeleted_.resize(files.size());
+    fileEntryDeleted_.back() = entryDeleted;
     if (progress)
         progress->FFoundCount.Add(1);
-}
-
-bool TDISK_FAT::MatchesSignature(std::string& extension, int64_t offset) {
-    // Names end at U+FFFF padding or a NUL; the stored extension is cleaned too.
-    if (size_t cut = extension.find("\xEF\xBF\xBF"); cut != std::string::npos)
-        extension.resize(cut);
-    if (size_t cut = extension.find('\0'); cut != std::string::npos)
-        extension.resize(cut);
-    static const struct {
-        const char* ext;
-        std::vector<uint8_t> magic;
-    } kSignatures[] = {
-        {".jpg", {0xFF, 0xD8, 0xFF}},       {".bmp", {0x42, 0x4D}},
-        {".png", {0x89, 0x50, 0x4E, 0x47}}, {".gif", {0x47, 0x49, 0x46, 0x38}},
-        {".tif", {0x49, 0x49, 0x2A, 0x00}}, {".docx", {0x50, 0x4B, 0x03, 0x04}},
-        {".xlsx", {0x50, 0x4B, 0x03, 0x04}}, {".zip", {0x50, 0x4B, 0x03, 0x04}},
-        {".doc", {0xD0, 0xCF, 0x11, 0xE0}}, {".xls", {0xD0, 0xCF, 0x11, 0xE0}},
-        {".exe", {0x4D, 0x5A}},
-    };
-    const std::vector<uint8_t>* magic = nullptr;
-    for (const auto& s : kSignatures)
-        if (extension == s.ext)
-            magic = &s.magic;
-    if (!magic)
-        return true;
-    if (offset < 0 || offset + 512 > Drive->VolumeBytes)
-        return true;
-    auto bytes = volume::ReadBytes(Drive->VolumeHandle.get(), static_cast<uint64_t>(offset), 512);
-    if (!bytes)
-        return true;
-    return std::equal(magic->begin(), magic->end(), bytes->begin());
-}
-
-void TDISK_FAT::RecoverFirstCluster(std::span<uint8_t> entry, TMyFile& file) {
-    if (MatchesSignature(file.Extension, file.DataPos))
-        return;
-    uint16_t h = 0;
-    for (auto it = ClusterHints.rbegin(); it != ClusterHints.rend(); ++it) {
-        if (it->timeLow == entry[14] && it->timeHigh == entry[15]) {
-            h = it->highWord;
-            break;
-        }
-    }
-    auto tryHigh = [&](uint32_t high) {
-        entry[20] = static_cast<uint8_t>(high);
-        entry[21] = static_cast<uint8_t>(high >> 8);
-        FillFromEntry(entry, file);
-        return MatchesSignature(file.Extension, file.DataPos);
-    };
-    const int64_t volumeEnd = static_cast<int64_t>(ClusterCount * BytesPerCluster);
-    for (uint32_t high = h; high <= 0xFFFF; ++high) {
-        const uint64_t cluster = (uint64_t{high} << 16) | U16(entry, 26);
-        if (OffsetOf(IndexOf(cluster)) >= volumeEnd)
-            break;
-        if (IsStopped() || tryHigh(high))
-            return;
-    }
-    if (tryHigh(0))
-        return;
-    for (uint32_t high = h; high-- > 1;) {
-        if (IsStopped() || tryHigh(high))
-            return;
-    }
-    tryHigh(h);
+    return kept;
 }

@@ -11,8 +11,6 @@ std::pair<int64_t, int64_t> NewerExtents::SpanOf(const TMyFileRun& run, uint32_t
 NewerExtents::NewerExtents(const FileList& files, uint32_t clusterSize) {
     if (clusterSize == 0)
         return;
-    // Each extent [s, e) holds the clusters s+1 .. e-1 strictly inside it:
-    // its time starts counting at s+1 and stops at e.
     struct Event {
         int64_t at;
         FileTime time;
@@ -26,15 +24,17 @@ NewerExtents::NewerExtents(const FileList& files, uint32_t clusterSize) {
             if (run.IsHole)
                 continue;
             const auto [s, e] = SpanOf(run, clusterSize);
-            if (e - s < 2)
-                continue;  // no cluster lies strictly inside
-            events.push_back({s + 1, file->CreatedTime, true});
-            events.push_back({e, file->CreatedTime, false});
+            if (e <= s)
+                continue;
+            events.push_back({s, TimeOf(*file), true});
+            events.push_back({e, TimeOf(*file), false});
         }
     }
     std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.at < b.at; });
 
-    // A sweep over the clusters, keeping the times of the extents open at each.
+    // A sweep over the clusters, keeping the times of the extents open at
+    // each: the volume falls into stretches of one newest time each.
+    std::vector<FileTime> stretchNewest;
     std::map<FileTime, uint32_t> open;
     for (size_t i = 0; i < events.size();) {
         const int64_t at = events[i].at;
@@ -46,13 +46,35 @@ NewerExtents::NewerExtents(const FileList& files, uint32_t clusterSize) {
             }
         }
         const FileTime newest = open.empty() ? 0 : open.rbegin()->first;
-        if (steps_.empty() || steps_.back().newest != newest)
-            steps_.push_back({at, newest});
+        if (stretchNewest.empty() || stretchNewest.back() != newest) {
+            from_.push_back(at);
+            stretchNewest.push_back(newest);
+        }
     }
+    // A bottom-up max tree, so that the newest time over any run of
+    // stretches costs a logarithm, however many extents a file spans.
+    size_ = stretchNewest.size();
+    newest_.assign(2 * size_, 0);
+    std::copy(stretchNewest.begin(), stretchNewest.end(), newest_.begin() + static_cast<std::ptrdiff_t>(size_));
+    for (size_t i = size_; i-- > 1;)
+        newest_[i] = std::max(newest_[2 * i], newest_[2 * i + 1]);
 }
 
-FileTime NewerExtents::NewestAround(int64_t cluster) const {
-    auto after = std::upper_bound(steps_.begin(), steps_.end(), cluster,
-                                  [](int64_t c, const Step& step) { return c < step.from; });
-    return after == steps_.begin() ? 0 : std::prev(after)->newest;
+FileTime NewerExtents::NewestWithin(int64_t first, int64_t end) const {
+    if (size_ == 0 || end <= first)
+        return 0;
+    // Stretch of `first` (or the first stretch, when `first` lies before it)
+    // through the last stretch that begins before `end`.
+    auto byCluster = [](int64_t c, int64_t from) { return c < from; };
+    size_t lo = static_cast<size_t>(std::upper_bound(from_.begin(), from_.end(), first, byCluster) - from_.begin());
+    lo = lo == 0 ? 0 : lo - 1;
+    const size_t hi = static_cast<size_t>(std::lower_bound(from_.begin(), from_.end(), end) - from_.begin());
+    FileTime newest = 0;
+    for (size_t l = lo + size_, r = hi + size_; l < r; l >>= 1, r >>= 1) {
+        if (l & 1)
+            newest = std::max(newest, newest_[l++]);
+        if (r & 1)
+            newest = std::max(newest, newest_[--r]);
+    }
+    return newest;
 }

@@ -1,21 +1,51 @@
 #pragma once
 // Walking the attributes of a repaired MFT record, every offset checked
-// against the bytes in use.
+// against the bytes in use, and decoding the values the reader takes from them.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "volume/byte_reader.h"
+#include "volume/records.h"
 
 namespace ntfs {
 
 enum : uint32_t {
     kAttrStandardInformation = 0x10,
+    kAttrAttributeList = 0x20,
     kAttrFileName = 0x30,
     kAttrVolumeName = 0x60,
     kAttrData = 0x80,
     kAttrEnd = 0xFFFFFFFF,
 };
+
+// Record header fields.
+constexpr size_t kSequenceAt = 16;
+constexpr size_t kFlagsAt = 22;
+constexpr size_t kBaseRecordAt = 0x20;
+constexpr uint16_t kRecordInUse = 0x0001;
+
+// An 8-byte file reference: the record number in the low six bytes, the
+// record's sequence number in the high two.
+struct FileReference {
+    int64_t record = -1;
+    uint16_t sequence = 0;
+};
+
+inline FileReference SplitReference(uint64_t reference) {
+    return {static_cast<int64_t>(reference & 0xFFFFFFFFFFFFull), static_cast<uint16_t>(reference >> 48)};
+}
+
+// Whether a reference that names `wanted` still means a record that now
+// carries `current`. NTFS counts a record's sequence up when it frees the
+// record, so a freed record is one ahead of the references made while it
+// was in use. A reference without a sequence number (0) names any.
+inline bool SequenceMatches(uint16_t wanted, uint16_t current, bool freed) {
+    return wanted == 0 || wanted == current || (freed && static_cast<uint16_t>(wanted + 1) == current);
+}
 
 struct AttributeView {
     uint32_t type = 0;
@@ -59,5 +89,24 @@ void ForEachAttribute(const volume::ByteReader& record, uint32_t inUse, Visit vi
         off += length;
     }
 }
+
+// Checks a record's magic and length and repairs its update sequence in
+// place; the bytes in use, or nothing for a record that cannot be read.
+std::optional<uint32_t> RepairRecord(std::span<uint8_t> record, uint32_t recordSize);
+
+struct FileNameValue {
+    std::string name;
+    FileReference parent;
+    bool usable = false;  // a POSIX or Win32 name; DOS-only names carry just the parent
+};
+
+// The value of a resident $FILE_NAME; nothing when the name reaches past it.
+std::optional<FileNameValue> ReadFileName(const AttributeView& a);
+
+// Decodes the mapping pairs of one non-resident attribute, starting at `at`
+// inside it, into `runs` (holes kept in place). Every piece of an attribute
+// counts its cluster numbers from 0. Returns the clusters the pairs cover.
+int64_t DecodeRuns(const volume::ByteReader& attribute, size_t at, uint32_t clusterSize,
+                   std::vector<TMyFileRun>& runs);
 
 } // namespace ntfs

@@ -46,9 +46,9 @@ bool TNTFS_Disk::ReadGeometry() {
         return false;
     RecordSize = static_cast<uint32_t>(recordSize);
 
-    int64_t volumeBytes = TotalSectors * SectorSize;
     if (TotalSectors > INT64_MAX / SectorSize)
         return false;
+    int64_t volumeBytes = TotalSectors * SectorSize;
     const uint64_t deviceBytes = Drive->VolumeHandle ? Drive->VolumeHandle->Size() : 0;
     if (deviceBytes && static_cast<uint64_t>(volumeBytes) > deviceBytes)
         volumeBytes = static_cast<int64_t>(deviceBytes);
@@ -69,13 +69,9 @@ void TNTFS_Disk::LoadSystemRecords() {
     if (!ParseFileRecord(*mft, *record) || mft->Runs.empty() || !mft->Runs[0].OnVolume || mft->Runs[0].IsHole)
         return;
     MftFile = std::move(mft);
-
-    int64_t end = 0;
-    for (const TMyFileRun& run : MftFile->Runs) {
-        end += run.RunLength;
-        mftRunEnds_.push_back(end);
-    }
-    MftSize = end;
+    MapMft();
+    // A fragmented MFT continues its run list in extension records.
+    FollowAttributeList(*MftFile, *record, ByteReader(*record).u32(24).value_or(0));
 
     if (auto bitmap = ReadRecord(6)) {
         auto file = std::make_unique<TMyFile>();
@@ -85,6 +81,18 @@ void TNTFS_Disk::LoadSystemRecords() {
         if (ParseFileRecord(*file, bitmap->bytes))
             BitmapFile = std::move(file);
     }
+}
+
+void TNTFS_Disk::MapMft() {
+    // Run lengths come from the volume: their sum stops at the largest
+    // number, and no MFT is larger than the volume that holds it.
+    mftRunEnds_.clear();
+    int64_t end = 0;
+    for (const TMyFileRun& run : MftFile->Runs) {
+        end = volume::SaturatingAdd(end, run.RunLength);
+        mftRunEnds_.push_back(end);
+    }
+    MftSize = std::min(end, Drive->VolumeBytes);
 }
 
 int64_t TNTFS_Disk::RecordOffset(int64_t n) const {
@@ -137,6 +145,7 @@ bool TNTFS_Disk::IsStopped() const {
     if (!context_.Progress)
         return StopFlag.load(std::memory_order_relaxed);
     const TUnDeleteProgress& p = *context_.Progress;
+    p.WaitWhilePaused();
     return p.FScanCancelled || p.FLowMemory || p.FFoundCount >= p.FMaxFiles;
 }
 

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <future>
 
+#include "ntfs/ntfs_attributes.h"
 #include "ntfs/ntfs_disk.h"
 #include "platform/memory.h"
 #include "scan/progress.h"
@@ -40,6 +41,8 @@ void TNTFS_Disk::Enumerate(FileList& files, FolderList& folders) {
     folders.clear();
     folders_ = &folders;
     folderByRecord_.clear();
+    staleFolders_.clear();
+    folderIdentity_.clear();
     directories_.clear();
     recordSeen_.clear();
     StopFlag = false;
@@ -62,8 +65,8 @@ void TNTFS_Disk::Enumerate(FileList& files, FolderList& folders) {
 
 void TNTFS_Disk::ScanMft(FileList& files) {
     TUnDeleteProgress* progress = context_.Progress;
-    // The MFT's length is read from the volume: never trust it past the volume's own size.
-    recordSeen_.assign(static_cast<size_t>(std::min(MftSize, Drive->VolumeBytes) / RecordSize), false);
+    // MftSize is never more than the volume holds.
+    recordSeen_.assign(static_cast<size_t>(MftSize / RecordSize), false);
 
     // The MFT as a list of sequential reads of at most 10 MiB, in file order.
     struct Chunk {
@@ -74,13 +77,18 @@ void TNTFS_Disk::ScanMft(FileList& files) {
     std::vector<Chunk> chunks;
     int64_t logical = 0;
     for (const TMyFileRun& run : MftFile->Runs) {
-        const bool inside = !run.IsHole && run.RunStart >= 0 && run.RunStart <= Drive->VolumeBytes &&
-                            run.RunLength <= Drive->VolumeBytes - run.RunStart;
-        for (int64_t done = 0; inside && done < run.RunLength; done += kChunkBytes) {
-            const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(run.RunLength - done, kChunkBytes));
+        if (logical >= MftSize)
+            break;  // no record lies past the MFT's (clamped) length
+        // Only the part of a run inside the volume is read: a volume cut
+        // short (an image of its first part) still gives the records it holds.
+        const int64_t readable = run.IsHole || run.RunStart < 0 || run.RunStart >= Drive->VolumeBytes
+                                     ? 0
+                                     : std::min(run.RunLength, Drive->VolumeBytes - run.RunStart);
+        for (int64_t done = 0; done < readable; done += kChunkBytes) {
+            const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(readable - done, kChunkBytes));
             chunks.push_back({run.RunStart + done, logical + done, n, done == 0});
         }
-        logical += run.RunLength;
+        logical = volume::SaturatingAdd(logical, run.RunLength);
     }
 
     // While one chunk is parsed the next is read, so the disk never waits for the parser.
@@ -160,6 +168,10 @@ void TNTFS_Disk::ScanRecord(std::span<uint8_t> record, int64_t index, int64_t po
     // A damaged record is passed over on its own; its neighbours are still read.
     if (!HasFileMagic(record) || inUse == 0 || inUse > RecordSize)
         return;
+    // An extension record holds attributes that did not fit another record:
+    // it is part of that file (its attribute list leads to it), never a file itself.
+    if (r.u64(ntfs::kBaseRecordAt).value_or(0) != 0)
+        return;
     const uint16_t flags = *r.u16(22);
     const int64_t recordNo = *r.u16(4) >= 48 ? static_cast<int64_t>(*r.u32(44)) : index;
 
@@ -171,16 +183,20 @@ void TNTFS_Disk::ScanRecord(std::span<uint8_t> record, int64_t index, int64_t po
         file->RecordNo = recordNo;
         file->UpdateSeq = *r.u16(48);
         file->SavedTail = *r.u16(50);
-        if (!ParseFileRecord(*file, record) || file->FileSize == 0)
+        if (!ParseAttributes(*file, record))
             return;
-        if (!file->Runs.empty() && !file->Runs[0].OnVolume && splitLength) {
+        FollowAttributeList(*file, record, inUse);
+        NameByRecordNumber(*file);
+        if (file->FileSize == 0)
+            return;
+        if (!file->Runs.empty() && !file->Runs[0].OnVolume && file->Runs[0].RunStart == position && splitLength) {
             file->Runs[0].SplitLength = splitLength;
             file->Runs[0].SplitStart = splitStart;
         }
         file->ListIndex = static_cast<int32_t>(files.size());
         TMyFile* kept = file.get();
         files.push_back(std::move(file));
-        kept->FolderIndex = FolderOf(kept->ParentRecordNo & 0xFFFFFFFF);
+        kept->FolderIndex = FolderOf(kept->ParentRecordNo, kept->ParentSequence);
         if (progress)
             progress->FFoundCount.Add(1);
         break;
@@ -193,10 +209,10 @@ void TNTFS_Disk::ScanRecord(std::span<uint8_t> record, int64_t index, int64_t po
     case kDirectoryInUse: {
         DirectoryInfo info = ReadDirectoryInfo(record);
         info.deleted = flags == kDeletedDirectory;
-        if (flags == kDeletedDirectory && info.parsed && FindFolder(recordNo) < 0) {
+        if (flags == kDeletedDirectory && info.parsed && !folderByRecord_.contains(recordNo)) {
             auto folder = FolderFromInfo(info, recordNo);
             folder->RecordPos = position;
-            TMyFolder* added = AppendFolder(std::move(folder));
+            TMyFolder* added = AppendDirectory(std::move(folder), info);
             ResolveParent(added);
         }
         directories_[index] = std::move(info);
@@ -210,9 +226,11 @@ void TNTFS_Disk::ScanRecord(std::span<uint8_t> record, int64_t index, int64_t po
 TNTFS_Disk::DirectoryInfo TNTFS_Disk::ReadDirectoryInfo(std::span<uint8_t> record) {
     TMyFolder scratch;
     DirectoryInfo info;
+    info.sequence = ByteReader(record.data(), record.size()).u16(ntfs::kSequenceAt).value_or(0);
     info.parsed = ParseFolderRecord(scratch, record);
     info.name = std::move(scratch.FolderName);
     info.parent = scratch.ParentRecordNo;
+    info.parentSequence = scratch.ParentSequence;
     info.modified = scratch.ModifiedTime;
     return info;
 }
@@ -222,33 +240,35 @@ std::unique_ptr<TMyFolder> TNTFS_Disk::FolderFromInfo(const DirectoryInfo& info,
     folder->Drive = Drive;
     folder->RecordNo = n;
     folder->ParentRecordNo = info.parent;
+    folder->ParentSequence = info.parentSequence;
     folder->ModifiedTime = info.modified;
     folder->IsDeleted = info.deleted;
     folder->FolderName = folder->DisplayName = info.name.empty() ? "DIRECTORY" + std::to_string(n) : info.name;
     return folder;
 }
 
-std::unique_ptr<TMyFolder> TNTFS_Disk::LoadParent(int64_t n) {
+std::optional<TNTFS_Disk::DirectoryInfo> TNTFS_Disk::DirectoryRecord(int64_t n) {
     if (n < 0 || n > (MftSize - RecordSize) / RecordSize || RecordOffset(n) <= 0)
-        return nullptr;
+        return std::nullopt;
     // Directory records met while reading the MFT are served from memory.
     if (static_cast<size_t>(n) < recordSeen_.size() && recordSeen_[static_cast<size_t>(n)]) {
         auto it = directories_.find(n);
         if (it == directories_.end() || !it->second.parsed)
-            return nullptr;
-        return FolderFromInfo(it->second, n);
+            return std::nullopt;
+        return it->second;
     }
     auto record = ReadRecord(n);
-    if (!record || record->bytes.size() < 24)
-        return nullptr;
-    const uint16_t flags = *ByteReader(record->bytes).u16(22);
-    if (flags != kDeletedDirectory && flags != kDirectoryInUse)
-        return nullptr;
+    if (!record || record->bytes.size() < 48)
+        return std::nullopt;
+    const ByteReader r(record->bytes);
+    const uint16_t flags = *r.u16(22);
+    if ((flags != kDeletedDirectory && flags != kDirectoryInUse) || *r.u64(ntfs::kBaseRecordAt) != 0)
+        return std::nullopt;
     DirectoryInfo info = ReadDirectoryInfo(record->bytes);
     if (!info.parsed)
-        return nullptr;
+        return std::nullopt;
     info.deleted = flags == kDeletedDirectory;
-    return FolderFromInfo(info, n);
+    return info;
 }
 
 std::unique_ptr<TMyFolder> TNTFS_Disk::Placeholder(int64_t n) const {
@@ -256,6 +276,7 @@ std::unique_ptr<TMyFolder> TNTFS_Disk::Placeholder(int64_t n) const {
     folder->Drive = Drive;
     folder->RecordNo = n;
     folder->ParentRecordNo = kRootRecord;
+    folder->ParentIndex = 0;
     folder->IsDeleted = true;
     folder->FolderName = folder->DisplayName = "DIRECTORY" + std::to_string(n);
     folder->RecordPos = 0;
@@ -267,6 +288,41 @@ TMyFolder* TNTFS_Disk::AppendFolder(std::unique_ptr<TMyFolder> folder) {
     folderByRecord_[folder->RecordNo] = folder->ListIndex;
     folders_->push_back(std::move(folder));
     return folders_->back().get();
+}
+
+TMyFolder* TNTFS_Disk::AppendDirectory(std::unique_ptr<TMyFolder> folder, const DirectoryInfo& info) {
+    folderIdentity_[folder->RecordNo] = {info.sequence, info.deleted};
+    return AppendFolder(std::move(folder));
+}
+
+TNTFS_Disk::ParentLookup TNTFS_Disk::FindOrLoadParent(int64_t n, uint16_t sequence) {
+    if (n == kRootRecord)
+        return {(*folders_)[0].get(), false, false};
+    if (auto it = folderByRecord_.find(n); it != folderByRecord_.end()) {
+        auto identity = folderIdentity_.find(n);
+        if (identity == folderIdentity_.end() ||
+            ntfs::SequenceMatches(sequence, identity->second.sequence, identity->second.freed))
+            return {(*folders_)[static_cast<size_t>(it->second)].get(), false, false};
+        return StaleParent(n);
+    }
+    auto info = DirectoryRecord(n);
+    if (!info)
+        return {AppendFolder(Placeholder(n)), true, true};  // unreadable, or now a file's record
+    if (!ntfs::SequenceMatches(sequence, info->sequence, info->deleted))
+        return StaleParent(n);
+    return {AppendDirectory(FolderFromInfo(*info, n), *info), true, false};
+}
+
+TNTFS_Disk::ParentLookup TNTFS_Disk::StaleParent(int64_t n) {
+    // The record now holds another directory than the one the reference
+    // meant: that folder is gone, like one whose record a file took.
+    if (auto it = staleFolders_.find(n); it != staleFolders_.end())
+        return {(*folders_)[static_cast<size_t>(it->second)].get(), false, true};
+    auto placeholder = Placeholder(n);
+    placeholder->ListIndex = static_cast<int32_t>(folders_->size());
+    staleFolders_[n] = placeholder->ListIndex;
+    folders_->push_back(std::move(placeholder));
+    return {folders_->back().get(), true, true};
 }
 
 void TNTFS_Disk::AttachToParent(TMyFolder* folder, TMyFolder* parent) {
@@ -281,31 +337,21 @@ int32_t TNTFS_Disk::FindFolder(int64_t recordNo) const {
         return -1;
     if (recordNo < 0)
         return 0;
-    auto it = folderByRecord_.find(recordNo);
-    return it == folderByRecord_.end() ? -1 : it->second;
+    int32_t found = -1;
+    if (auto it = folderByRecord_.find(recordNo); it != folderByRecord_.end())
+        found = it->second;
+    if (auto it = staleFolders_.find(recordNo); it != staleFolders_.end())
+        found = std::max(found, it->second);
+    return found;
 }
 
-int32_t TNTFS_Disk::FolderOf(int64_t recordNo) {
-    if (IsStopped())
+int32_t TNTFS_Disk::FolderOf(int64_t recordNo, uint16_t sequence) {
+    if (IsStopped() || recordNo < 0 || !folders_ || folders_->empty())
         return 0;
-    auto it = folderByRecord_.find(recordNo);
-    if (it != folderByRecord_.end())
-        return it->second;
-    TMyFolder* made;
-    int64_t next;
-    if (auto folder = LoadParent(recordNo)) {
-        folder->RecordNo = recordNo;
-        made = AppendFolder(std::move(folder));
-        next = made->ParentRecordNo;
-    } else {
-        auto placeholder = Placeholder(recordNo);
-        placeholder->ParentIndex = 0;
-        made = AppendFolder(std::move(placeholder));
-        next = kRootRecord;
-    }
-    if (next != kRootRecord)
-        ResolveParent(made);
-    return made->ListIndex;
+    const ParentLookup found = FindOrLoadParent(recordNo, sequence);
+    if (found.made && !found.placeholder && found.folder->ParentRecordNo != kRootRecord)
+        ResolveParent(found.folder);
+    return found.folder->ListIndex;
 }
 
 void TNTFS_Disk::ResolveParent(TMyFolder* folder) {
@@ -316,35 +362,24 @@ void TNTFS_Disk::ResolveParent(TMyFolder* folder) {
         if (folders_->empty() || IsStopped())
             return;
         TMyFolder* root = (*folders_)[0].get();
-        const int32_t idx = FindFolder(folder->ParentRecordNo);
-        if (idx >= 0) {
-            folder->ParentIndex = idx;
-            return;
-        }
-        if (folder->ParentRecordNo == kRootRecord) {
-            AttachToParent(folder, root);
-            return;
-        }
         const int64_t p = folder->ParentRecordNo;
-        TMyFolder* parent;
-        int64_t next;
-        if (auto loaded = LoadParent(p)) {
-            loaded->RecordNo = p;
-            parent = AppendFolder(std::move(loaded));
-            folder->ParentIndex = parent->ListIndex;
-            next = parent->ParentRecordNo;
-        } else {
-            auto placeholder = Placeholder(p);
-            placeholder->ParentIndex = 0;
-            parent = AppendFolder(std::move(placeholder));
+        if (p < 0 || p == kRootRecord) {
+            folder->ParentIndex = 0;
+            return;
+        }
+        const ParentLookup found = FindOrLoadParent(p, folder->ParentSequence);
+        TMyFolder* parent = found.folder;
+        folder->ParentIndex = parent->ListIndex;
+        if (!found.made)
+            return;
+        if (found.placeholder) {
             AttachToParent(folder, parent);
             AttachToParent(parent, root);
-            folder->ParentIndex = parent->ListIndex;
-            next = kRootRecord;
+            return;
         }
         if (IsStopped())
             return;
-        if (next == kRootRecord) {
+        if (parent->ParentRecordNo == kRootRecord) {
             parent->ParentIndex = 0;
             AttachToParent(parent, root);
             return;
@@ -354,24 +389,9 @@ void TNTFS_Disk::ResolveParent(TMyFolder* folder) {
 }
 
 void TNTFS_Disk::AttachToFolder(TMyFile& file) {
-    auto it = folderByRecord_.find(file.ParentRecordNo);
-    TMyFolder* folder = nullptr;
-    if (it != folderByRecord_.end()) {
-        folder = (*folders_)[static_cast<size_t>(it->second)].get();
-    } else {
-        if (IsStopped())
-            return;
-        const int64_t p = file.ParentRecordNo;
-        auto loaded = LoadParent(p);
-        if (loaded) {
-            loaded->RecordNo = p;
-        } else {
-            if (p < 0)
-                return;
-            loaded = Placeholder(p);
-        }
-        folder = AppendFolder(std::move(loaded));
-    }
+    if (file.ParentRecordNo < 0 || IsStopped() || folders_->empty())
+        return;
+    TMyFolder* folder = FindOrLoadParent(file.ParentRecordNo, file.ParentSequence).folder;
     file.FolderIndex = folder->ListIndex;
     folder->Files.push_back(&file);
     file.InFolder = true;
@@ -380,21 +400,31 @@ void TNTFS_Disk::AttachToFolder(TMyFile& file) {
 void TNTFS_Disk::BuildPath(TMyFile& file) {
     if (file.FolderIndex < 0 || static_cast<size_t>(file.FolderIndex) >= folders_->size())
         return;
+    TMyFolder* root = (*folders_)[0].get();
     TMyFolder* folder = (*folders_)[static_cast<size_t>(file.FolderIndex)].get();
     // The names from the file's folder up towards the root, joined once at the end.
     std::vector<const std::string*>& names = pathNames_;
     names.clear();
-    if (folder->ListIndex != 0)
+    pathFolders_.clear();
+    pathFolders_.insert(folder);
+    if (folder != root)
         names.push_back(&folder->FolderName);
-    // A damaged tree may loop; no path is longer than the list of folders.
-    for (size_t steps = 0; steps <= folders_->size() && !IsStopped(); ++steps) {
-        if (folder->ParentIndex < 0 && folder->ListIndex != 0)
+    while (!IsStopped()) {
+        if (folder->ParentIndex < 0 && folder != root)
             ResolveParent(folder);
         if (folder->ParentIndex < 0 || static_cast<size_t>(folder->ParentIndex) >= folders_->size())
             break;
         TMyFolder* parent = (*folders_)[static_cast<size_t>(folder->ParentIndex)].get();
+        if (!pathFolders_.insert(parent).second) {
+            // Damaged parent references loop back to a folder already on
+            // this path: the loop is cut here, and the folder hangs from the
+            // root so that the tree stays a tree.
+            folder->ParentIndex = 0;
+            AttachToParent(folder, root);
+            break;
+        }
         AttachToParent(folder, parent);
-        if (parent->ListIndex == 0 || parent == folder)
+        if (parent == root)
             break;
         names.push_back(&parent->FolderName);
         folder = parent;
@@ -418,11 +448,13 @@ void TNTFS_Disk::CountUp(TMyFile& file) {
         return;
     TMyFolder* folder = (*folders_)[static_cast<size_t>(file.FolderIndex)].get();
     folder->FileCount += 1;
-    for (size_t steps = 0; steps <= folders_->size() && !IsStopped() && folder->ParentIndex != folder->ListIndex;
-         ++steps) {
-        if (folder->ParentIndex < 0 || static_cast<size_t>(folder->ParentIndex) >= folders_->size())
-            return;
+    // Every folder up to the root counts the file once, even in a damaged tree.
+    pathFolders_.clear();
+    pathFolders_.insert(folder);
+    while (!IsStopped() && folder->ParentIndex >= 0 && static_cast<size_t>(folder->ParentIndex) < folders_->size()) {
         TMyFolder* parent = (*folders_)[static_cast<size_t>(folder->ParentIndex)].get();
+        if (!pathFolders_.insert(parent).second)
+            return;
         parent->FileCount += 1;
         AttachToParent(folder, parent);
         folder = parent;

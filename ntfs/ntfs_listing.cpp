@@ -27,30 +27,36 @@ bool TNTFS_Disk::LoadBitmap() {
     Bitmap.clear();
     if (!BitmapFile)
         return false;
+    // Each run's bytes belong at their own place in the bitmap: a run that
+    // cannot be read leaves its clusters counted as in use, and the runs
+    // after it stay where they are.
+    // As many bytes as the clusters the volume really holds need (a boot
+    // sector may claim more), and never past the cap.
+    const int64_t clusters = std::min(TotalClusters, Drive->VolumeBytes / ClusterSize);
+    const size_t needed = static_cast<size_t>(std::min<int64_t>((clusters + 7) / 8, kBitmapCap));
+    Bitmap.assign(needed, 0xFF);
+    size_t loaded = 0;
+    int64_t at = 0;  // the run's place in the bitmap
     for (const TMyFileRun& run : BitmapFile->Runs) {
-        if (!run.OnVolume || run.IsHole || run.RunStart < 0 || run.RunStart > Drive->VolumeBytes ||
-            run.RunLength > Drive->VolumeBytes - run.RunStart)
-            continue;
-        // Never more than the volume has clusters for, and never past the cap.
-        const int64_t wanted = std::min<int64_t>(run.RunLength, static_cast<int64_t>(kBitmapCap + kReadPiece));
-        std::vector<uint8_t> piece;
-        bool ok = true;
-        for (int64_t done = 0; done < wanted && ok;) {
+        if (at >= static_cast<int64_t>(needed))
+            break;
+        const int64_t wanted = std::min<int64_t>(run.RunLength, static_cast<int64_t>(needed) - at);
+        // A run that claims to reach past the volume is damaged: none of it is trusted.
+        const bool readable = run.OnVolume && !run.IsHole && run.RunStart >= 0 && run.RunStart <= Drive->VolumeBytes &&
+                              run.RunLength <= Drive->VolumeBytes - run.RunStart;
+        for (int64_t done = 0; readable && done < wanted;) {
             const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(wanted - done, kReadPiece));
             auto bytes = volume::ReadBytes(Drive->VolumeHandle.get(), static_cast<uint64_t>(run.RunStart + done), n, &StopFlag);
-            ok = bytes.has_value();
-            if (ok)
-                piece.insert(piece.end(), bytes->begin(), bytes->end());
+            if (bytes) {
+                std::copy(bytes->begin(), bytes->end(), Bitmap.begin() + static_cast<std::ptrdiff_t>(at + done));
+                loaded += bytes->size();
+            }
             done += n;
         }
-        if (ok)
-            Bitmap.insert(Bitmap.end(), piece.begin(), piece.end());
-        if (Bitmap.size() > kBitmapCap)
-            break;
+        at = volume::SaturatingAdd(at, run.RunLength);
     }
-    const size_t needed = static_cast<size_t>((TotalClusters + 7) / 8);
-    if (Bitmap.size() > needed)
-        Bitmap.resize(needed);
+    if (loaded == 0)
+        Bitmap.clear();
     return !Bitmap.empty();
 }
 
@@ -62,10 +68,15 @@ bool TNTFS_Disk::ClusterInUse(int64_t cluster) const {
 
 uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryList* categories,
                                  std::vector<TMyFile*>* results) {
-    folders_ = &folders;
-    folderByRecord_.clear();
-    for (const auto& folder : folders)
-        folderByRecord_[folder->RecordNo] = folder->ListIndex;
+    if (folders_ != &folders) {
+        // Lists this reader did not read itself: every folder stands for its record as it is now.
+        folders_ = &folders;
+        folderByRecord_.clear();
+        staleFolders_.clear();
+        folderIdentity_.clear();
+        for (const auto& folder : folders)
+            folderByRecord_[folder->RecordNo] = folder->ListIndex;
+    }
     TUnDeleteProgress* progress = context_.Progress;
     const TScanFileType* types = context_.Types;
     const TScanPath* paths = context_.Paths;
@@ -120,8 +131,13 @@ void TNTFS_Disk::Grade(TMyFile& f, size_t position, const FileList& files, bool 
     if (!f.Runs[0].OnVolume) {
         f.AllocatedSize = volume::SaturatingAdd(f.AllocatedSize, f.Runs[0].RunLength);
         f.ProgressUnits = AddUnits(f.ProgressUnits, 1);
+        if (f.Encrypted)
+            f.State = kStatePoor;
         return;
     }
+    // Clusters the volume cannot give back count as past its end, for a
+    // volume image cut short as much as for a run that points outside.
+    const int64_t readableClusters = std::min(TotalClusters, Drive->VolumeBytes / ClusterSize);
     bool clean = true, beyond = false;
     int64_t total = 0, firstInUse = 0;
     for (const TMyFileRun& run : f.Runs) {
@@ -133,7 +149,7 @@ void TNTFS_Disk::Grade(TMyFile& f, size_t position, const FileList& files, bool 
         const int64_t s = run.RunStart / ClusterSize, c = run.RunLength / ClusterSize;
         f.ProgressUnits = AddUnits(f.ProgressUnits, StepsOf(run.RunLength, unit));
         if (clean) {
-            if (s + c > TotalClusters) {
+            if (s + c > readableClusters) {
                 clean = false;
                 beyond = true;
                 total = volume::SaturatingAdd(total, c);
@@ -143,7 +159,9 @@ void TNTFS_Disk::Grade(TMyFile& f, size_t position, const FileList& files, bool 
                 for (int64_t j = 0; j < c; ++j) {
                     if (ClusterInUse(s + j)) {
                         clean = false;
-                        firstInUse = j;
+                        // Where in the file, not in this run: a taken cluster
+                        // late in the file leaves its start intact.
+                        firstInUse = total + j;
                         break;
                     }
                 }
@@ -151,8 +169,8 @@ void TNTFS_Disk::Grade(TMyFile& f, size_t position, const FileList& files, bool 
         }
         total = volume::SaturatingAdd(total, c);
     }
-    if (beyond)
-        f.State = kStatePoor;
+    if (beyond || f.Encrypted || f.CompressionUnit == kUnreadableCompression)
+        f.State = kStatePoor;  // nothing, or nothing usable, can be read back
     else if (!haveBitmap)
         f.State = kStateGood;
     else if (clean)
@@ -162,7 +180,11 @@ void TNTFS_Disk::Grade(TMyFile& f, size_t position, const FileList& files, bool 
 }
 
 bool TNTFS_Disk::OverlapsNewer(const FileList& files, const TMyFile& f, size_t) const {
-    if (f.Runs.size() < 2 || !f.Runs[0].OnVolume)
+    // Every file on the volume is asked, a single extent as much as many:
+    // a newer deleted file that took any of its clusters overwrote them,
+    // whether its extent matches one of this file's, lies inside one, or
+    // crosses an end.
+    if (f.Runs.empty() || !f.Runs[0].OnVolume)
         return false;
     // One index for the whole list: the file itself never counts, since it
     // is not newer than itself.
@@ -170,11 +192,12 @@ bool TNTFS_Disk::OverlapsNewer(const FileList& files, const TMyFile& f, size_t) 
         newerExtents_ = std::make_unique<NewerExtents>(files, ClusterSize);
         newerExtentsOf_ = &files;
     }
+    const FileTime own = NewerExtents::TimeOf(f);
     for (const TMyFileRun& run : f.Runs) {
         if (run.IsHole)
             continue;
         const auto [s, e] = NewerExtents::SpanOf(run, ClusterSize);
-        if (f.CreatedTime < newerExtents_->NewestAround(s) || f.CreatedTime < newerExtents_->NewestAround(e))
+        if (own < newerExtents_->NewestWithin(s, e))
             return true;
     }
     return false;

@@ -14,8 +14,19 @@ bool HasFileMagic(std::span<const uint8_t> r) {
     return r.size() >= 4 && r[0] == 'F' && r[1] == 'I' && r[2] == 'L' && r[3] == 'E';
 }
 
-// Checks a record's magic and length and repairs its update sequence; the
-// bytes in use, or nothing for a record that cannot be read.
+// $DATA attribute flags.
+constexpr uint16_t kCompressionMask = 0x00FF;
+constexpr uint16_t kCompressedLznt1 = 0x0001;
+constexpr uint16_t kEncrypted = 0x4000;
+// The only compression unit NTFS writes: 16 clusters, on volumes whose
+// clusters are at most 4 KiB.
+constexpr uint16_t kUnitShift = 4;
+constexpr uint32_t kLargestCompressedCluster = 4096;
+
+} // namespace
+
+namespace ntfs {
+
 std::optional<uint32_t> RepairRecord(std::span<uint8_t> record, uint32_t recordSize) {
     if (record.size() < recordSize || !HasFileMagic(record))
         return std::nullopt;
@@ -25,18 +36,12 @@ std::optional<uint32_t> RepairRecord(std::span<uint8_t> record, uint32_t recordS
     return inUse;
 }
 
-struct FileNameValue {
-    std::string name;
-    int64_t parent = -1;
-    bool usable = false;  // a POSIX or Win32 name; DOS-only names carry just the parent
-};
-
 std::optional<FileNameValue> ReadFileName(const AttributeView& a) {
     auto value = a.ResidentValue();
     if (!value || value->size() < 66)
         return std::nullopt;
     FileNameValue out;
-    out.parent = static_cast<int64_t>(*value->uN(0, 6));
+    out.parent = SplitReference(*value->u64(0));
     const uint8_t length = *value->u8(64);
     const uint8_t nameSpace = *value->u8(65);
     if (nameSpace == 2)
@@ -49,9 +54,54 @@ std::optional<FileNameValue> ReadFileName(const AttributeView& a) {
     return out;
 }
 
-} // namespace
+int64_t DecodeRuns(const ByteReader& a, size_t p, uint32_t clusterSize, std::vector<TMyFileRun>& runs) {
+    const int64_t cluster = clusterSize;
+    int64_t lcn = 0, clusters = 0;
+    while (p < a.size()) {
+        const uint8_t header = *a.u8(p);
+        if (header == 0)
+            break;
+        const size_t countBytes = header & 0x0F, offsetBytes = header >> 4;
+        if (countBytes == 0 || countBytes > 8 || offsetBytes > 8 || !a.Has(p + 1, countBytes + offsetBytes))
+            break;
+        const uint64_t count = *a.uN(p + 1, countBytes);
+        if (count == 0 || count > static_cast<uint64_t>(INT64_MAX / cluster))
+            break;
+        TMyFileRun run;
+        run.RunLength = static_cast<int64_t>(count) * cluster;
+        if (offsetBytes == 0) {
+            run.IsHole = true;  // sparse: zeros in place, no clusters
+        } else {
+            const int64_t delta = *a.iN(p + 1 + countBytes, offsetBytes);
+            if (__builtin_add_overflow(lcn, delta, &lcn) || lcn < 0 || lcn > INT64_MAX / cluster)
+                break;
+            run.RunStart = lcn * cluster;
+        }
+        runs.push_back(run);
+        clusters = volume::SaturatingAdd(clusters, static_cast<int64_t>(count));
+        p += 1 + countBytes + offsetBytes;
+    }
+    return clusters;
+}
+
+} // namespace ntfs
 
 bool TNTFS_Disk::ParseFileRecord(TMyFile& file, std::span<uint8_t> record) {
+    const bool result = ParseAttributes(file, record);
+    NameByRecordNumber(file);
+    return result;
+}
+
+void TNTFS_Disk::NameByRecordNumber(TMyFile& file) {
+    if (!file.FileName.empty())
+        return;
+    // Only a DOS name, or none: the record number stands in.
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llX", static_cast<unsigned long long>(file.RecordNo));
+    file.FileName = hex;
+}
+
+bool TNTFS_Disk::ParseAttributes(TMyFile& file, std::span<uint8_t> record) {
     const auto inUse = RepairRecord(record, RecordSize);
     if (!inUse)
         return false;
@@ -72,18 +122,13 @@ bool TNTFS_Disk::ParseFileRecord(TMyFile& file, std::span<uint8_t> record) {
             if (v && v->size() >= 32) {
                 file.CreatedTime = *v->u64(0);
                 file.ModifiedTime = *v->u64(8);
+                file.ChangedTime = *v->u64(16);
                 file.AccessedTime = *v->u64(24);
                 file.HasTimes = true;
             }
         } else if (a.type == kAttrFileName) {
-            auto name = ReadFileName(a);
-            if (!name)
+            if (!TakeFileName(file, a))
                 return false;  // a name that does not fit ends the walk; the record stays valid
-            if (name->usable) {
-                file.Extension = volume::ExtensionOf(name->name);
-                file.FileName = volume::TrimControls(std::move(name->name));
-            }
-            file.ParentRecordNo = name->parent;
         } else if (a.type == kAttrData && a.nameLength == 0 && !dataSeen) {
             // Only the unnamed stream is the file's content; named streams are not.
             dataSeen = true;
@@ -91,17 +136,27 @@ bool TNTFS_Disk::ParseFileRecord(TMyFile& file, std::span<uint8_t> record) {
         }
         return true;
     });
-    if (file.FileName.empty()) {
-        // Only a DOS name, or none: the record number stands in.
-        char hex[17];
-        std::snprintf(hex, sizeof hex, "%016llX", static_cast<unsigned long long>(file.RecordNo));
-        file.FileName = hex;
-    }
     return result;
 }
 
-void TNTFS_Disk::ParseData(TMyFile& file, std::span<uint8_t> record, size_t offset, size_t length) {
+bool TNTFS_Disk::TakeFileName(TMyFile& file, const AttributeView& a) {
+    auto name = ReadFileName(a);
+    if (!name)
+        return false;
+    if (name->usable) {
+        file.Extension = volume::ExtensionOf(name->name);
+        file.FileName = volume::TrimControls(std::move(name->name));
+    }
+    file.ParentRecordNo = name->parent.record;
+    file.ParentSequence = name->parent.sequence;
+    return true;
+}
+
+void TNTFS_Disk::ParseData(TMyFile& file, std::span<const uint8_t> record, size_t offset, size_t length) {
     ByteReader a(record.data() + offset, length);
+    const uint16_t flags = a.u16(12).value_or(0);
+    if (flags & kEncrypted)
+        file.Encrypted = true;  // what lies on the volume is ciphertext
     if (*a.u8(8) == 0) {
         if (file.FileSize != 0)
             return;
@@ -126,40 +181,18 @@ void TNTFS_Disk::ParseData(TMyFile& file, std::span<uint8_t> record, size_t offs
     if (!lowestVcn || !realSize || !runsOffset || *lowestVcn != 0)
         return;  // a later piece of an attribute that lives in another record
     file.FileSize = *realSize < 0 ? 0 : *realSize;
-    const uint16_t flags = a.u16(12).value_or(0);
-    const uint16_t unitShift = a.u16(34).value_or(0);
-    if ((flags & 0x0001) && unitShift > 0 && unitShift <= 8)
-        file.CompressionUnit = ClusterSize << unitShift;
-
-    const int64_t cluster = ClusterSize;
-    size_t p = *runsOffset;
-    int64_t lcn = 0;
-    bool first = true;
-    while (p < length) {
-        const uint8_t header = *a.u8(p);
-        if (header == 0)
+    if (flags & kCompressionMask) {
+        const uint16_t unitShift = a.u16(34).value_or(0);
+        const bool readable = (flags & kCompressionMask) == kCompressedLznt1 && unitShift == kUnitShift &&
+                              ClusterSize <= kLargestCompressedCluster;
+        file.CompressionUnit = readable ? ClusterSize << unitShift : kUnreadableCompression;
+    }
+    DecodeRuns(a, *runsOffset, ClusterSize, file.Runs);
+    for (const TMyFileRun& run : file.Runs) {
+        if (!run.IsHole) {
+            file.DataPos = run.RunStart;
             break;
-        const size_t countBytes = header & 0x0F, offsetBytes = header >> 4;
-        if (countBytes == 0 || countBytes > 8 || offsetBytes > 8 || !a.Has(p + 1, countBytes + offsetBytes))
-            break;
-        const uint64_t count = *a.uN(p + 1, countBytes);
-        if (count == 0 || count > static_cast<uint64_t>(INT64_MAX / cluster))
-            break;
-        TMyFileRun run;
-        run.RunLength = static_cast<int64_t>(count) * cluster;
-        if (offsetBytes == 0) {
-            run.IsHole = true;  // sparse: zeros in place, no clusters
-        } else {
-            const int64_t delta = *a.iN(p + 1 + countBytes, offsetBytes);
-            if (__builtin_add_overflow(lcn, delta, &lcn) || lcn < 0 || lcn > INT64_MAX / cluster)
-                break;
-            run.RunStart = lcn * cluster;
-            if (first)
-                file.DataPos = run.RunStart;
-            first = false;
         }
-        file.Runs.push_back(run);
-        p += 1 + countBytes + offsetBytes;
     }
 }
 
@@ -186,7 +219,8 @@ bool TNTFS_Disk::ParseFolderRecord(TMyFolder& folder, std::span<uint8_t> record)
                 return false;
             if (name->usable)
                 folder.FolderName = folder.DisplayName = volume::TrimControls(std::move(name->name));
-            folder.ParentRecordNo = name->parent;
+            folder.ParentRecordNo = name->parent.record;
+            folder.ParentSequence = name->parent.sequence;
         }
         return true;
     });

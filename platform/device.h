@@ -43,4 +43,12 @@ private:
     const uint8_t* memory_ = nullptr;
 };
 
+// True when the system refuses to open `path` for reading for lack of rights
+// (raw drives need administrator rights), as opposed to its not existing.
+bool OpenRefusedForRights(const std::string& path);
+
+// Whether this process runs with administrator rights (root on POSIX): when
+// it does, a drive refused to it stays refused however the user starts it.
+bool HasAdministratorRights();
+
 } // namespace platform

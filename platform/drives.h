@@ -52,6 +52,24 @@ std::optional<SpaceInfo> FolderSpace(const std::string& folder);
 // it), or empty when it cannot be told.
 std::string DriveOfFolder(const std::string& folder);
 
+// Where a folder lies: the volume that holds it and its path inside it.
+struct FolderVolume {
+    // The drive that holds the folder, named as LogicalDrives names drives
+    // ("D:", "/dev/sdb1", or a volume image file mounted as a file system);
+    // empty when no drive does (a network share, a file system in memory).
+    std::string drive;
+    // The file system's type as the system names it ("NTFS", "vfat", "ext4", "nfs").
+    std::string fileSystem;
+    // The folder inside that file system, "\"-separated, with no separator at
+    // either end: "Users\Ann"; empty for the file system's root.
+    std::string pathInside;
+};
+
+// Nothing when the folder does not exist. On POSIX the mount table tells the
+// mount that shows the folder, its source and, for a bind mount, which folder
+// of the file system it shows.
+std::optional<FolderVolume> LocateFolder(const std::string& folder);
+
 } // namespace platform
 
 namespace platform {

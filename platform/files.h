@@ -16,6 +16,10 @@ bool CreateProbeFile(const std::string& path, bool& exists);
 
 char PathDelimiter();
 
+// Whether two paths name the same place as the system compares them
+// (letter case ignored on Windows, exact on POSIX). Nothing is resolved.
+bool SamePath(const std::string& a, const std::string& b);
+
 } // namespace platform
 
 #include <memory>

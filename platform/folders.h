@@ -12,4 +12,9 @@ std::string ProgramFolder();
 // $XDG_CONFIG_HOME (default ~/.config) + "/Dunro Data Recovery/" on POSIX.
 std::string DataFolder();
 
+// The user's desktop folder, without a trailing delimiter: the shell's
+// desktop directory on Windows; XDG_DESKTOP_DIR of user-dirs.dirs, else
+// $HOME/Desktop, on POSIX. It need not exist.
+std::string DesktopFolder();
+
 } // namespace platform

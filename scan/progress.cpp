@@ -149,3 +149,21 @@ double TUnDeleteProgress::RecoverPercent() {
     FRecoverPercent = result;
     return result == 0 ? 1 : result;
 }
+
+void TUnDeleteProgress::PauseScan() {
+    std::lock_guard lock(pauseMutex_);
+    scanPaused_.store(true, std::memory_order_relaxed);
+}
+
+void TUnDeleteProgress::ResumeScan() {
+    {
+        std::lock_guard lock(pauseMutex_);
+        scanPaused_.store(false, std::memory_order_relaxed);
+    }
+    pauseChanged_.notify_all();
+}
+
+void TUnDeleteProgress::WaitForResume() const {
+    std::unique_lock lock(pauseMutex_);
+    pauseChanged_.wait(lock, [this] { return !scanPaused_.load(std::memory_order_relaxed); });
+}

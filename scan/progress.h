@@ -3,7 +3,9 @@
 // Every field has one writer; the others poll it. Fields are atomics read and
 // written with relaxed order: they are counters and flags, not hand-overs.
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 template <typename T>
 struct Shared : std::atomic<T> {
@@ -82,4 +84,22 @@ public:
 
     // The readers' stop test during reading: a stop request, low memory, or the cap on records.
     bool ReadingStopped() const { return FScanCancelled || FLowMemory; }
+
+    // Holding a running scan where it stands (the close request asks first
+    // whether to quit): the worker and the readers wait at their next stop
+    // test until the scan is resumed. Nothing is read while it is paused.
+    void PauseScan();
+    void ResumeScan();
+    bool ScanPaused() const { return scanPaused_.load(std::memory_order_relaxed); }
+    // Called at every stop test; returns at once unless the scan is paused.
+    void WaitWhilePaused() const {
+        if (scanPaused_.load(std::memory_order_relaxed))
+            WaitForResume();
+    }
+
+private:
+    void WaitForResume() const;
+    std::atomic<bool> scanPaused_{false};
+    mutable std::mutex pauseMutex_;
+    mutable std::condition_variable pauseChanged_;
 };

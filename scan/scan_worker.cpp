@@ -15,6 +15,8 @@ TThreadScan::~TThreadScan() {
     shuttingDown_ = true;
     progress_.FScanCancelled = true;
     StopCurrentDisk();
+    // A paused pass would never reach its end.
+    progress_.ResumeScan();
     thread_->Terminate();
     AllFiles.clear();
     Disks.clear();
@@ -77,7 +79,7 @@ void TThreadScan::RunJob() {
         progress_.FFilterDone = true;
         break;
     case kJobDriveRefresh:
-        RefreshDrives(Disks, Context(), &shuttingDown_);
+        RefreshDrives(Disks, Context(), &shuttingDown_, &LockedDrives);
         EnumDone = true;
         break;
     default:
@@ -120,6 +122,7 @@ void TThreadScan::JobFailed(std::string_view reason) {
 
 void TThreadScan::ReadPass(uint8_t fileSystem) {
     for (auto& disk : Disks) {
+        progress_.WaitWhilePaused();
         if (progress_.FScanCancelled || progress_.FLowMemory)
             break;
         if (fileSystem == kFileSystemFat32 && disk->Selected)
@@ -178,6 +181,7 @@ void TThreadScan::ScanJob() {
     progress_.BeginListing();
 
     for (auto& disk : Disks) {
+        progress_.WaitWhilePaused();
         if (progress_.FScanCancelled)
             break;
         CurrentDisk = disk.get();

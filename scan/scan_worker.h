@@ -35,6 +35,9 @@ public:
     // result view's (results/).
     std::vector<TMyFile*> AllFiles;
     std::atomic<bool> EnumDone{true};
+    // Drives the last refresh found but could not open for lack of rights;
+    // read, like Disks, once EnumDone is set.
+    std::vector<std::string> LockedDrives;
     // Runs the filter pass off the window thread, when a result view installs one.
     std::function<void()> FilterPass;
     // Why the last job ended on an error instead of finishing; empty when it

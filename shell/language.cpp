@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "platform/folders.h"
 #include "shell/ini_file.h"
+#include "shell/language_root.h"
 #include "shell/text_file.h"
 #include "volume/language.h"
 #include "volume/text.h"
@@ -20,7 +20,7 @@ std::string WithoutTrailingDelimiter(std::string folder) {
 } // namespace
 
 TLanguage::TLanguage(const std::string& prefix) : Prefix(prefix) {
-    LanguageFolder = platform::ProgramFolder() + "Language";
+    LanguageFolder = shell::ProgramLanguageRoot() + "Language";
     ScanFolder(LanguageFolder);
 }
 
@@ -108,10 +108,10 @@ std::string TLanguage::CurrentName() const {
                                                                                  : std::string();
 }
 
-TLanUse::TLanUse(const std::string& dataFolder) : TLanUse(platform::ProgramFolder(), dataFolder) {}
+TLanUse::TLanUse(const std::string& dataFolder) : TLanUse(shell::ProgramLanguageRoot(), dataFolder) {}
 
-TLanUse::TLanUse(const std::string& programFolder, const std::string& dataFolder)
-    : language_("Undelete", programFolder + "Toolbox_Language") {
+TLanUse::TLanUse(const std::string& languageRoot, const std::string& dataFolder)
+    : language_("Undelete", languageRoot + "Toolbox_Language") {
     TSafeIniFile settings;
     settings.Load(dataFolder + "Main.ini");
     language_.LoadLanguage(settings.ReadString("Main", "Language", "English"));
@@ -135,9 +135,9 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_Preview", "Preview"},
         {"M_Loading", "Loading..."},
         {"M_Scaning40", "Files scanned: %s"},
-        {"M_Scaning60", "Analyzing deleleted files: %s"},
+        {"M_Scaning60", "Analyzing deleted files: %s"},
         {"M_Scanning", "Files scanned: %s"},
-        {"M_Analying", "Analyzing deleleted files: %s"},
+        {"M_Analying", "Analyzing deleted files: %s"},
         {"M_File", "file"},
         {"M_Files", "files"},
         {"M_File_B", "File"},
@@ -199,6 +199,18 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_AboutVersion", "Version %s"},
         {"M_AboutText", "Finds deleted files on NTFS and FAT32 drives and copies them to a folder you choose. It only reads the drives it scans and <a>never writes to them</a>."},
         {"M_Encrypted", "encrypted"},
+        {"M_ScanLocation", "Scan Location"},
+        {"M_AddFolder", "Add Folder"},
+        {"M_AddImage", "Add Disk Image…"},
+        {"M_ImageDialog", "Choose a disk image to scan"},
+        {"M_Desktop", "Desktop"},
+        {"M_RecycleBin", "Recycle Bin"},
+        {"M_ScanProgress", "Scan progress"},
+        {"M_DriveRefused", "The system does not let this program read this drive."},
+        {"M_NeedAdmin", "Reading raw drives needs administrator rights."},
+        {"M_FolderUnscannable", "This folder lies on a file system of type %s. Only NTFS and FAT32 volumes can be scanned."},
+        {"M_ImageNoVolume", "%s holds neither an NTFS nor a FAT32 volume, so it cannot be scanned."},
+        {"M_ImageUnreadable", "%s cannot be read. Check that the file exists and that you may read it."},
         {"M_FileList", "Found files"},
         {"M_ClearSearch", "Clear the search"},
         {"M_RecoverProgress", "Recovery progress"},

@@ -7,7 +7,7 @@
 
 class TLanguage {
 public:
-    // Scans the program's "Language" folder.
+    // Scans the program's "Language" folder (found by shell::ProgramLanguageRoot).
     explicit TLanguage(const std::string& prefix);
     // Scans the program's "Language" folder, then `folder`, which becomes the language folder.
     TLanguage(const std::string& prefix, const std::string& folder);
@@ -38,9 +38,10 @@ private:
 class TLanUse {
 public:
     // Chooses the language of Main.ini in `dataFolder` (default "English"),
-    // from the language files beside the program.
+    // from the program's language files (shell::ProgramLanguageRoot).
     explicit TLanUse(const std::string& dataFolder);
-    TLanUse(const std::string& programFolder, const std::string& dataFolder);
+    // The same from the "Toolbox_Language" folder in `languageRoot`.
+    TLanUse(const std::string& languageRoot, const std::string& dataFolder);
 
     std::string Message(const std::string& key, const std::string& defaultText) const;
     const TLanguage& Language() const { return language_; }

@@ -2,6 +2,7 @@
 
 #include "fat/fat_disk.h"
 #include "ntfs/ntfs_disk.h"
+#include "platform/device.h"
 #include "platform/drives.h"
 #include "volume/language.h"
 
@@ -94,14 +95,20 @@ TMyDisk* DiskFor(DiskList& disks, const std::string& name, const ScanContext& co
     return disks.back().get();
 }
 
-void RefreshDrives(DiskList& disks, const ScanContext& context, const std::atomic<bool>* shuttingDown) {
+void RefreshDrives(DiskList& disks, const ScanContext& context, const std::atomic<bool>* shuttingDown,
+                   std::vector<std::string>* locked) {
     auto stopping = [shuttingDown] { return shuttingDown && shuttingDown->load(std::memory_order_relaxed); };
     std::vector<std::string> seen;
+    if (locked)
+        locked->clear();
     for (const platform::DriveEntry& entry : platform::LogicalDrives()) {
         if (stopping())
             break;
         if (DiskFor(disks, entry.name, context))
             seen.push_back(entry.name);
+        else if (locked && (entry.type == platform::kDriveRemovable || entry.type == platform::kDriveFixed) &&
+                 platform::OpenRefusedForRights(entry.name))
+            locked->push_back(entry.name);
     }
     for (size_t i = disks.size(); i-- > 0;) {
         const std::string& name = disks[i]->DriveName;

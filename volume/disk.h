@@ -49,4 +49,7 @@ TMyDisk* DiskFor(DiskList& disks, const std::string& name, const ScanContext& co
 
 // Brings the list up to the drives the system has now. Volume images named
 // earlier stay while their file exists. `shuttingDown` ends it early.
-void RefreshDrives(DiskList& disks, const ScanContext& context, const std::atomic<bool>* shuttingDown = nullptr);
+// `locked`, when given, receives the drives that the system would not let
+// this process open (raw drives need administrator rights).
+void RefreshDrives(DiskList& disks, const ScanContext& context, const std::atomic<bool>* shuttingDown = nullptr,
+                   std::vector<std::string>* locked = nullptr);

@@ -17,9 +17,11 @@ const char* ReadStatusText(ReadStatus status) {
     case ReadStatus::ReadFailed: return "the volume could not be read there";
     case ReadStatus::OutsideVolume: return "the data lies past the end of the volume";
     case ReadStatus::Incomplete: return "the data found is shorter than the file";
+    case ReadStatus::NoDataPosition: return "where the file's data lay is no longer known";
     case ReadStatus::DamagedRecord: return "the file's record is damaged";
     case ReadStatus::BadCompression: return "the compressed data is damaged";
     case ReadStatus::Encrypted: return "the file is encrypted: the volume holds only its ciphertext";
+    case ReadStatus::UnreadableCompression: return "the file is compressed in a form that cannot be read";
     }
     return "unknown";
 }
@@ -44,7 +46,9 @@ public:
         if (!device_)
             return ReadStatus::ReadFailed;
         if (file_.Runs.empty())
-            return ReadStatus::Incomplete;
+            return ReadStatus::NoDataPosition;
+        if (file_.CompressionUnit == kUnreadableCompression && file_.Runs[0].OnVolume)
+            return ReadStatus::UnreadableCompression;
         // Runs that cannot hold the size the file claims are never read at all.
         if (file_.Runs[0].OnVolume) {
             int64_t covered = 0;

@@ -16,9 +16,11 @@ enum class ReadStatus {
     ReadFailed,       // the volume refused a read
     OutsideVolume,    // an extent lies past the end of the volume
     Incomplete,       // the runs hold less than the file's size
+    NoDataPosition,   // nothing says where the file's data lies
     DamagedRecord,    // the MFT record that holds the data is torn or damaged
     BadCompression,   // a compression unit does not decompress
     Encrypted,        // the file system encrypted the data: the volume holds only ciphertext
+    UnreadableCompression,  // compressed in units NTFS never writes
 };
 
 const char* ReadStatusText(ReadStatus status);

@@ -14,6 +14,9 @@ enum : uint8_t { kStateUnjudged = 0, kStatePoor = 1, kStateGood = 2, kStateExcel
 
 enum : uint8_t { kFileSystemUnknown = 0, kFileSystemNtfs = 1, kFileSystemFat32 = 2 };
 
+// A compression unit that NTFS does not write: the data cannot be decompressed.
+constexpr uint32_t kUnreadableCompression = UINT32_MAX;
+
 // One extent of a file's data.
 struct TMyFileRun {
     int64_t RunStart = 0;         // byte offset on the volume; for resident data the MFT record's position
@@ -58,11 +61,17 @@ struct TMyFile {
     std::string FolderPath;
     int64_t RecordNo = -1;
     int64_t ParentRecordNo = -1;
+    // NTFS: the sequence number the parent reference names; 0 names none.
+    uint16_t ParentSequence = 0;
     int64_t RecordPos = -1;
     int64_t DataPos = 0;
     FileTime ModifiedTime = 0;
     FileTime CreatedTime = 0;
     FileTime AccessedTime = 0;
+    // NTFS: when the MFT record last changed. Unlike the other times no
+    // program sets it, and a file that takes freed clusters changes its
+    // record after the earlier owner's last change.
+    FileTime ChangedTime = 0;
     bool HasTimes = false;
     std::vector<TMyFileRun> Runs;
     int64_t AllocatedSize = 0;
@@ -80,7 +89,8 @@ struct TMyFile {
     bool Accepted = true;
     bool InFolder = false;
     uint16_t ProgressUnits = 1;
-    // Bytes per compression unit when the data is LZNT1-compressed; 0 otherwise.
+    // Bytes per compression unit when the data is LZNT1-compressed; 0 otherwise;
+    // kUnreadableCompression for a compression this program cannot undo.
     uint32_t CompressionUnit = 0;
     // The data is encrypted by the file system: what lies on the volume is ciphertext.
     bool Encrypted = false;
@@ -91,6 +101,7 @@ struct TMyFolder {
     int64_t ParentIndex = -2;
     int32_t ListIndex = 0;
     int64_t ParentRecordNo = -1;
+    uint16_t ParentSequence = 0;  // NTFS: as for a file
     int64_t RecordNo = -1;
     bool IsDeleted = false;
     std::string FolderName;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "gui/app/main_window.h"
 #include "gui/app/single_instance.h"
@@ -14,13 +16,16 @@
 namespace {
 
 const char kUsage[] =
-    "usage: dunro-gui [--help]\n"
+    "usage: dunro-gui [--help] [IMAGE...]\n"
     "\n"
     "Opens the window of Dunro Data Recovery: choose the kinds of files and the\n"
     "drives to look at, scan them for deleted files, preview them and recover\n"
     "the ones you check into a folder of your choice. Scanned drives are only\n"
     "read, never written. Only one window runs per user: starting the program\n"
     "again brings it to the front.\n"
+    "\n"
+    "Each IMAGE, a file holding an NTFS or FAT32 volume, is offered as a drive\n"
+    "beside the computer's own (\"Add Disk Image...\" in the window does the same).\n"
     "\n"
     "Reading a drive needs the rights to open it raw (root on Linux).\n"
     "The command line 'dunro' does the same without a window.\n";
@@ -40,13 +45,17 @@ bool DisplayAvailable() {
 } // namespace
 
 int main(int argc, char** argv) {
+    std::vector<std::string> images;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kUsage, stdout);
             return 0;
         }
-        std::fprintf(stderr, "dunro-gui: unknown option '%s'\n\n%s", argv[i], kUsage);
-        return 2;
+        if (argv[i][0] == '-' && argv[i][1] != 0) {
+            std::fprintf(stderr, "dunro-gui: unknown option '%s'\n\n%s", argv[i], kUsage);
+            return 2;
+        }
+        images.emplace_back(argv[i]);
     }
     if (!DisplayAvailable()) {
         std::fputs("dunro-gui: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set)\n", stderr);
@@ -56,6 +65,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(gui::AppTitle());
     QApplication::setApplicationDisplayName(gui::AppTitle());
+    // Lets a Wayland desktop match the window to its menu entry and icon.
+    QApplication::setDesktopFileName(QStringLiteral("org.dunro.DataRecovery"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     gui::SingleInstance instance;
@@ -67,6 +78,10 @@ int main(int argc, char** argv) {
     platform::TuneAllocatorForScans();
     skin::Apply(app);
     gui::TFram_UndeleteMain window;
+    QStringList imageNames;
+    for (const std::string& image : images)
+        imageNames << QString::fromLocal8Bit(image.c_str());
+    window.AddVolumeImages(imageNames);
     QObject::connect(&instance, &gui::SingleInstance::RestoreRequested, &window,
                      &gui::TFram_UndeleteMain::RestoreFromSecondStart);
     window.show();

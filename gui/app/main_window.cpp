@@ -56,7 +56,9 @@ TFram_UndeleteMain::TFram_UndeleteMain()
     recoverWorker_ = std::make_unique<TThreadRecover>(*progress_, hub_.get());
 
     const auto openAbout = [this] { OpenAbout(); };
-    startPage_ = new TFrm_Choose(*hub_, *language_, openAbout, this);
+    startPage_ = new TFrm_Choose(*hub_, *language_, *progress_, *types_, *paths_, *scanWorker_, openAbout,
+                                 [this](const QString& image, SourceVerdict verdict) { OnImageRefused(image, verdict); },
+                                 this);
     resultPage_ = new TFrm_Result(*hub_, *language_, *scanWorker_, *progress_, openAbout, this);
     hub_->SetReceiver(HubTarget::ResultPage, resultPage_);
     startPage_->hide();
@@ -68,6 +70,7 @@ TFram_UndeleteMain::TFram_UndeleteMain()
         facts.jobSize = recoverWorker_->FormatJobSize();
         facts.recoverFiles = progress_->FRecoverFiles;
         facts.recoverAttempted = progress_->FRecoverAttempted;
+        facts.refusedImage = ToUtf8(refusedImage_);
         return facts;
     };
     question_ = new TFMsgBox_RecoverSelect(*hub_, *language_, facts, this);
@@ -75,6 +78,11 @@ TFram_UndeleteMain::TFram_UndeleteMain()
     resultPage_->SetQuestionCloser([this] { question_->hide(); });
     resultPage_->SetQuestionOpener([this](int kind) { question_->ShowQuestion(kind); });
     CreateRecoveryWindows();
+
+    scanningTimer_.setInterval(50);
+    connect(&scanningTimer_, &QTimer::timeout, this, [this] { OnScanningTick(); });
+    initWait_.setInterval(100);
+    connect(&initWait_, &QTimer::timeout, this, [this] { OnInitializingTick(); });
 
     setFixedSize(kWidth, kHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -130,6 +138,8 @@ void TFram_UndeleteMain::showEvent(QShowEvent* event) {
     activateWindow();
     setFocus();
     qCDebug(dunroGui) << "window shown";
+    if (refusedNotice_ != 0)
+        QTimer::singleShot(0, this, [this] { ShowImageRefusal(); });
 }
 
 void TFram_UndeleteMain::closeEvent(QCloseEvent* event) {
@@ -184,6 +194,11 @@ void TFram_UndeleteMain::RestoreFromSecondStart() {
     setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
     showNormal();
     setFixedSize(kWidth + 1, kHeight);
+    scanningTimer_.setInterval(50);
+    connect(&scanningTimer_, &QTimer::timeout, this, [this] { OnScanningTick(); });
+    initWait_.setInterval(100);
+    connect(&initWait_, &QTimer::timeout, this, [this] { OnInitializingTick(); });
+
     setFixedSize(kWidth, kHeight);
     raise();
     activateWindow();

@@ -6,10 +6,14 @@
 #include <functional>
 #include <memory>
 
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include "gui/app/message_hub.h"
+#include "volume/source_check.h"
 
 class TLanUse;
 class TScanFileType;
@@ -61,9 +65,9 @@ public:
     MessageHub& Hub() { return *hub_; }
     TLanUse& Language() { return *language_; }
     TUnDeleteProgress& Progress() { return *progress_; }
+    TScanFileType& TypeSelection() { return *types_; }
+    TScanPath& LocationSelection() { return *paths_; }
     TThreadScan& ScanWorker() { return *scanWorker_; }
-    TScanFileType& ScanTypes() { return *types_; }
-    TScanPath& ScanPaths() { return *paths_; }
     TThreadRecover& RecoverWorker() { return *recoverWorker_; }
     TFrm_Choose* StartPage() const { return startPage_; }
     TFrm_Result* ResultPage() const { return resultPage_; }
@@ -78,6 +82,13 @@ public:
     bool ScanHeldForQuestion() const { return scanHeld_; }
 
     void OpenAbout();
+
+    // Volume images to offer as drives (the program's arguments); call before show.
+    void AddVolumeImages(const QStringList& images);
+    // The scanning timer runs from the start of a scan to its end.
+    bool ScanTimerActive() const { return scanningTimer_.isActive(); }
+    // The start waits for the drive list before the scan can begin.
+    bool WaitingForDriveList() const { return initWait_.isActive(); }
 
     // The recovery's windows and the system's folder dialog and file browser
     // (main_window_recover.cpp); tests put their own dialog and browser in.
@@ -117,9 +128,36 @@ private:
     void OnOpenDestination();
     void StartRecovery();
 
+    // The scan from the window: the start request, the wait for the drive
+    // list, the scanning timer, and the end of a scan.
+    void OnStartRequest();
+    void OnInitializingTick();
+    void ContinueStart();
+    void OnScanningTick();
+    void OnScanStopped();
+    void EndScan();
+    // Brings the window to the front when a scan ended behind other windows.
+    void RaiseAfterScan(bool restoreMinimized);
+    void OnImageRefused(const QString& image, SourceVerdict verdict);
+    void ShowImageRefusal();
+
     std::function<void()> endProcess_;
     bool starting_ = false;
     bool scanHeld_ = false;
+    // A scan was started and EndScan has not yet run for it.
+    bool scanRunning_ = false;
+    QTimer scanningTimer_;  // Timer_Scaning
+    // The wait for the drive list: its clock, the step shown, the dots.
+    QTimer initWait_;
+    QElapsedTimer initClock_;
+    int initSteps_ = 0;
+    int initDots_ = 0;
+    qint64 lastCaptionAt_ = 0;
+    qint64 lastStepAt_ = 0;
+    QString initCaption_;
+    // Images refused before the window showed, told once it shows.
+    QString refusedImage_;
+    int refusedNotice_ = 0;
     QPoint outerPosition_;
 
     std::unique_ptr<MessageHub> hub_;

@@ -21,11 +21,13 @@ void TFram_UndeleteMain::Receive(const HubMessage& m) {
     case kMsgStartPageBackground:   break;
     case kMsgNoticeAnswered:        OnNoticeAnswered(); break;
     case kMsgStopRequest:           OnStopRequest(); break;
+    case kMsgScanStopped:           OnScanStopped(); break;
     case kMsgPreviewClosed:         ShowResultPage(); break;
     case kMsgBackToStart:           ShowStartPage(); break;
     case kMsgRecoverRequest:        resultPage_->AnswerRecoverRequest(); break;
     case kMsgNothingToRecover:      OnNothingToRecover(); break;
     case kMsgDragWindow:            OnDragWindow(); break;
+    case kMsgStartRequest:          OnStartRequest(); break;
     case kMsgExitDuringScan:        EndProcess(); break;
     case kMsgStayOpen:              OnStayOpen(); break;
     case kMsgLeaveResults:          EndProcess(); break;
@@ -40,8 +42,6 @@ void TFram_UndeleteMain::Receive(const HubMessage& m) {
     case kMsgCloseFinishedProgress: OnCloseFinishedProgress(); break;
     case kMsgOpenDestination:       OnOpenDestination(); break;
     case kMsgChooseDestination:     OnChooseDestination(); break;
-    // The scan's own messages (start request 1071, a stopped pass 1037) are
-    // handled by the start page's scanning.
     default:                        break;
     }
 }
@@ -56,9 +56,11 @@ void TFram_UndeleteMain::OnCloseRequest() {
         }
         return;
     }
-    // A scan is under way: it is held while the question waits.
-    if (!scanWorker_->PassIdle)
+    // A scan is under way: it is held where it stands while the question waits.
+    if (!scanWorker_->PassIdle && !scanHeld_) {
         scanHeld_ = true;
+        progress_->PauseScan();
+    }
     Dim();
     question_->ShowQuestion(3);
 }
@@ -70,23 +72,16 @@ void TFram_UndeleteMain::OnNoticeAnswered() {
     Undim();
 }
 
-void TFram_UndeleteMain::OnStopRequest() {
-    if (starting_) {
-        starting_ = false;
-        return;
-    }
-    scanWorker_->StopCurrentDisk();
-    scanWorker_->PassIdle = true;
-    progress_->FScanCancelled = true;
-}
-
 void TFram_UndeleteMain::OnNothingToRecover() { ShowNotice(4); }
 
 void TFram_UndeleteMain::OnDragWindow() { skin::BeginWindowDrag(this, QCursor::pos()); }
 
 void TFram_UndeleteMain::OnStayOpen() {
     question_->hide();
-    scanHeld_ = false;
+    if (scanHeld_) {
+        scanHeld_ = false;
+        progress_->ResumeScan();
+    }
     Undim();
 }
 

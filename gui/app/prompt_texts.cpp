@@ -35,6 +35,17 @@ QString NoticeText(const TLanUse& language, int kind, const PromptFacts& facts) 
             text.replace(at, 2, files);
         return text;
     }
+    case kNoticeImageNoVolume:
+    case kNoticeImageUnreadable: {
+        QString text = kind == kNoticeImageNoVolume
+                           ? Tr(language, "M_ImageNoVolume",
+                                "%s holds neither an NTFS nor a FAT32 volume, so it cannot be scanned.")
+                           : Tr(language, "M_ImageUnreadable",
+                                "%s cannot be read. Check that the file exists and that you may read it.");
+        text.replace(QLatin1String("%s"), QStringLiteral("<a>%1</a>").arg(FromUtf8(facts.refusedImage)),
+                     Qt::CaseInsensitive);
+        return text;
+    }
     default:
         return {};
     }

@@ -16,9 +16,12 @@ struct PromptFacts {
     std::string jobSize;       // the job's size as size text
     uint32_t recoverFiles = 0; // the progress record's FRecoverFiles
     uint32_t recoverAttempted = 0;
+    std::string refusedImage;  // the disk image notices 8 and 9 name
 };
 
 constexpr int kFirstNotice = 1, kLastNotice = 7;
+// A disk image that holds neither NTFS nor FAT32, and one that cannot be read.
+constexpr int kNoticeImageNoVolume = 8, kNoticeImageUnreadable = 9;
 constexpr int kFirstQuestion = 1, kLastQuestion = 5;
 
 QString NoticeText(const TLanUse& language, int kind, const PromptFacts& facts);

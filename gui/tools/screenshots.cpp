@@ -1,13 +1,20 @@
 // Renders every window and box of the program offscreen into PNG files, in
-// English and in German: dunro_gui_screenshots FOLDER [IMAGE]. With a volume
-// image the result page is shown with that image's scan.
+// English and in German: dunro_gui_screenshots FOLDER IMAGE [RESULT_IMAGE].
+// IMAGE is offered as a drive on the start page; the result page shows a
+// scan of RESULT_IMAGE (else of IMAGE) run from the window as a user runs it.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
 
 #include <cstdio>
+#include <functional>
 
 #include "gui/app/main_window.h"
 #include "gui/app/prompt_box.h"
@@ -20,10 +27,10 @@
 #include "gui/results/search_box.h"
 #include "gui/settings/about_window.h"
 #include "gui/settings/settings_window.h"
-#include <QFileInfo>
-#include <QStandardItemModel>
-#include <QTest>
-
+#include "gui/start/location_chooser.h"
+#include "gui/start/location_list.h"
+#include "gui/start/scan_dial.h"
+#include "gui/start/start_page.h"
 #include "gui/widgets/check_box.h"
 #include "gui/widgets/check_list.h"
 #include "gui/widgets/check_tree.h"
@@ -35,7 +42,6 @@
 #include "gui/widgets/skin.h"
 #include "recover/recover_worker.h"
 #include "scan/progress.h"
-#include "scan/scan_selection.h"
 #include "scan/scan_worker.h"
 
 namespace {
@@ -66,39 +72,65 @@ bool Save(const QImage& image, const QString& folder, const QString& name) {
     return true;
 }
 
+// Lets events run until `done` holds or `ms` have passed.
+bool WaitFor(const std::function<bool()>& done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    return done();
+}
+
+bool WriteFile(const QString& path, const QString& text) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(text.toUtf8());
+    return true;
+}
+
 // The first item of `tree` (depth first) whose text is `text`.
 QTreeWidgetItem* ItemNamed(QTreeWidget& tree, const QString& text) {
     const auto found = tree.findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
     return found.isEmpty() ? nullptr : found.first();
 }
 
-// Scans `image` whole with the window's own worker and shows the result page,
-// as the end of a scan does.
-bool ShowScanOf(gui::TFram_UndeleteMain& main, const std::string& image) {
-    TThreadScan& worker = main.ScanWorker();
-    if (!worker.DiskFor(image))
+// Offers `image` as a drive, chooses it alone and every type, presses SCAN
+// and waits for the end of the scan to show the result page.
+bool ScanFromWindow(gui::TFram_UndeleteMain& main, const QString& image) {
+    gui::TFrm_Choose& start = *main.StartPage();
+    gui::Tfrm_Choose_Location& chooser = *start.Chooser();
+    if (!chooser.AddVolumeImage(image))
         return false;
-    main.ScanTypes().SelectAll();
-    main.ScanPaths().Clear();
-    main.ScanPaths().AddDriver(image);
-    main.ScanPaths().AddWholeDriver(image);
-    worker.StartScan();
-    worker.WaitUntilIdle();
-    main.Progress().FScanIdle = true;
-    main.Progress().FCloseAllowed = true;
-    main.ResultPage()->LoadResults();
-    main.ShowResultPage();
-    Settle();
-    return main.Progress().FResultCount > 0;
+    RdCheckBox* all = chooser.CheckAllBox();
+    if (!all->isChecked())
+        QTest::mouseClick(all, Qt::LeftButton);  // everything on ...
+    QTest::mouseClick(all, Qt::LeftButton);      // ... and off
+    gui::RdLocationList& list = *chooser.List();
+    for (int i = 0; i < list.count(); ++i) {
+        QListWidgetItem* item = list.item(i);
+        if (item->data(gui::kDriveRole).toString() != image)
+            continue;
+        list.scrollToItem(item);
+        const QRect r = list.visualItemRect(item);
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(r.left() + r.width() / 3, r.center().y()));
+    }
+    if (!start.MasterToggle()->isChecked())
+        QTest::mouseClick(start.MasterToggle(), Qt::LeftButton);
+    QTest::mouseClick(start.ScanButton(), Qt::LeftButton);
+    return WaitFor([&main] { return main.ResultPage()->isVisible(); }, 120000);
 }
 
 // The result page with the type tree, with the folder tree opened two
 // levels, and with a search applied and some rows checked.
-bool RenderResults(gui::TFram_UndeleteMain& main, const std::string& image, const QString& folder, const QString& suffix) {
-    if (!ShowScanOf(main, image)) {
-        std::fprintf(stderr, "cannot scan %s\n", image.c_str());
+bool RenderResults(gui::TFram_UndeleteMain& main, const QString& image, const QString& folder, const QString& suffix) {
+    if (!ScanFromWindow(main, image)) {
+        std::fprintf(stderr, "a scan of %s from the window did not reach the result page\n", qPrintable(image));
         return false;
     }
+    Settle();
     gui::TFrm_Result& page = *main.ResultPage();
     bool ok = true;
     QTreeWidgetItem* photos = page.Types()->topLevelItem(0)->child(0);
@@ -218,30 +250,62 @@ bool RenderRecovery(gui::TFram_UndeleteMain& main, const QString& folder, const 
     return ok;
 }
 
-bool RenderLanguage(const QString& folder, const QString& language, const QString& suffix, const std::string& image) {
+// `image` is offered as a drive; `outside` is a folder on a volume that
+// cannot be scanned (the machine's own file system), to show how the chooser
+// tells so; the result page shows a scan of `resultImage`.
+bool RenderLanguage(const QString& folder, const QString& language, const QString& suffix, const QString& image,
+                    const QString& resultImage, const QString& outside) {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    const QString data = config.path() + QStringLiteral("/Dunro Data Recovery/");
     QDir(config.path()).mkpath(QStringLiteral("Dunro Data Recovery"));
-    QFile ini(config.path() + QStringLiteral("/Dunro Data Recovery/Main.ini"));
-    if (!ini.open(QIODevice::WriteOnly))
+    if (!WriteFile(data + QStringLiteral("Main.ini"), QStringLiteral("[Main]\r\nLanguage=%1\r\nScanTips=1\r\n").arg(language)) ||
+        !WriteFile(data + QStringLiteral("FileList.ini"), QStringLiteral("[Files]\r\n0=%1\r\n").arg(outside)))
         return false;
-    ini.write(QStringLiteral("[Main]\r\nLanguage=%1\r\n").arg(language).toUtf8());
-    ini.close();
 
     bool ok = true;
     gui::TFram_UndeleteMain main;
     main.SetProcessEnd([] {});
+    main.AddVolumeImages({image});
     main.move(0, 0);
     main.show();
+    gui::TFrm_Choose& start = *main.StartPage();
+    // The chooser waits for the drives behind its loading panel.
+    WaitFor([&start] { return start.Chooser()->LoadingPanel()->isVisible(); }, 2000);
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("start-loading") + suffix);
+    if (!WaitFor([&start] { return start.Chooser()->DriveListReady(); }, 30000)) {
+        std::fprintf(stderr, "the drive list did not fill\n");
+        return false;
+    }
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("main") + suffix);
+
+    // A scan part-way through its listing.
+    main.Progress().FListedCount = 1873;
+    start.PrepareForScanning(true);
+    start.ShowScanProgress(62);
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("start-scanning") + suffix);
+    start.Reset();
+    main.Progress().FListedCount = 0;
     // The texts that name a job: 1.5 MB to recover, the fourth of ten files under way.
     main.RecoverWorker().JobBytes = 1'572'864;
     main.Progress().FRecoverFiles = 10;
     main.Progress().FRecoverAttempted = 4;
-    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("main") + suffix);
 
     for (int kind = gui::kFirstNotice; kind <= gui::kLastNotice; ++kind) {
         main.ShowNotice(kind);
         ok &= Save(Composite(main, main.NoticeBox()), folder, QStringLiteral("notice-%1").arg(kind) + suffix);
+        main.NoticeBox()->hide();
+        main.Undim();
+    }
+    // The notices for disk images that cannot be scanned: one that holds no
+    // NTFS or FAT32 volume, one that is not there.
+    const QString blank = config.path() + QStringLiteral("/notes.img");
+    WriteFile(blank, QString(4096, QLatin1Char(' ')));
+    const QString refused[][2] = {{blank, QStringLiteral("notice-8")},
+                                  {config.path() + QStringLiteral("/holiday.img"), QStringLiteral("notice-9")}};
+    for (const auto& [image, name] : refused) {
+        main.AddVolumeImages({image});
+        ok &= Save(Composite(main, main.NoticeBox()), folder, name + suffix);
         main.NoticeBox()->hide();
         main.Undim();
     }
@@ -262,10 +326,8 @@ bool RenderLanguage(const QString& folder, const QString& language, const QStrin
     ok &= Save(Composite(main, main.AboutWindow()), folder, QStringLiteral("about") + suffix);
     main.AboutWindow()->OkButton()->click();
     Settle();
-    if (!image.empty())
-        ok &= RenderResults(main, image, folder, suffix);
-    if (!image.empty())
-        ok &= RenderRecovery(main, folder, suffix);
+    ok &= RenderResults(main, resultImage, folder, suffix);
+    ok &= RenderRecovery(main, folder, suffix);
     return ok;
 }
 
@@ -362,8 +424,8 @@ bool RenderControls(const QString& folder) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 && argc != 3) {
-        std::fputs("usage: dunro_gui_screenshots FOLDER [IMAGE]\n", stderr);
+    if (argc != 3 && argc != 4) {
+        std::fputs("usage: dunro_gui_screenshots FOLDER IMAGE [RESULT_IMAGE]\n", stderr);
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -372,15 +434,21 @@ int main(int argc, char** argv) {
     skin::Apply(app);
     const QString folder = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     QDir().mkpath(folder);
-    // The image is named by its file name alone, as the lists show a drive's name.
-    std::string image;
-    if (argc == 3) {
-        const QFileInfo info(QString::fromLocal8Bit(argv[2]));
-        QDir::setCurrent(info.absolutePath());
-        image = info.fileName().toStdString();
-    }
-    bool ok = RenderLanguage(folder, QStringLiteral("English"), QString(), image);
-    ok &= RenderLanguage(folder, QStringLiteral("Deutsch"), QStringLiteral("-de"), image);
+    // The images are named by their file names alone, as the lists show a
+    // drive's name: each is linked into one folder that becomes the current one.
+    QTemporaryDir images;
+    const QFileInfo image(QString::fromLocal8Bit(argv[2]));
+    const QFileInfo resultImage(QString::fromLocal8Bit(argv[argc == 4 ? 3 : 2]));
+    for (const QFileInfo& info : {image, resultImage})
+        QFile::link(info.absoluteFilePath(), images.filePath(info.fileName()));
+    QDir::setCurrent(images.path());
+    // A folder on this machine's own file system, which the chooser shows but cannot scan.
+    const QString outside = QDir::tempPath() + QStringLiteral("/Holiday Photos");
+    QDir().mkpath(outside);
+    bool ok = RenderLanguage(folder, QStringLiteral("English"), QString(), image.fileName(), resultImage.fileName(), outside);
+    ok &= RenderLanguage(folder, QStringLiteral("Deutsch"), QStringLiteral("-de"), image.fileName(), resultImage.fileName(),
+                         outside);
+    QDir().rmdir(outside);
     ok &= RenderControls(folder);
     return ok ? 0 : 1;
 }

@@ -111,7 +111,9 @@ void RdImgButton::paintEvent(QPaintEvent*) {
         const int textWidth = fontMetrics().horizontalAdvance(text());
         const int total = icon.width() + (text().isEmpty() ? 0 : 8 + textWidth);
         const int left = (width() - total) / 2;
+        p.setOpacity(enabled ? 1.0 : 0.45);
         p.drawPixmap(QRect(QPoint(left, (height() - icon.height()) / 2), icon), skin::Art(art_, icon));
+        p.setOpacity(1.0);
         content.setLeft(left + icon.width() + 8);
         content.setWidth(textWidth + 2);
     }

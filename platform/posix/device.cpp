@@ -38,6 +38,17 @@ std::unique_ptr<VolumeDevice> VolumeDevice::Open(const std::string& path) {
     return device;
 }
 
+bool OpenRefusedForRights(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return false;
+    }
+    return errno == EACCES || errno == EPERM;
+}
+
+bool HasAdministratorRights() { return ::geteuid() == 0; }
+
 VolumeDevice::~VolumeDevice() {
     if (fd_ >= 0)
         ::close(fd_);

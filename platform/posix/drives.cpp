@@ -1,14 +1,18 @@
 #include "platform/drives.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
+#include <iterator>
 #include <mntent.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+
+#include "platform/posix/mount_table.h"
 
 namespace platform {
 
@@ -157,6 +161,54 @@ std::string DriveOfFolder(const std::string& folder) {
         return {};
     std::string sysName = SysNameOf(st.st_dev);
     return sysName.empty() ? std::string() : "/dev/" + sysName;
+}
+
+std::optional<FolderVolume> LocateFolder(const std::string& folder) {
+    char* resolved = ::realpath(folder.c_str(), nullptr);
+    if (!resolved)
+        return std::nullopt;
+    const std::string real = resolved;
+    std::free(resolved);
+    struct stat st {};
+    if (::stat(real.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return std::nullopt;
+
+    std::string table;
+    {
+        std::ifstream in("/proc/self/mountinfo");
+        table.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const std::vector<MountEntry> mounts = ParseMountInfo(table);
+    const MountEntry* mount = MountHolding(mounts, real);
+    if (!mount)
+        return std::nullopt;
+
+    FolderVolume place;
+    place.fileSystem = mount->fileSystem;
+    // A file system read through FUSE (ntfs-3g) has no device number of its
+    // own: its source names the device, or the image file it reads.
+    struct stat source {};
+    if (!mount->source.empty() && mount->source[0] == '/' && ::stat(mount->source.c_str(), &source) == 0) {
+        if (S_ISBLK(source.st_mode)) {
+            const std::string name = SysNameOf(source.st_rdev);
+            place.drive = name.empty() ? mount->source : "/dev/" + name;
+        } else if (S_ISREG(source.st_mode)) {
+            place.drive = mount->source;
+        }
+    }
+    if (place.drive.empty() && mount->major != 0) {
+        const std::string name = SysNameOf(makedev(mount->major, mount->minor));
+        if (!name.empty())
+            place.drive = "/dev/" + name;
+    }
+    std::string inside = PathInsideMount(*mount, real);
+    for (char& c : inside)
+        if (c == '/')
+            c = '\\';
+    while (!inside.empty() && inside.front() == '\\')
+        inside.erase(inside.begin());
+    place.pathInside = inside;
+    return place;
 }
 
 } // namespace platform

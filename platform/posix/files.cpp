@@ -30,6 +30,8 @@ bool CreateProbeFile(const std::string& path, bool& exists) {
 
 char PathDelimiter() { return '/'; }
 
+bool SamePath(const std::string& a, const std::string& b) { return a == b; }
+
 } // namespace platform
 
 #include <cerrno>

@@ -1,6 +1,7 @@
 #include "platform/folders.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -15,19 +16,43 @@ std::string ProgramFolder() {
     return exe.substr(0, exe.rfind('/') + 1);
 }
 
-std::string DataFolder() {
-    std::string base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (!home || !*home) {
-            const passwd* pw = ::getpwuid(::getuid());
-            home = pw ? pw->pw_dir : "/tmp";
-        }
-        base = std::string(home) + "/.config";
+namespace {
+
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+        const passwd* pw = ::getpwuid(::getuid());
+        home = pw ? pw->pw_dir : "/tmp";
     }
-    return base + "/Dunro Data Recovery/";
+    return home;
+}
+
+std::string ConfigFolder() {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+        return xdg;
+    return HomeFolder() + "/.config";
+}
+
+} // namespace
+
+std::string DataFolder() { return ConfigFolder() + "/Dunro Data Recovery/"; }
+
+std::string DesktopFolder() {
+    // user-dirs.dirs holds lines such as XDG_DESKTOP_DIR="$HOME/Schreibtisch".
+    std::ifstream in(ConfigFolder() + "/user-dirs.dirs");
+    const std::string key = "XDG_DESKTOP_DIR=\"";
+    for (std::string line; std::getline(in, line);) {
+        if (line.compare(0, key.size(), key) != 0)
+            continue;
+        std::string value = line.substr(key.size());
+        if (const size_t quote = value.rfind('"'); quote != std::string::npos)
+            value.resize(quote);
+        if (value.compare(0, 5, "$HOME") == 0)
+            value = HomeFolder() + value.substr(5);
+        if (!value.empty() && value[0] == '/')
+            return value;
+    }
+    return HomeFolder() + "/Desktop";
 }
 
 } // namespace platform

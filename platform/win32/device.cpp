@@ -17,6 +17,29 @@ std::wstring DevicePath(const std::string& name) {
 }
 } // namespace
 
+bool OpenRefusedForRights(const std::string& path) {
+    HANDLE h = CreateFileW(DevicePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return false;
+    }
+    return GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+bool HasAdministratorRights() {
+    BOOL member = FALSE;
+    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                 &administrators)) {
+        if (!CheckTokenMembership(nullptr, administrators, &member))
+            member = FALSE;
+        FreeSid(administrators);
+    }
+    return member != FALSE;
+}
+
 std::unique_ptr<VolumeDevice> VolumeDevice::Open(const std::string& path) {
     if (path.empty())
         return nullptr;

@@ -66,6 +66,40 @@ std::string DriveOfFolder(const std::string& folder) {
     return {};
 }
 
+std::optional<FolderVolume> LocateFolder(const std::string& folder) {
+    const std::wstring wide = Widen(folder);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    wchar_t full[MAX_PATH * 4] = {};
+    const DWORD length = GetFullPathNameW(wide.c_str(), MAX_PATH * 4, full, nullptr);
+    if (length == 0 || length >= MAX_PATH * 4)
+        return std::nullopt;
+    std::string path = Narrow(std::wstring(full, length));
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    FolderVolume place;
+    std::wstring root;
+    if (path.size() >= 2 && path[1] == ':') {
+        place.drive = CanonicalDriveName(path.substr(0, 2));
+        place.pathInside = path.size() > 3 ? path.substr(3) : std::string();
+        root = Widen(place.drive + "\\");
+    } else {
+        // A network share (\\server\share\...) is no drive of this computer.
+        place.fileSystem = "network";
+        return place;
+    }
+    while (!place.pathInside.empty() && place.pathInside.back() == '\\')
+        place.pathInside.pop_back();
+    wchar_t fileSystem[64] = {};
+    if (GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, fileSystem, 64))
+        place.fileSystem = Narrow(fileSystem);
+    if (GetDriveTypeW(root.c_str()) == DRIVE_REMOTE)
+        place.drive.clear();
+    return place;
+}
+
 } // namespace platform
 
 namespace platform {

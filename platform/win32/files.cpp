@@ -31,6 +31,10 @@ bool CreateProbeFile(const std::string& path, bool& exists) {
 
 char PathDelimiter() { return '\\'; }
 
+bool SamePath(const std::string& a, const std::string& b) {
+    return CompareStringOrdinal(Widen(a).c_str(), -1, Widen(b).c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
 } // namespace platform
 
 namespace platform {

@@ -19,4 +19,11 @@ std::string DataFolder() {
     return Narrow(path) + "\\Dunro Data Recovery\\";
 }
 
+std::string DesktopFolder() {
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return {};
+    return Narrow(path);
+}
+
 } // namespace platform

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 
+#include "support/ntfs_patch.h"
 #include "support/process.h"
 #include "support/test_support.h"
 
@@ -397,4 +398,37 @@ TEST(Cli, NamesWithTerminalControlsArePrintedEscaped) {
     EXPECT_NE(recover.out.find(escaped), std::string::npos) << recover.out;
     fs::remove_all(dest);
     fs::remove(image);
+}
+
+TEST(Cli, EncryptedFileIsListedAsSuchAndNotRecovered) {
+    PatchedNtfsImage image("ntfs-basic.img");
+    if (!image.Ready())
+        return;
+    const int64_t beach = image.RecordOf("Users/Ann/Pictures/beach.jpg");
+    MftRecordEdit record(image.Path(), image.RecordAt(beach));
+    const size_t data = record.FindAttribute(0x80);
+    ASSERT_NE(data, std::string::npos);
+    record.Put16(data + 12, 0x4000);
+    record.Write();
+
+    const json scan = json::parse(Dunro("scan " + Quote(image.Path()) + " --format json").out);
+    std::string id;
+    for (const json& f : scan["files"]) {
+        const bool isBeach = f["record_no"] == beach;
+        EXPECT_EQ(f["encrypted"].get<bool>(), isBeach) << f["name"];
+        if (isBeach) {
+            EXPECT_EQ(f["state"], "Poor");
+            id = std::to_string(f["id"].get<int64_t>());
+        }
+    }
+    ASSERT_FALSE(id.empty()) << "the encrypted file is not listed";
+    EXPECT_NE(Dunro("scan " + Quote(image.Path()) + " --name beach").out.find("encrypted"), std::string::npos);
+
+    // Ciphertext under the picture's name would pass for a recovered file.
+    fs::path dest = FreshDir("encrypted-recovered");
+    CommandResult recover = Dunro("recover " + Quote(image.Path()) + " --to " + Quote(dest.string()) + " --id " + id);
+    EXPECT_EQ(recover.exitCode, 4);
+    EXPECT_NE((recover.out + recover.err).find("encrypted"), std::string::npos) << recover.out << recover.err;
+    EXPECT_TRUE(fs::is_empty(dest));
+    fs::remove_all(dest);
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "fat/directory_entry.h"
 #include "fat/fat_disk.h"
 #include "support/process.h"
 
@@ -86,6 +87,11 @@ struct Entries {
     }
 };
 
+// The checksum long-name pieces carry for a short name as it was before deletion.
+uint8_t Sum(const char name11[12]) {
+    return fat::ShortNameChecksum(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(name11), 11));
+}
+
 std::vector<std::string> Names(const FileList& files) {
     std::vector<std::string> names;
     for (const auto& f : files)
@@ -160,10 +166,10 @@ TEST(FatNames, LongNamesDropTerminatorAndPaddingAndKeepSpaces) {
     FileList files;
     FolderList folders;
     Entries e;
-    e.Long(u"report.docx", 0x11, 0xE5).Short("\xE5" "EPORT~1DOC", 0x20, 100, 10, 0, 0);
-    e.Long(u"Hello World, this name.txt", 0x22, 0xE5).Short("\xE5" "ELLOW~1TXT", 0x20, 101, 10);
-    e.Long(u"\U0001F600 smile.txt", 0x33, 0xE5).Short("\xE5" "SMILE~1TXT", 0x20, 102, 10);
-    e.Long(u"what?.txt", 0x44, 0xE5).Short("\xE5" "HAT_~1 TXT", 0x20, 103, 10);
+    e.Long(u"report.docx", Sum("REPORT~1DOC"), 0xE5).Short("\xE5" "EPORT~1DOC", 0x20, 100, 10, 0, 0);
+    e.Long(u"Hello World, this name.txt", Sum("HELLOW~1TXT"), 0xE5).Short("\xE5" "ELLOW~1TXT", 0x20, 101, 10);
+    e.Long(u"\U0001F600 smile.txt", Sum("_SMILE~1TXT"), 0xE5).Short("\xE5" "SMILE~1TXT", 0x20, 102, 10);
+    e.Long(u"what?.txt", Sum("WHAT_~1 TXT"), 0xE5).Short("\xE5" "HAT_~1 TXT", 0x20, 103, 10);
     ASSERT_TRUE(v.fat->ParseEntries(root, e.bytes, files, folders));
     EXPECT_EQ(Names(files), (std::vector<std::string>{"report.docx", "Hello World, this name.txt",
                                                       "\xF0\x9F\x98\x80 smile.txt", "what_.txt"}));
@@ -192,7 +198,7 @@ TEST(FatNames, ABadChecksumSplitsTheName) {
     // Two long-name runs that belong to different short names, then the short entry.
     e.Long(u"first part of a long name.txt", 0x55, 0xE5);
     e.bytes.erase(e.bytes.end() - 32, e.bytes.end());  // lose a piece
-    e.Long(u"b.txt", 0x66, 0xE5).Short("\xE5~1     TXT", 0x20, 104, 10);
+    e.Long(u"b.txt", Sum("B~1     TXT"), 0xE5).Short("\xE5~1     TXT", 0x20, 104, 10);
     ASSERT_TRUE(v.fat->ParseEntries(root, e.bytes, files, folders));
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0]->FileName, "b.txt");
@@ -249,14 +255,17 @@ TEST(FatGrading, EveryClusterOfTheRunCounts) {
     TMyFile f;
     f.DataPos = v.fat->OffsetOf(v.fat->IndexOf(1000));
     f.FileSize = 10 * 512;
-    EXPECT_EQ(v.fat->GradeByTable(f), kStateExcellent);
+    f.Runs.push_back(TMyFileRun{f.DataPos, f.FileSize, 0, true});
+    EXPECT_EQ(v.fat->Grade(f, v.fat->FreeClusters()), kStateExcellent);
     v.SetEntry(1002, 0x0FFFFFFF);  // the third of ten clusters is in use again
-    EXPECT_EQ(v.fat->GradeByTable(f), kStatePoor);
+    EXPECT_EQ(v.fat->Grade(f, v.fat->FreeClusters()), kStatePoor);
     v.SetEntry(1002, 0);
     v.SetEntry(1006, 0x0FFFFFFF);  // the seventh
-    EXPECT_EQ(v.fat->GradeByTable(f), kStateGood);
+    EXPECT_EQ(v.fat->Grade(f, v.fat->FreeClusters()), kStateGood);
+    EXPECT_EQ(v.fat->Grade(f, v.fat->FreeClusters(), 2), kStatePoor);  // the third taken by a newer file
     TMyFile small;
     small.DataPos = v.fat->OffsetOf(v.fat->IndexOf(1006));
     small.FileSize = 100;  // smaller than a cluster, but its cluster is taken
-    EXPECT_EQ(v.fat->GradeByTable(small), kStatePoor);
+    small.Runs.push_back(TMyFileRun{small.DataPos, small.FileSize, 0, true});
+    EXPECT_EQ(v.fat->Grade(small, v.fat->FreeClusters()), kStatePoor);
 }

@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QAccessibleValueInterface>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTest>
@@ -14,7 +15,11 @@
 #include "gui/results/result_page.h"
 #include "gui/settings/about_window.h"
 #include "gui/settings/settings_window.h"
+#include "gui/start/location_chooser.h"
+#include "gui/start/location_list.h"
+#include "gui/start/scan_dial.h"
 #include "gui/start/start_page.h"
+#include "gui/start/type_tile.h"
 #include "gui/widgets/check_box.h"
 #include "gui/widgets/check_list.h"
 #include "gui/widgets/image_button.h"
@@ -206,6 +211,80 @@ private slots:
         QAccessibleInterface* r = QAccessible::queryAccessibleInterface(&ring);
         QCOMPARE(r->role(), QAccessible::ProgressBar);
         QCOMPARE(r->valueInterface()->currentValue().toInt(), 42);
+    }
+
+    void TheStartPagesControlsAreNamedAndItsEntriesTellTheirCheckedState() {
+        const QString image = QStringLiteral(DUNRO_CORPUS_DIR "/ntfs-basic.img");
+        const QString outside = dir_.path() + QStringLiteral("/Outside");
+        QDir().mkpath(outside);
+        MainHarness main({image});
+        gui::TFrm_Choose& page = *main.window->StartPage();
+        QVERIFY(WaitFor([&page] { return page.Chooser()->DriveListReady(); }));
+        QVERIFY(page.Chooser()->AddFolder(outside));
+        ExpectEveryControlNamed(&page);
+
+        QAccessibleInterface* scan = QAccessible::queryAccessibleInterface(page.ScanButton());
+        QCOMPARE(scan->role(), QAccessible::Button);
+        QCOMPARE(scan->text(QAccessible::Name), QStringLiteral("Scan"));
+        QAccessibleInterface* dial = QAccessible::queryAccessibleInterface(page.Dial());
+        QCOMPARE(dial->role(), QAccessible::ProgressBar);
+        QCOMPARE(dial->text(QAccessible::Name), QStringLiteral("Scan progress"));
+        page.ShowProgress(37, QString());
+        QCOMPARE(dial->valueInterface()->currentValue().toInt(), 37);
+        page.Reset();
+
+        QAccessibleInterface* photos = QAccessible::queryAccessibleInterface(page.TypeToggle(gui::kPhotos));
+        QCOMPARE(photos->role(), QAccessible::CheckBox);
+        QCOMPARE(photos->text(QAccessible::Name), QStringLiteral("Photos"));
+        QVERIFY(photos->state().checked);
+        PressThroughAccessibility(page.TypeToggle(gui::kPhotos));
+        QVERIFY(!photos->state().checked);
+        QCOMPARE(int(page.Selections()[gui::kPhotos]), 0);
+        QVERIFY(!QAccessible::queryAccessibleInterface(page.MasterToggle())->state().checked);
+
+        gui::RdLocationList& list = *page.Chooser()->List();
+        QAccessibleInterface* rows = QAccessible::queryAccessibleInterface(&list);
+        QCOMPARE(rows->role(), QAccessible::List);
+        QCOMPARE(rows->text(QAccessible::Name), QStringLiteral("Scan Location"));
+        QCOMPARE(rows->childCount(), list.count());
+        for (int i = 0; i < list.count(); ++i) {
+            QListWidgetItem* item = list.item(i);
+            QAccessibleInterface* row = rows->child(i);
+            QCOMPARE(row->text(QAccessible::Name), item->text());
+            QCOMPARE(bool(row->state().checked), item->checkState() == Qt::Checked);
+            // An entry that cannot be scanned offers no check mark and says why.
+            const bool usable = gui::RdLocationList::Usable(item);
+            QCOMPARE(bool(row->state().checkable), usable);
+            if (!usable)
+                QVERIFY(row->text(QAccessible::Description).contains(item->data(gui::kHintRole).toString()));
+        }
+        // Space flips the current entry, and the screen reader hears it.
+        list.setFocus();
+        list.setCurrentRow(0);
+        QTest::keyClick(&list, Qt::Key_Space);
+        QVERIFY(!rows->child(0)->state().checked);
+        QTest::keyClick(&list, Qt::Key_Space);
+        QVERIFY(rows->child(0)->state().checked);
+    }
+
+    void AnAccessiblePressOfScanPostsTheStartRequest() {
+        MainHarness main({QStringLiteral(DUNRO_CORPUS_DIR "/fat32-basic.img")});
+        gui::TFrm_Choose& page = *main.window->StartPage();
+        QVERIFY(WaitFor([&page] { return page.Chooser()->DriveListReady(); }));
+        main.log->Clear();
+        PressThroughAccessibility(page.ScanButton());
+        QTRY_VERIFY(main.log->Has(gui::kMsgStartRequest));
+        QTRY_COMPARE(QAccessible::queryAccessibleInterface(page.ScanButton())->text(QAccessible::Name),
+                     QStringLiteral("STOP"));
+        QVERIFY(WaitFor([&main] { return main.window->ResultPage()->isVisible(); }));
+    }
+
+    void TheLoadingPanelIsNamed() {
+        MainHarness main({QStringLiteral(DUNRO_CORPUS_DIR "/ntfs-basic.img")});
+        QWidget* loading = main.window->StartPage()->Chooser()->LoadingPanel();
+        QVERIFY(loading->isVisible());
+        QCOMPARE(QAccessible::queryAccessibleInterface(loading)->text(QAccessible::Name), QStringLiteral("Loading..."));
+        QVERIFY(main.WaitForDriveList());
     }
 };
 

@@ -1,10 +1,13 @@
 #include "gui_test_support.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 
 #include "gui/results/result_page.h"
+#include "gui/start/location_chooser.h"
+#include "gui/start/start_page.h"
 #include "gui/widgets/skin.h"
 #include "gui/widgets/skin_label.h"
 #include "scan/progress.h"
@@ -67,12 +70,34 @@ QList<gui::HubMessage> MessageLog::Of(unsigned msg) const {
     return found;
 }
 
-MainHarness::MainHarness() : window(std::make_unique<gui::TFram_UndeleteMain>()) {
+MainHarness::MainHarness(const QStringList& images) : window(std::make_unique<gui::TFram_UndeleteMain>()) {
     window->SetProcessEnd([this] { ++processEnds; });
     log = std::make_unique<MessageLog>(window->Hub());
+    window->AddVolumeImages(images);
     shell = InstallRecoveryShell(*window);
     window->show();
     Settle();
+}
+
+bool MainHarness::WaitForDriveList(int ms) {
+    return WaitFor([this] { return window->StartPage()->Chooser()->DriveListReady(); }, ms);
+}
+
+bool WaitFor(const std::function<bool()>& done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+QString FileListPath() {
+    return qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Dunro Data Recovery/FileList.ini");
 }
 
 QString BoxText(QWidget& box) {
@@ -84,10 +109,10 @@ bool ScanAndShowResults(gui::TFram_UndeleteMain& window, const std::string& imag
     TThreadScan& worker = window.ScanWorker();
     if (!worker.DiskFor(image))
         return false;
-    window.ScanTypes().SelectAll();
-    window.ScanPaths().Clear();
-    window.ScanPaths().AddDriver(image);
-    window.ScanPaths().AddWholeDriver(image);
+    window.TypeSelection().SelectAll();
+    window.LocationSelection().Clear();
+    window.LocationSelection().AddDriver(image);
+    window.LocationSelection().AddWholeDriver(image);
     worker.StartScan();
     worker.WaitUntilIdle();
     window.Progress().FScanIdle = true;

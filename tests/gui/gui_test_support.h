@@ -43,6 +43,12 @@ public:
     void Clear() { messages.clear(); }
 };
 
+// Lets events run until `done` holds or `ms` have passed; whether it holds.
+bool WaitFor(const std::function<bool()>& done, int ms = 30000);
+
+// The FileList.ini of the settings folder.
+QString FileListPath();
+
 // The visible text of a box, as its label holds it.
 QString BoxText(QWidget& box);
 
@@ -87,11 +93,14 @@ RecoveryShell InstallRecoveryShell(gui::TFram_UndeleteMain& window);
 // whose folder dialog and file browser are the test's: no test ever waits
 // on the system's dialog.
 struct MainHarness {
-    MainHarness();
+    // `images` are offered as drives, as the program's arguments are.
+    explicit MainHarness(const QStringList& images = {});
     std::unique_ptr<gui::TFram_UndeleteMain> window;
     std::unique_ptr<MessageLog> log;
     RecoveryShell shell;
     int processEnds = 0;
+    // Lets events run until the start page's location list is filled.
+    bool WaitForDriveList(int ms = 30000);
 };
 
 } // namespace gui_test

@@ -129,7 +129,7 @@ TEST(NtfsCorpus, FolderIndexFindsWhatASearchFromTheEndOfTheListFinds) {
         for (const auto& folder : folders)
             asked.insert(asked.end(), {folder->RecordNo, folder->ParentRecordNo});
         for (const auto& file : scan.disk->Files)
-            asked.push_back(file->ParentRecordNo & 0xFFFFFFFF);
+            asked.push_back(file->ParentRecordNo);
         asked.insert(asked.end(), {0, 3, 123456789});
         ASSERT_GT(folders.size(), 1u);
         for (int64_t recordNo : asked) {
@@ -209,15 +209,96 @@ TEST(NtfsCorpus, StopRequestEndsTheReadingEarly) {
     const std::string path = CorpusPath("ntfs-basic.img");
     if (!RequireFile(path))
         return;
+    struct Reading {
+        size_t deletedFiles;
+        uint32_t fileRecords, recordsRead;
+    };
+    auto read = [&](uint32_t maxFiles, bool cancelled) {
+        ScanSetup scan;
+        ScanContext context = scan.Context();
+        TMyDisk* disk = DiskFor(scan.disks, path, context);
+        EXPECT_NE(disk, nullptr);
+        scan.progress.ResetScan();
+        scan.progress.FMaxFiles = maxFiles;
+        scan.progress.FScanCancelled = cancelled;
+        disk->Enumerate();
+        return Reading{disk->Files.size(), scan.progress.FFoundCount, scan.progress.FRecordsRead};
+    };
+    const Reading whole = read(8'000'000, false);
+    ASSERT_GT(whole.deletedFiles, 2u);
+
+    // The cap counts live and deleted files together; the reading ends where it is reached.
+    const uint32_t cap = whole.fileRecords / 2;
+    const Reading capped = read(cap, false);
+    EXPECT_EQ(capped.fileRecords, cap);
+    EXPECT_GT(capped.deletedFiles, 0u);
+    EXPECT_LT(capped.deletedFiles, whole.deletedFiles);
+    EXPECT_LT(capped.recordsRead, whole.recordsRead);
+
+    const Reading stopped = read(8'000'000, true);
+    EXPECT_EQ(stopped.deletedFiles, 0u);
+    EXPECT_EQ(stopped.recordsRead, 0u);
+}
+
+namespace {
+
+// How the grades of one image's deleted files match what its manifest
+// measured: overwritten files graded Excellent, intact ones graded Poor.
+struct GradeFigures {
+    int overwritten = 0, overwrittenExcellent = 0, intact = 0, intactPoor = 0;
+};
+
+GradeFigures FiguresOf(const std::string& image) {
+    GradeFigures figures;
+    const std::string path = CorpusPath(image);
+    if (!RequireFile(path))
+        return figures;
+    const json manifest = LoadManifest(image);
     ScanSetup scan;
-    scan.progress.FMaxFiles = 10;  // the cap on records counts live and deleted files together
-    ASSERT_TRUE(scan.Run(path));
-    EXPECT_LE(scan.disk->Files.size(), 10u);
-    ScanSetup cancelled;
-    ScanContext context = cancelled.Context();
-    TMyDisk* disk = DiskFor(cancelled.disks, path, context);
-    ASSERT_NE(disk, nullptr);
-    cancelled.progress.FScanCancelled = true;
-    disk->Enumerate();
-    EXPECT_TRUE(disk->Files.empty());
+    EXPECT_TRUE(scan.Run(path));
+    auto found = ByRecord(scan.disk->Files);
+    for (const json& e : manifest["files"]) {
+        if (e["type"] != "file" || !e.value("deleted", false) || e.value("size", 0) == 0 ||
+            !e.contains("content_intact") || e.value("mft_record_reused", false))
+            continue;
+        auto it = found.find(e["mft_record"].get<int64_t>());
+        if (it == found.end()) {
+            ADD_FAILURE() << image << ": " << e["path"] << " not found";
+            continue;
+        }
+        if (e["content_intact"].get<bool>()) {
+            ++figures.intact;
+            figures.intactPoor += it->second->State == kStatePoor;
+        } else {
+            ++figures.overwritten;
+            figures.overwrittenExcellent += it->second->State == kStateExcellent;
+        }
+    }
+    ::testing::Test::RecordProperty(image, std::to_string(figures.overwrittenExcellent) + " of " +
+                                               std::to_string(figures.overwritten) + " overwritten Excellent, " +
+                                               std::to_string(figures.intactPoor) + " of " +
+                                               std::to_string(figures.intact) + " intact Poor");
+    return figures;
+}
+
+const char* const kManifestImages[] = {"ntfs-basic.img", "ntfs-fragmented.img", "ntfs-attrlist.img"};
+
+} // namespace
+
+TEST(NtfsCorpus, AtMostOneInTenOverwrittenFilesIsGradedExcellent) {
+    for (const std::string image : kManifestImages) {
+        SCOPED_TRACE(image);
+        const GradeFigures f = FiguresOf(image);
+        EXPECT_GT(f.overwritten, 0);
+        EXPECT_LE(f.overwrittenExcellent * 10, f.overwritten) << f.overwrittenExcellent << " of " << f.overwritten;
+    }
+}
+
+TEST(NtfsCorpus, IntactDeletedFilesAreNotGradedPoor) {
+    for (const std::string image : kManifestImages) {
+        SCOPED_TRACE(image);
+        const GradeFigures f = FiguresOf(image);
+        EXPECT_GT(f.intact, 0);
+        EXPECT_EQ(f.intactPoor, 0);
+    }
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 
 #include "support/test_support.h"
@@ -118,13 +119,42 @@ TEST_F(DamagedNtfs, RunsPointingOutsideTheVolumeAreNeverRead) {
 }
 
 TEST(DamagedNtfsImages, TruncatedImageListsWhatItHolds) {
+    // The first 100 KiB of ntfs-basic: the boot sector and the first MFT
+    // records, none of the clusters of non-resident data.
     const std::string path = CorpusPath("truncated.img");
     if (!RequireFile(path))
         return;
+    const auto truncated = LoadManifest("truncated.img");
+    const int64_t recordsPresent = truncated["mft_records_present"].get<int64_t>();
     ScanSetup scan;
     ASSERT_TRUE(scan.Run(path));
-    std::vector<uint8_t> data;
-    for (TMyFile* f : scan.results)
-        ReadAll(*f, data);  // data past the end fails cleanly
-    SUCCEED();
+    std::map<int64_t, TMyFile*> listed;
+    for (TMyFile* f : scan.results) {
+        EXPECT_LT(f->RecordNo, recordsPresent) << f->FileName;
+        listed[f->RecordNo] = f;
+    }
+    int resident = 0, elsewhere = 0;
+    const auto whole = LoadManifest("ntfs-basic.img");
+    for (const auto& e : whole["files"]) {
+        if (e["type"] != "file" || !e.value("deleted", false) || e.value("size", 0) == 0 ||
+            !e.value("fls_listed", false) || e["mft_record"].get<int64_t>() >= recordsPresent)
+            continue;
+        SCOPED_TRACE(e["path"].get<std::string>());
+        auto it = listed.find(e["mft_record"].get<int64_t>());
+        ASSERT_NE(it, listed.end()) << "its record is in the image, but it is not listed";
+        TMyFile& f = *it->second;
+        EXPECT_EQ(f.FileName, Basename(e["path"]));
+        std::vector<uint8_t> data;
+        if (e.value("resident", false)) {
+            ASSERT_TRUE(ReadAll(f, data)) << "the data is inside its record";
+            EXPECT_EQ(Sha256Of(data), e["sha256"].get<std::string>());
+            ++resident;
+        } else {
+            EXPECT_FALSE(ReadAll(f, data)) << "its clusters lie past the end of the image";
+            EXPECT_EQ(f.State, kStatePoor);
+            ++elsewhere;
+        }
+    }
+    EXPECT_GT(resident, 0);
+    EXPECT_GT(elsewhere, 0);
 }

@@ -1,0 +1,111 @@
+#pragma once
+// Tfrm_Choose_Location: the lower panel of the start page, where the user
+// chooses where to look: the drives, the desktop, the recycle bins, the
+// folders added by hand (kept in FileList.ini) and disk images. It fills its
+// list once the scan worker has refreshed the drive list, and before a scan
+// it turns the checked entries into the scan's location selection.
+#include <functional>
+
+#include <QTimer>
+#include <QWidget>
+
+#include "volume/source_check.h"
+
+class QLabel;
+class QListWidgetItem;
+class RdCheckBox;
+class RdImgButton;
+class RdRotatingPicture;
+class TLanUse;
+class TMyDisk;
+class TScanPath;
+class TThreadScan;
+
+namespace gui {
+
+class RdLocationList;
+
+class Tfrm_Choose_Location : public QWidget {
+    Q_OBJECT
+public:
+    // The folder and file dialogs, which tests answer in their place: given
+    // the dialog's parent and caption, the chosen path or empty.
+    using PathAsker = std::function<QString(QWidget* parent, const QString& caption)>;
+    // Told when a disk image cannot be scanned, with the reason.
+    using ImageRefusal = std::function<void(const QString& image, SourceVerdict verdict)>;
+
+    Tfrm_Choose_Location(const TLanUse& language, TThreadScan& worker, TScanPath& paths, ImageRefusal refused,
+                         QWidget* parent);
+
+    // The refresh timer's period; each tick turns the spinner by 20 degrees.
+    static constexpr int kRefreshTickMs = 80;
+
+    // When the start page first shows: the list waits behind the loading
+    // panel until the worker has refreshed the drive list.
+    void StartLoading();
+    // The list is filled and the drive list known.
+    bool DriveListReady() const { return ready_; }
+    // Fills the scan's location selection from the checked entries.
+    void CollectScanPaths();
+    // Enables or disables the check-all box, the add buttons and the list.
+    void EnableControls(bool enable);
+
+    // Adds a volume image as a drive of the list (the command line's images,
+    // "Add Disk Image…"); false, after telling why, when it cannot be scanned.
+    bool AddVolumeImage(const QString& image);
+    // Adds a folder as the "Add Folder" dialog does; false when it is refused.
+    bool AddFolder(const QString& folder);
+    void RemoveFolder(QListWidgetItem* item);
+
+    void SetFolderAsker(PathAsker ask) { askFolder_ = std::move(ask); }
+    void SetImageAsker(PathAsker ask) { askImage_ = std::move(ask); }
+
+    RdLocationList* List() const { return list_; }
+    RdCheckBox* CheckAllBox() const { return checkAll_; }
+    RdImgButton* AddFolderButton() const { return addFolder_; }
+    RdImgButton* AddImageButton() const { return addImage_; }
+    QWidget* LoadingPanel() const { return loading_; }
+    // Where the user's folders are kept.
+    QString FolderListPath() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void OnRefreshTick();
+    void FillList();
+    // A folder's entry, usable or not, for `path` (which exists).
+    QListWidgetItem* AddFolderEntry(const QString& path, int row = -1);
+    // Sets a folder-like entry's location on its volume, or why it has none.
+    void PlaceFolder(QListWidgetItem* item, const QString& path);
+    QListWidgetItem* AddDriveEntry(const TMyDisk& disk, int row);
+    int UsableDriveCount() const;
+    // The desktop and the recycle bins at `row`, once a drive is listed.
+    void AddSpecialEntries(int row);
+    void UpdateCheckAll();
+    void ApplyEnabled();
+    void OnCheckAllToggled(bool on);
+
+    const TLanUse& language_;
+    TThreadScan& worker_;
+    TScanPath& paths_;
+    ImageRefusal refused_;
+    PathAsker askFolder_;
+    PathAsker askImage_;
+
+    RdCheckBox* checkAll_;
+    RdImgButton* addFolder_;
+    RdImgButton* addImage_;
+    RdLocationList* list_;
+    QWidget* loading_;
+    RdRotatingPicture* spinner_;
+    QLabel* loadingText_;
+    QTimer refreshTimer_;
+    int ticks_ = 0;
+    bool refreshStarted_ = false;
+    bool ready_ = false;
+    bool controlsEnabled_ = true;
+};
+
+} // namespace gui

@@ -1,0 +1,22 @@
+// Why a named drive or image cannot be scanned, told apart.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/test_support.h"
+#include "volume/source_check.h"
+
+using namespace testing_support;
+
+TEST(SourceCheck, EachKindOfImageGetsItsVerdict) {
+    const std::string ntfs = CorpusPath("ntfs-basic.img"), fat32 = CorpusPath("fat32-basic.img"),
+                      fat16 = CorpusPath("fat16-small.img"), noise = CorpusPath("not-a-filesystem.img");
+    if (!RequireFile(ntfs) || !RequireFile(fat32) || !RequireFile(fat16) || !RequireFile(noise))
+        return;
+    EXPECT_EQ(ExamineSource(ntfs), SourceVerdict::Usable);
+    EXPECT_EQ(ExamineSource(fat32), SourceVerdict::Usable);
+    EXPECT_EQ(ExamineSource(fat16), SourceVerdict::Fat16);
+    EXPECT_EQ(ExamineSource(noise), SourceVerdict::OtherFileSystem);
+    EXPECT_EQ(ExamineSource(ntfs + ".missing"), SourceVerdict::Missing);
+    EXPECT_EQ(ExamineSource(std::filesystem::temp_directory_path().string()), SourceVerdict::NotAVolume);
+}
