@@ -213,6 +213,7 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_ImageUnreadable", "%s cannot be read. Check that the file exists and that you may read it."},
         {"M_FileList", "Found files"},
         {"M_ClearSearch", "Clear the search"},
+        {"M_RecoverProgress", "Recovery progress"},
     };
     return kDefaults;
 }

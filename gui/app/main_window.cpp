@@ -14,6 +14,8 @@
 #include "gui/app/prompt_box.h"
 #include "gui/app/texts.h"
 #include "gui/app/trace.h"
+#include "gui/recover/desktop_shell.h"
+#include "gui/recover/recover_progress.h"
 #include "gui/results/result_page.h"
 #include "gui/settings/about_window.h"
 #include "gui/settings/settings_window.h"
@@ -76,6 +78,7 @@ TFram_UndeleteMain::TFram_UndeleteMain()
     notice_ = new TFMsgBox_ScanRecoHelp(*hub_, *language_, facts, this);
     resultPage_->SetQuestionCloser([this] { question_->hide(); });
     resultPage_->SetQuestionOpener([this](int kind) { question_->ShowQuestion(kind); });
+    CreateRecoveryWindows();
 
     scanningTimer_.setInterval(50);
     connect(&scanningTimer_, &QTimer::timeout, this, [this] { OnScanningTick(); });
@@ -95,6 +98,7 @@ TFram_UndeleteMain::~TFram_UndeleteMain() {
     hide();
     delete about_;
     delete settings_;
+    delete recoverProgress_;
     delete notice_;
     delete question_;
     delete mask_;

@@ -25,6 +25,8 @@ class TUnDeleteProgress;
 
 namespace gui {
 
+class FolderChooser;
+class FolderOpener;
 class TFMsgBox_RecoverSelect;
 class TFMsgBox_ScanRecoHelp;
 class TFrm_About;
@@ -33,6 +35,7 @@ class TFrm_Mask;
 class TFrm_Preview;
 class TFrm_RecoverySetting;
 class TFrm_Result;
+class Tfrm_RecoverProgress;
 
 class TFram_UndeleteMain : public QWidget, public HubReceiver {
     Q_OBJECT
@@ -96,6 +99,12 @@ public:
     // A row's preview button was pressed: the window for the file's kind opens.
     void OpenPreview(const TMyFile* file);
 
+    // The recovery's windows and the system's folder dialog and file browser
+    // (main_window_recover.cpp); tests put their own dialog and browser in.
+    Tfrm_RecoverProgress* RecoverProgress() const { return recoverProgress_; }
+    void SetFolderChooser(std::unique_ptr<FolderChooser> chooser);
+    void SetFolderOpener(std::unique_ptr<FolderOpener> opener);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -117,6 +126,18 @@ private:
     void EndProcess();
     void CreatePreviewWindows();
     void DestroyPreviewWindows();
+    // The recovery's handlers (main_window_recover.cpp).
+    void CreateRecoveryWindows();
+    void OnChooseDestination();
+    void OnRecoverOntoSource();
+    void OnChooseOtherFolder();
+    void OnAskStopRecovery();
+    void OnGoOnRecovering();
+    void OnStopRecovery();
+    void OnRecoveryFinished();
+    void OnCloseFinishedProgress();
+    void OnOpenDestination();
+    void StartRecovery();
 
     // The scan from the window: the start request, the wait for the drive
     // list, the scanning timer, and the end of a scan.
@@ -167,6 +188,9 @@ private:
     TFrm_Preview* busyPreview_ = nullptr;
     QPointer<TFrm_RecoverySetting> settings_;
     QPointer<TFrm_About> about_;
+    Tfrm_RecoverProgress* recoverProgress_ = nullptr;
+    std::unique_ptr<FolderChooser> folderChooser_;
+    std::unique_ptr<FolderOpener> folderOpener_;
 };
 
 } // namespace gui

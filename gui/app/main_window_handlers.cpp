@@ -33,8 +33,15 @@ void TFram_UndeleteMain::Receive(const HubMessage& m) {
     case kMsgLeaveResults:          EndProcess(); break;
     case kMsgOpenSettings:          OnOpenSettings(); break;
     case kMsgDimming:               OnDimming(m.wparam); break;
-    // The recovery's messages (1050, 1051, 1056 to 1059, 1062 to 1064) come
-    // with the recovery wiring.
+    case kMsgRecoverOntoSource:     OnRecoverOntoSource(); break;
+    case kMsgChooseOtherFolder:     OnChooseOtherFolder(); break;
+    case kMsgAskStopRecovery:       OnAskStopRecovery(); break;
+    case kMsgGoOnRecovering:        OnGoOnRecovering(); break;
+    case kMsgStopRecovery:          OnStopRecovery(); break;
+    case kMsgRecoveryFinished:      OnRecoveryFinished(); break;
+    case kMsgCloseFinishedProgress: OnCloseFinishedProgress(); break;
+    case kMsgOpenDestination:       OnOpenDestination(); break;
+    case kMsgChooseDestination:     OnChooseDestination(); break;
     default:                        break;
     }
 }

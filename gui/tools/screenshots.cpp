@@ -21,6 +21,8 @@
 #include "gui/preview/hover_previews.h"
 #include "gui/preview/preview_pane.h"
 #include "gui/preview/preview_window.h"
+#include "gui/recover/desktop_shell.h"
+#include "gui/recover/recover_progress.h"
 #include "gui/results/result_list.h"
 #include "gui/results/result_list_model.h"
 #include "gui/results/result_page.h"
@@ -43,6 +45,7 @@
 #include "gui/widgets/skin.h"
 #include "recover/recover_worker.h"
 #include "scan/progress.h"
+#include "scan/scan_worker.h"
 
 namespace {
 
@@ -229,6 +232,96 @@ bool RenderPreviews(gui::TFram_UndeleteMain& main, const QString& folder, const 
     return ok;
 }
 
+// The folder dialog answered with one folder, and a file browser that opens nothing.
+class FixedFolder : public gui::FolderChooser {
+public:
+    explicit FixedFolder(QString folder) : folder_(std::move(folder)) {}
+    std::optional<QString> Choose(QWidget*, const QString&, const QString&) override { return folder_; }
+
+private:
+    QString folder_;
+};
+class NoBrowser : public gui::FolderOpener {
+public:
+    bool Open(const QUrl&) override { return true; }
+};
+
+// Checks the first five shown files whose data is whole, through their rows' boxes.
+void CheckFiveWholeFiles(gui::TFrm_Result& page) {
+    const auto& shown = page.View().ShownFiles;
+    int checked = 0;
+    for (size_t row = 0; row < shown.size() && checked < 5; ++row) {
+        const TMyFile& f = *shown[row];
+        if (f.FileSize <= 0 || f.State != kStateExcellent || f.Encrypted)
+            continue;
+        const QModelIndex index = page.ListModel()->index(static_cast<int>(row), 0);
+        page.List()->scrollTo(index);
+        QTest::mouseClick(page.List()->viewport(), Qt::LeftButton, {}, page.List()->CheckZone(index.row()).center());
+        ++checked;
+    }
+    page.List()->scrollToTop();
+}
+
+// The recovery over the result page: the progress window running, after a
+// real job into a fresh folder, after a job that failed in part, and
+// notices 6 and 7 for the checked files.
+bool RenderRecovery(gui::TFram_UndeleteMain& main, const QString& folder, const QString& suffix) {
+    gui::TFrm_Result& page = *main.ResultPage();
+    gui::Tfrm_RecoverProgress& progress = *main.RecoverProgress();
+    TUnDeleteProgress& record = main.Progress();
+    bool ok = true;
+    page.UncheckAllShown();
+    CheckFiveWholeFiles(page);
+
+    // Running: two fifths done, the line at two dots.
+    main.RecoverWorker().PrepareJob(main.ScanWorker().AllFiles);
+    record.FRecoverFiles = static_cast<uint32_t>(main.RecoverWorker().Jobs.size());
+    record.FUnitsDone = record.FUnitsTotal * 2 / 5;
+    qint64 now = 0;
+    progress.SetClock([&now] { return now; });
+    main.Dim();
+    progress.ShowRunning();
+    now = 1500;
+    progress.Refresh();
+    progress.Refresh();
+    ok &= Save(Composite(main, &progress), folder, QStringLiteral("recover-running") + suffix);
+    progress.hide();
+    main.Undim();
+
+    // Success: the same files recovered for real.
+    QTemporaryDir target;
+    main.SetFolderChooser(std::make_unique<FixedFolder>(target.path()));
+    main.SetFolderOpener(std::make_unique<NoBrowser>());
+    QTest::mouseClick(page.RecoverButton(), Qt::LeftButton);
+    if (!QTest::qWaitFor([&] { return progress.Finished(); }, 60000)) {
+        std::fprintf(stderr, "the recovery did not end\n");
+        return false;
+    }
+    ok &= Save(Composite(main, &progress), folder, QStringLiteral("recover-success") + suffix);
+    QTest::mouseClick(progress.OkButton(), Qt::LeftButton);
+    Settle();
+
+    // Failure: 3 of 5 recovered after all were attempted.
+    record.FRecoverFiles = 5;
+    record.FRecoverAttempted = 5;
+    record.FRecoverSucceeded = 3;
+    main.Dim();
+    progress.ShowFinished();
+    ok &= Save(Composite(main, &progress), folder, QStringLiteral("recover-failure") + suffix);
+    progress.hide();
+    main.Undim();
+
+    CheckFiveWholeFiles(page);
+    main.RecoverWorker().PrepareJob(main.ScanWorker().AllFiles);
+    for (int kind : {6, 7}) {
+        main.ShowNotice(kind);
+        ok &= Save(Composite(main, main.NoticeBox()), folder, QStringLiteral("recover-notice-%1").arg(kind) + suffix);
+        main.NoticeBox()->hide();
+        main.Undim();
+    }
+    return ok;
+}
+
 // `image` is offered as a drive; `outside` is a folder on a volume that
 // cannot be scanned (the machine's own file system), to show how the chooser
 // tells so; the result page shows a scan of `resultImage`.
@@ -307,6 +400,7 @@ bool RenderLanguage(const QString& folder, const QString& language, const QStrin
     Settle();
     ok &= RenderResults(main, resultImage, folder, suffix);
     ok &= RenderPreviews(main, folder, suffix);
+    ok &= RenderRecovery(main, folder, suffix);
     return ok;
 }
 

@@ -54,24 +54,80 @@ void RdLabel::SetAlignment(Qt::Alignment alignment) {
     update();
 }
 
-qreal RdLabel::Layout(QTextLayout& layout, int width) const {
-    const Runs runs = Parse(marked_);
+namespace {
+
+// Lays `runs` out at `width`; returns the height the lines take and sets `lines`.
+qreal LayOut(QTextLayout& layout, const RdLabel::Runs& runs, const QFont& font, Qt::Alignment alignment, int width,
+             qreal leading, int& lines) {
     layout.setText(runs.plain);
-    layout.setFont(font());
+    layout.setFont(font);
     layout.setFormats(runs.accents.toVector());
-    QTextOption option(alignment_ & Qt::AlignHorizontal_Mask);
+    QTextOption option(alignment & Qt::AlignHorizontal_Mask);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
     qreal y = 0;
-    const qreal leading = fontMetrics().leading() + 2;
+    lines = 0;
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLineWidth(std::max(1, width));
         line.setPosition(QPointF(0, y));
         y += line.height() + leading;
+        ++lines;
     }
     layout.endLayout();
     return y > 0 ? y - leading : 0;
+}
+
+// The first `length` characters of `runs` followed by an ellipsis.
+RdLabel::Runs Cut(const RdLabel::Runs& runs, qsizetype length) {
+    RdLabel::Runs cut;
+    cut.plain = runs.plain.left(length).trimmed() + QChar(0x2026);
+    for (QTextLayout::FormatRange range : runs.accents) {
+        if (range.start >= cut.plain.size() - 1)
+            continue;
+        range.length = std::min<int>(range.length, static_cast<int>(cut.plain.size() - 1) - range.start);
+        cut.accents.append(range);
+    }
+    return cut;
+}
+
+} // namespace
+
+qreal RdLabel::Layout(QTextLayout& layout, int width) const {
+    const Runs runs = Parse(marked_);
+    const qreal leading = fontMetrics().leading() + 2;
+    int lines = 0;
+    const qreal height = LayOut(layout, runs, font(), alignment_, width, leading, lines);
+    if (maxLines_ <= 0 || lines <= maxLines_)
+        return height;
+    // The longest beginning that fits the lines with its ellipsis.
+    qsizetype fits = 0, tooLong = runs.plain.size();
+    while (tooLong - fits > 1) {
+        const qsizetype middle = (fits + tooLong) / 2;
+        QTextLayout trial;
+        LayOut(trial, Cut(runs, middle), font(), alignment_, width, leading, lines);
+        (lines <= maxLines_ ? fits : tooLong) = middle;
+    }
+    return LayOut(layout, Cut(runs, fits), font(), alignment_, width, leading, lines);
+}
+
+void RdLabel::SetMaxLines(int lines) {
+    maxLines_ = lines;
+    updateGeometry();
+    update();
+}
+
+void RdLabel::FitToWidth(int width) {
+    const int natural = sizeHint().width();
+    if (natural <= width) {
+        SetMaxLines(1);
+        setToolTip(QString());
+        resize(natural, heightForWidth(natural));
+        return;
+    }
+    SetMaxLines(2);
+    setToolTip(text());
+    resize(width, heightForWidth(width));
 }
 
 int RdLabel::heightForWidth(int width) const {

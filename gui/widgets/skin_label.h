@@ -15,6 +15,13 @@ public:
     QString MarkedText() const { return marked_; }
     void SetColor(const QColor& color);
     void SetAlignment(Qt::Alignment alignment);
+    // At most `lines` lines are drawn, the last one cut with an ellipsis when
+    // the text needs more; 0 draws every line.
+    void SetMaxLines(int lines);
+    // Fits the label to `width` at its current left and top: its one-line
+    // width when the text is that narrow; else `width` and two lines, cut with
+    // an ellipsis when even two are not enough, and the full text as its hint.
+    void FitToWidth(int width);
 
     // The plain text and where its accent runs lie.
     struct Runs {
@@ -36,5 +43,6 @@ private:
     qreal Layout(QTextLayout& layout, int width) const;
     QString marked_;
     QColor color_;
+    int maxLines_ = 0;
     Qt::Alignment alignment_ = Qt::AlignLeft | Qt::AlignVCenter;
 };

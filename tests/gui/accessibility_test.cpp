@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "gui/app/prompt_box.h"
+#include "gui/recover/recover_progress.h"
 #include "gui/results/result_page.h"
 #include "gui/settings/about_window.h"
 #include "gui/settings/settings_window.h"
@@ -102,6 +103,9 @@ private slots:
         Settle();
         w.OpenAbout();
         ExpectEveryControlNamed(w.AboutWindow());
+        w.RecoverProgress()->ShowRunning();
+        ExpectEveryControlNamed(w.RecoverProgress());
+        w.RecoverProgress()->hide();
     }
 
     void TitleGlyphButtonsAreNamedByTheirHints() {

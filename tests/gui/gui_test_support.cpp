@@ -74,6 +74,7 @@ MainHarness::MainHarness(const QStringList& images) : window(std::make_unique<gu
     window->SetProcessEnd([this] { ++processEnds; });
     log = std::make_unique<MessageLog>(window->Hub());
     window->AddVolumeImages(images);
+    shell = InstallRecoveryShell(*window);
     window->show();
     Settle();
 }
@@ -122,6 +123,24 @@ bool ScanAndShowResults(gui::TFram_UndeleteMain& window, const std::string& imag
     window.ShowResultPage();
     Settle();
     return true;
+}
+
+std::optional<QString> ScriptedFolderChooser::Choose(QWidget*, const QString& title, const QString& start) {
+    calls.append({title, start});
+    if (answers.empty())
+        return std::nullopt;
+    Answer next = std::move(answers.front());
+    answers.pop_front();
+    return next();
+}
+
+RecoveryShell InstallRecoveryShell(gui::TFram_UndeleteMain& window) {
+    auto chooser = std::make_unique<ScriptedFolderChooser>();
+    auto opener = std::make_unique<RecordingFolderOpener>();
+    RecoveryShell shell{chooser.get(), opener.get()};
+    window.SetFolderChooser(std::move(chooser));
+    window.SetFolderOpener(std::move(opener));
+    return shell;
 }
 
 } // namespace gui_test

@@ -7,12 +7,17 @@
 #include <QObject>
 #include <QTemporaryDir>
 
+#include <QUrl>
+
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "gui/app/main_window.h"
 #include "gui/app/message_hub.h"
+#include "gui/recover/desktop_shell.h"
 
 namespace gui_test {
 
@@ -38,17 +43,6 @@ public:
     void Clear() { messages.clear(); }
 };
 
-// A main window whose process end is counted instead of carried out.
-struct MainHarness {
-    // `images` are offered as drives, as the program's arguments are.
-    explicit MainHarness(const QStringList& images = {});
-    std::unique_ptr<gui::TFram_UndeleteMain> window;
-    std::unique_ptr<MessageLog> log;
-    int processEnds = 0;
-    // Lets events run until the start page's location list is filled.
-    bool WaitForDriveList(int ms = 30000);
-};
-
 // Lets events run until `done` holds or `ms` have passed; whether it holds.
 bool WaitFor(const std::function<bool()>& done, int ms = 30000);
 
@@ -62,5 +56,51 @@ QString BoxText(QWidget& box);
 // result to the result page the way the end of a scan does (load results,
 // show the page). False when the scan found nothing.
 bool ScanAndShowResults(gui::TFram_UndeleteMain& window, const std::string& image);
+
+// The folder dialog as a test answers it: each call takes the next answer
+// (a folder, or nothing for Cancel); with none left it cancels.
+struct DialogCall {
+    QString title;
+    QString start;
+};
+class ScriptedFolderChooser : public gui::FolderChooser {
+public:
+    using Answer = std::function<std::optional<QString>()>;
+    std::optional<QString> Choose(QWidget* owner, const QString& title, const QString& start) override;
+    std::deque<Answer> answers;
+    QList<DialogCall> calls;
+};
+
+// The file browser as a test sees it: the folders it was asked to open.
+class RecordingFolderOpener : public gui::FolderOpener {
+public:
+    bool Open(const QUrl& folder) override {
+        opened.append(folder);
+        return true;
+    }
+    QList<QUrl> opened;
+};
+
+// Puts a scripted folder dialog and a recording file browser into `window`;
+// the pointers stay valid while the window lives.
+struct RecoveryShell {
+    ScriptedFolderChooser* chooser = nullptr;
+    RecordingFolderOpener* opener = nullptr;
+};
+RecoveryShell InstallRecoveryShell(gui::TFram_UndeleteMain& window);
+
+// A main window whose process end is counted instead of carried out, and
+// whose folder dialog and file browser are the test's: no test ever waits
+// on the system's dialog.
+struct MainHarness {
+    // `images` are offered as drives, as the program's arguments are.
+    explicit MainHarness(const QStringList& images = {});
+    std::unique_ptr<gui::TFram_UndeleteMain> window;
+    std::unique_ptr<MessageLog> log;
+    RecoveryShell shell;
+    int processEnds = 0;
+    // Lets events run until the start page's location list is filled.
+    bool WaitForDriveList(int ms = 30000);
+};
 
 } // namespace gui_test

@@ -50,6 +50,34 @@ private slots:
         QCOMPARE(RdLabel::Parse(QStringLiteral("a <a>b")).plain, QStringLiteral("a <a>b"));
     }
 
+    void LabelFittedToAWidthCutsWithAnEllipsisAfterTwoLinesAndHintsTheWholeText() {
+        RdLabel label;
+        label.SetMarkedText(QStringLiteral("Recovering the selected <a>12</a> files"));
+        label.FitToWidth(300);
+        QVERIFY(label.width() <= 300);
+        QVERIFY(label.height() < 2 * label.fontMetrics().height());
+        QVERIFY(label.toolTip().isEmpty());
+
+        // Too wide for one line: the width itself and two wrapped lines.
+        const QString twoLines = QStringLiteral("Die ausgewählten <a>12</a> Dateien werden gerade wiederhergestellt");
+        label.SetMarkedText(twoLines);
+        label.FitToWidth(200);
+        QCOMPARE(label.width(), 200);
+        QCOMPARE(label.toolTip(), RdLabel::Parse(twoLines).plain);
+        const int oneLine = label.fontMetrics().height();
+        QVERIFY(label.height() > oneLine && label.height() < 3 * oneLine);
+
+        // Too long for two lines: cut with an ellipsis, the hint says it all.
+        const QString tooLong = QString(30, QLatin1Char('a')) + QLatin1Char(' ') + QString(30, QLatin1Char('b')) +
+                                QLatin1Char(' ') + QString(30, QLatin1Char('c')) + QStringLiteral(" <a>12</a>");
+        label.SetMarkedText(tooLong);
+        label.FitToWidth(200);
+        QCOMPARE(label.width(), 200);
+        QCOMPARE(label.toolTip(), RdLabel::Parse(tooLong).plain);
+        QCOMPARE(label.height(), label.heightForWidth(200));
+        QVERIFY(label.height() < 3 * oneLine);
+    }
+
     void TreeParentsCheckTheirChildrenAndShowPartialMarks() {
         RdCheckTree tree;
         QTreeWidgetItem* drive = tree.AddRow(nullptr, QStringLiteral("D:"), QStringLiteral("drive"), 12);
