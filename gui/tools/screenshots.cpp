@@ -179,6 +179,7 @@ int RowNamed(gui::TFrm_Result& page, const char* name) {
     if (!page.TypeTabInFront())
         QTest::mouseClick(page.TypeTab(), Qt::LeftButton);
     page.Types()->setCurrentItem(page.Types()->topLevelItem(0));
+    page.List()->setFocus();
     Settle();
     const auto& shown = page.View().ShownFiles;
     for (size_t row = 0; row < shown.size(); ++row)
