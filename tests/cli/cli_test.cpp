@@ -405,11 +405,7 @@ TEST(Cli, EncryptedFileIsListedAsSuchAndNotRecovered) {
     if (!image.Ready())
         return;
     const int64_t beach = image.RecordOf("Users/Ann/Pictures/beach.jpg");
-    MftRecordEdit record(image.Path(), image.RecordAt(beach));
-    const size_t data = record.FindAttribute(0x80);
-    ASSERT_NE(data, std::string::npos);
-    record.Put16(data + 12, 0x4000);
-    record.Write();
+    ASSERT_TRUE(MarkDataEncrypted(image, beach));
 
     const json scan = json::parse(Dunro("scan " + Quote(image.Path()) + " --format json").out);
     std::string id;

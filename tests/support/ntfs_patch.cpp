@@ -53,6 +53,16 @@ int64_t PatchedNtfsImage::RecordOf(const std::string& path) const {
     return Entry(path).value("mft_record", int64_t{-1});
 }
 
+bool MarkDataEncrypted(const PatchedNtfsImage& image, int64_t n) {
+    MftRecordEdit record(image.Path(), image.RecordAt(n));
+    const size_t data = record.FindAttribute(0x80);
+    if (data == std::string::npos)
+        return false;
+    record.Put16(data + 12, 0x4000);
+    record.Write();
+    return true;
+}
+
 TMyFile* FoundRecord(const ScanSetup& scan, int64_t n) {
     for (const auto& f : scan.disk->Files)
         if (f->RecordNo == n)

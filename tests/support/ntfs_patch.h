@@ -45,6 +45,10 @@ private:
     std::string path_;
 };
 
+// Marks the unnamed data attribute of MFT record n encrypted (flag 0x4000),
+// as EFS leaves a file. False when the record has no data attribute.
+bool MarkDataEncrypted(const PatchedNtfsImage& image, int64_t n);
+
 // The found file of MFT record n, or null.
 TMyFile* FoundRecord(const ScanSetup& scan, int64_t n);
 
