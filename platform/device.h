@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/read_faults.h"
+
 namespace platform {
 
 class VolumeDevice {
@@ -12,7 +14,8 @@ public:
     // Opens the device or image for reading only. Null when it cannot be opened.
     static std::unique_ptr<VolumeDevice> Open(const std::string& path);
     // A volume held in memory (the caller keeps the bytes alive), for fuzzing and tests.
-    static std::unique_ptr<VolumeDevice> FromMemory(const uint8_t* data, size_t size);
+    static std::unique_ptr<VolumeDevice> FromMemory(const uint8_t* data, size_t size,
+                                                    std::shared_ptr<const ReadFaultPlan> faults = nullptr);
     ~VolumeDevice();
     VolumeDevice(const VolumeDevice&) = delete;
     VolumeDevice& operator=(const VolumeDevice&) = delete;
@@ -29,6 +32,9 @@ public:
 
 private:
     VolumeDevice() = default;
+    // The read itself, from the system or from memory, past the test seam.
+    bool ReadUnfaulted(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
+                       uint32_t limitMs, uint32_t& done) const;
     bool ReadMemory(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
                     uint32_t& done) const;
 #ifdef _WIN32
@@ -41,6 +47,7 @@ private:
 #endif
     uint64_t size_ = 0;
     const uint8_t* memory_ = nullptr;
+    std::shared_ptr<const ReadFaultPlan> faults_;
 };
 
 // True when the system refuses to open `path` for reading for lack of rights

@@ -27,21 +27,25 @@ bool SamePath(const std::string& a, const std::string& b);
 
 namespace platform {
 
-// A new file written by the recovery: created exclusively, never replacing
+// A new file written by the recovery: created exclusively inside the
+// destination folder (DestinationFolder::CreateNew), never replacing
 // anything that exists, even when another program races for the name.
 class OutputFile {
 public:
-    // Null when the file cannot be created; `error` then says why, and
-    // `exists` tells that the name was taken in the meantime.
-    static std::unique_ptr<OutputFile> CreateNew(const std::string& path, std::string& error, bool& exists);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
     bool Write(std::span<const uint8_t> bytes, std::string& error);
+    // Sets the open file's times (FILETIME values; 0 leaves that time alone).
+    // Done after the last write, which would otherwise move them again.
+    bool SetTimes(uint64_t created, uint64_t accessed, uint64_t modified);
+    // Gives the open file to a user and group (POSIX; Windows has nothing to do).
+    bool GiveTo(uint32_t uid, uint32_t gid, std::string& error);
     bool Close(std::string& error);
 
 private:
+    friend class DestinationFolder;
     OutputFile() = default;
 #ifdef _WIN32
     void* handle_ = nullptr;
@@ -49,9 +53,6 @@ private:
     int fd_ = -1;
 #endif
 };
-
-// Sets a written file's times (FILETIME values; 0 leaves that time alone).
-bool SetFileTimes(const std::string& path, uint64_t created, uint64_t accessed, uint64_t modified);
 
 // The largest file the file system holding `folder` can store.
 uint64_t MaxFileSizeIn(const std::string& folder);

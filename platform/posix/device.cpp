@@ -35,6 +35,7 @@ std::unique_ptr<VolumeDevice> VolumeDevice::Open(const std::string& path) {
             device->size_ = bytes;
 #endif
     }
+    device->faults_ = ReadFaultsFor(path);
     return device;
 }
 
@@ -54,7 +55,7 @@ VolumeDevice::~VolumeDevice() {
         ::close(fd_);
 }
 
-bool VolumeDevice::Read(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
+bool VolumeDevice::ReadUnfaulted(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
                         uint32_t limitMs, uint32_t& done) const {
     done = 0;
     if (memory_)

@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/posix/file_times.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -41,19 +42,6 @@ bool SamePath(const std::string& a, const std::string& b) { return a == b; }
 
 namespace platform {
 
-std::unique_ptr<OutputFile> OutputFile::CreateNew(const std::string& path, std::string& error, bool& exists) {
-    exists = false;
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) {
-        exists = errno == EEXIST;
-        error = std::strerror(errno);
-        return nullptr;
-    }
-    std::unique_ptr<OutputFile> file(new OutputFile());
-    file->fd_ = fd;
-    return file;
-}
-
 OutputFile::~OutputFile() {
     if (fd_ >= 0)
         ::close(fd_);
@@ -84,25 +72,18 @@ bool OutputFile::Close(std::string& error) {
     return true;
 }
 
-bool SetFileTimes(const std::string& path, uint64_t, uint64_t accessed, uint64_t modified) {
-    // POSIX keeps no settable creation time.
-    auto toTimespec = [](uint64_t ft) {
-        timespec ts{};
-        if (ft == 0) {
-            ts.tv_nsec = UTIME_OMIT;
-            return ts;
-        }
-        const int64_t ticks = static_cast<int64_t>(ft) - 116444736000000000ll;
-        ts.tv_sec = ticks / 10000000;
-        ts.tv_nsec = (ticks % 10000000) * 100;
-        if (ts.tv_nsec < 0) {
-            ts.tv_nsec += 1000000000;
-            ts.tv_sec -= 1;
-        }
-        return ts;
-    };
-    timespec times[2] = {toTimespec(accessed), toTimespec(modified)};
-    return ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+bool OutputFile::SetTimes(uint64_t, uint64_t accessed, uint64_t modified) {
+    timespec times[2];
+    ToTimespecs(accessed, modified, times);
+    return ::futimens(fd_, times) == 0;
+}
+
+bool OutputFile::GiveTo(uint32_t uid, uint32_t gid, std::string& error) {
+    if (::fchown(fd_, static_cast<uid_t>(uid), static_cast<gid_t>(gid)) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 uint64_t MaxFileSizeIn(const std::string& folder) {

@@ -64,6 +64,7 @@ std::unique_ptr<VolumeDevice> VolumeDevice::Open(const std::string& path) {
             device->size_ = static_cast<uint64_t>(info.Length.QuadPart);
         CloseHandle(ov.hEvent);
     }
+    device->faults_ = ReadFaultsFor(path);
     return device;
 }
 
@@ -72,7 +73,7 @@ VolumeDevice::~VolumeDevice() {
         CloseHandle(static_cast<HANDLE>(handle_));
 }
 
-bool VolumeDevice::Read(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
+bool VolumeDevice::ReadUnfaulted(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
                         uint32_t limitMs, uint32_t& done) const {
     done = 0;
     if (memory_)

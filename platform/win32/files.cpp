@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/win32/error_text.h"
 #include "platform/win32/wide.h"
 
 #include <algorithm>
@@ -39,31 +40,6 @@ bool SamePath(const std::string& a, const std::string& b) {
 
 namespace platform {
 
-static std::string ErrorText(DWORD code) {
-    wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string out = text ? Narrow(text) : "error " + std::to_string(code);
-    LocalFree(text);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.'))
-        out.pop_back();
-    return out;
-}
-
-std::unique_ptr<OutputFile> OutputFile::CreateNew(const std::string& path, std::string& error, bool& exists) {
-    exists = false;
-    HANDLE h = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        DWORD code = GetLastError();
-        exists = code == ERROR_FILE_EXISTS;
-        error = ErrorText(code);
-        return nullptr;
-    }
-    std::unique_ptr<OutputFile> file(new OutputFile());
-    file->handle_ = h;
-    return file;
-}
-
 OutputFile::~OutputFile() {
     if (handle_)
         CloseHandle(static_cast<HANDLE>(handle_));
@@ -92,17 +68,17 @@ bool OutputFile::Close(std::string& error) {
     return true;
 }
 
-bool SetFileTimes(const std::string& path, uint64_t created, uint64_t accessed, uint64_t modified) {
-    HANDLE h = CreateFileW(Widen(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
+bool OutputFile::SetTimes(uint64_t created, uint64_t accessed, uint64_t modified) {
     auto ft = [](uint64_t v) { return FILETIME{static_cast<DWORD>(v), static_cast<DWORD>(v >> 32)}; };
     FILETIME c = ft(created), a = ft(accessed), m = ft(modified);
-    BOOL ok = SetFileTime(h, created ? &c : nullptr, accessed ? &a : nullptr, modified ? &m : nullptr);
-    CloseHandle(h);
-    return ok != 0;
+    // Times set through the handle are kept: the writes before are not dated again at the close.
+    return SetFileTime(static_cast<HANDLE>(handle_), created ? &c : nullptr, accessed ? &a : nullptr,
+                       modified ? &m : nullptr) != 0;
 }
+
+// A new file takes its owner from the folder's inheritable rights; there is no
+// invoking user to give it to.
+bool OutputFile::GiveTo(uint32_t, uint32_t, std::string&) { return true; }
 
 uint64_t MaxFileSizeIn(const std::string& folder) {
     wchar_t root[MAX_PATH] = {}, fsName[MAX_PATH] = {};
