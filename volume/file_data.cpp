@@ -5,7 +5,7 @@
 
 #include "volume/byte_reader.h"
 #include "volume/lznt1.h"
-#include "volume/raw_reader.h"
+#include "volume/salvaging_read.h"
 #include "volume/update_sequence.h"
 
 namespace volume {
@@ -30,8 +30,9 @@ namespace {
 
 class DataReader {
 public:
-    DataReader(const TMyFile& file, const DataSink& sink, const std::atomic<bool>* cancel)
-        : file_(file), sink_(sink), cancel_(cancel), device_(file.Drive ? file.Drive->VolumeHandle.get() : nullptr) {
+    DataReader(const TMyFile& file, const DataSink& sink, const std::atomic<bool>* cancel, ReadDamage* damage)
+        : file_(file), sink_(sink), cancel_(cancel), damage_(damage),
+          device_(file.Drive ? file.Drive->Source.get() : nullptr) {
         volumeBytes_ = file.Drive ? file.Drive->VolumeBytes : 0;
         if (device_ && (volumeBytes_ <= 0 || static_cast<uint64_t>(volumeBytes_) > device_->Size()) && device_->Size())
             volumeBytes_ = static_cast<int64_t>(device_->Size());
@@ -62,8 +63,14 @@ public:
                                                      : ReadPlain();
         if (status != ReadStatus::Ok)
             return status;
+        // Zeros in place of everything are no recovery: the file failed.
+        if (unreadable_ > 0 && unreadable_ >= volumeBytesRead_)
+            return ReadStatus::ReadFailed;
         return left_ == 0 ? ReadStatus::Ok : ReadStatus::Incomplete;
     }
+
+    // Bytes handed on as zeros because their sectors could not be read.
+    uint64_t Unreadable() const { return unreadable_; }
 
 private:
     bool Cancelled() const { return cancel_ && cancel_->load(std::memory_order_relaxed); }
@@ -87,9 +94,18 @@ private:
         if (start + aligned > volumeBytes_)
             aligned = length;
         out.resize(static_cast<size_t>(aligned));
-        uint32_t count = static_cast<uint32_t>(aligned);
-        if (!ReadBlock(device_, out.data(), count, false, cancel_, static_cast<uint64_t>(start)))
-            return Cancelled() ? ReadStatus::Cancelled : ReadStatus::ReadFailed;
+        const SalvagedRead read =
+            ReadSalvaging(device_, out.data(), static_cast<uint32_t>(aligned), static_cast<uint64_t>(start), cancel_,
+                          damage_);
+        if (read.Cancelled || Cancelled())
+            return ReadStatus::Cancelled;
+        // Only the lost sectors' bytes that belong to the file count, not the
+        // tail of the last sector beyond it.
+        const uint64_t end = static_cast<uint64_t>(start + length);
+        for (const platform::ByteRange& lost : read.Unreadable)
+            if (lost.Offset < end)
+                unreadable_ += std::min(lost.Offset + lost.Length, end) - lost.Offset;
+        volumeBytesRead_ += static_cast<uint64_t>(length);
         out.resize(static_cast<size_t>(length));
         return ReadStatus::Ok;
     }
@@ -139,6 +155,7 @@ private:
         std::vector<uint8_t> packed, piece, plain;
         while (left_ > 0) {
             packed.clear();
+            const uint64_t unreadableBefore = unreadable_;
             int64_t covered = 0, dataBytes = 0;
             while (covered < unit && runIndex < file_.Runs.size()) {
                 const TMyFileRun& run = file_.Runs[runIndex];
@@ -163,7 +180,11 @@ private:
             } else if (dataBytes == covered) {
                 plain.swap(packed);  // stored uncompressed
             } else if (!DecompressLznt1(packed, static_cast<size_t>(unit), plain)) {
-                return ReadStatus::BadCompression;
+                if (unreadable_ == unreadableBefore)
+                    return ReadStatus::BadCompression;
+                // A lost sector spoils the whole unit it was packed in.
+                unreadable_ = unreadableBefore + static_cast<uint64_t>(covered);
+                plain.assign(static_cast<size_t>(covered), 0);
             }
             if (!Emit(plain, true))
                 return ReadStatus::Cancelled;
@@ -185,6 +206,8 @@ private:
         } else if (ReadStatus s = ReadRange(run.RunStart, unitSize, record); s != ReadStatus::Ok) {
             return s;
         }
+        if (unreadable_ > 0)
+            return ReadStatus::ReadFailed;  // the data is the record: part of it is all of it
         if (!ApplyUpdateSequence(record))
             return ReadStatus::DamagedRecord;
         if (run.ResidentOffset > record.size() || static_cast<uint64_t>(file_.FileSize) > record.size() - run.ResidentOffset)
@@ -197,15 +220,23 @@ private:
     const TMyFile& file_;
     const DataSink& sink_;
     const std::atomic<bool>* cancel_;
-    const platform::VolumeDevice* device_;
+    ReadDamage* damage_;
+    const media::ByteSource* device_;
     int64_t volumeBytes_ = 0;
     int64_t left_ = 0;
+    uint64_t unreadable_ = 0;
+    uint64_t volumeBytesRead_ = 0;
 };
 
 } // namespace
 
-ReadStatus ReadFileData(const TMyFile& file, const DataSink& sink, const std::atomic<bool>* cancel) {
-    return DataReader(file, sink, cancel).Run();
+ReadStatus ReadFileData(const TMyFile& file, const DataSink& sink, const std::atomic<bool>* cancel,
+                        ReadDamage* damage, uint64_t* unreadableBytes) {
+    DataReader reader(file, sink, cancel, damage);
+    const ReadStatus status = reader.Run();
+    if (unreadableBytes)
+        *unreadableBytes = reader.Unreadable();
+    return status;
 }
 
 } // namespace volume

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "volume/records.h"
+#include "volume/salvaging_read.h"
 
 namespace volume {
 
@@ -33,7 +34,14 @@ using DataSink = std::function<bool(std::span<const uint8_t> bytes, bool volumeR
 // sector-aligned pieces, holes as zeros, compressed units decompressed,
 // resident data from its repaired MFT record. Encrypted data is not read:
 // its ciphertext, under the file's name, would pass for the file.
-ReadStatus ReadFileData(const TMyFile& file, const DataSink& sink, const std::atomic<bool>* cancel = nullptr);
+//
+// Sectors of a failing drive that stay unreadable are handed on as zeros and
+// the read goes on: Ok then means every byte was delivered, and
+// `unreadableBytes` (when given) says how many of them are such zeros. A file
+// of which nothing at all could be read is ReadFailed. `damage` (may be null)
+// receives the job's tally and the sector being retried, for progress texts.
+ReadStatus ReadFileData(const TMyFile& file, const DataSink& sink, const std::atomic<bool>* cancel = nullptr,
+                        ReadDamage* damage = nullptr, uint64_t* unreadableBytes = nullptr);
 
 constexpr uint32_t kReadChunk = 10u << 20;
 

@@ -80,6 +80,10 @@ size_t NameStart(const std::string& path) {
 } // namespace
 
 bool UniqueFileName(std::string& path) {
+    return UniqueFileName(path, [](const std::string& candidate) { return platform::FileExists(candidate); });
+}
+
+bool UniqueFileName(std::string& path, const std::function<bool(const std::string&)>& taken) {
     size_t dot = path.rfind('.');
     if (dot != std::string::npos && dot < NameStart(path))
         dot = std::string::npos;
@@ -90,7 +94,7 @@ bool UniqueFileName(std::string& path) {
     const uint64_t start = platform::TickCountMs();
     bool found = false;
     for (uint64_t i = 0; platform::TickCountMs() - start <= 5000; ++i) {
-        if (!platform::FileExists(candidate)) {
+        if (!taken(candidate)) {
             found = true;
             break;
         }

@@ -2,6 +2,7 @@
 // Small shared helpers: the text forms of dates and sizes, unique target
 // names, the writable-folder probe.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/clock.h"
@@ -20,6 +21,9 @@ std::string SizeText(int64_t size);
 // Makes `path` name a file that does not exist yet: name.ext, name(0).ext,
 // name(1).ext, ... False when no free name turned up within 5 seconds.
 bool UniqueFileName(std::string& path);
+// The same numbering, asking `taken` whether a candidate is in use (for a
+// name inside a folder held open rather than a path).
+bool UniqueFileName(std::string& path, const std::function<bool(const std::string&)>& taken);
 
 // True when a file cannot be created in `folder`.
 bool IsReadOnlyFolder(const std::string& folder);

@@ -9,28 +9,23 @@ std::atomic<uint32_t> gReadPauseMs{0};
 constexpr uint32_t kBootReadLimitMs = 10'000;
 } // namespace
 
-std::unique_ptr<platform::VolumeDevice> OpenVolume(const std::string& drive) {
-    if (drive.empty())
-        return nullptr;
-    return platform::VolumeDevice::Open(drive);
-}
+std::unique_ptr<media::ByteSource> OpenVolume(const std::string& drive) { return media::OpenDevice(drive); }
 
-bool ReadBlock(const platform::VolumeDevice* device, void* buffer, uint32_t& count, bool timeLimit,
+bool ReadBlock(const media::ByteSource* source, void* buffer, uint32_t& count, bool timeLimit,
                const std::atomic<bool>* cancel, uint64_t offset) {
-    if (!device)
+    if (!source)
         return false;
-    uint32_t done = 0;
-    bool ok = device->Read(buffer, count, offset, cancel, timeLimit ? kBootReadLimitMs : 0, done);
-    count = done;
+    const media::ReadResult read = source->Read(buffer, count, offset, cancel, timeLimit ? kBootReadLimitMs : 0);
+    count = read.Done;
     platform::SleepMs(gReadPauseMs.load(std::memory_order_relaxed));
-    return ok;
+    return read.Ok();
 }
 
-std::optional<std::vector<uint8_t>> ReadBytes(const platform::VolumeDevice* device, uint64_t offset,
+std::optional<std::vector<uint8_t>> ReadBytes(const media::ByteSource* source, uint64_t offset,
                                               uint32_t count, const std::atomic<bool>* cancel) {
     std::vector<uint8_t> buffer(count);
     uint32_t got = count;
-    if (!ReadBlock(device, buffer.data(), got, false, cancel, offset))
+    if (!ReadBlock(source, buffer.data(), got, false, cancel, offset))
         return std::nullopt;
     return buffer;
 }

@@ -8,20 +8,20 @@
 #include <string>
 #include <vector>
 
-#include "platform/device.h"
+#include "media/byte_source.h"
 
 namespace volume {
 
 // Opens a drive ("C:", a block device, or a volume image) for reading.
-std::unique_ptr<platform::VolumeDevice> OpenVolume(const std::string& drive);
+std::unique_ptr<media::ByteSource> OpenVolume(const std::string& drive);
 
 // Reads `count` bytes at `offset`. With `timeLimit` the read gives up after
 // 10 seconds; a set `cancel` flag ends it early. `count` receives the bytes read.
-bool ReadBlock(const platform::VolumeDevice* device, void* buffer, uint32_t& count, bool timeLimit,
+bool ReadBlock(const media::ByteSource* source, void* buffer, uint32_t& count, bool timeLimit,
                const std::atomic<bool>* cancel, uint64_t offset);
 
 // The same into a new buffer; nothing when the read fails.
-std::optional<std::vector<uint8_t>> ReadBytes(const platform::VolumeDevice* device, uint64_t offset,
+std::optional<std::vector<uint8_t>> ReadBytes(const media::ByteSource* source, uint64_t offset,
                                               uint32_t count, const std::atomic<bool>* cancel = nullptr);
 
 // Pause after every read. The desktop window keeps 10 ms so that a scan leaves

@@ -2,17 +2,33 @@
 // The records a scan fills: the examined drive, found files, rebuilt folders.
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "platform/device.h"
+#include "media/byte_source.h"
+#include "volume/boot_probe.h"
+#include "volume/salvaging_read.h"
 
 using FileTime = uint64_t;  // 100 ns ticks since 1601-01-01, UTC
 
 // State words of a found file.
 enum : uint8_t { kStateUnjudged = 0, kStatePoor = 1, kStateGood = 2, kStateExcellent = 3 };
 
-enum : uint8_t { kFileSystemUnknown = 0, kFileSystemNtfs = 1, kFileSystemFat32 = 2 };
+enum : uint8_t { kFileSystemUnknown = 0, kFileSystemNtfs = 1, kFileSystemFat32 = 2, kFileSystemContent = 3 };
+// FAT12 and FAT16 are read by the FAT32 reader but keep codes of their own,
+// so that listings name them and FAT32's stay as they were.
+enum : uint8_t { kFileSystemFat16 = 4, kFileSystemFat12 = 5, kFileSystemExfat = 6 };
+inline bool IsFatFileSystem(uint8_t fileSystem) {
+    return fileSystem == kFileSystemFat32 || fileSystem == kFileSystemFat16 || fileSystem == kFileSystemFat12;
+}
+
+// How a file was found: by a file system's record of it, or by its content alone.
+enum : uint8_t { kFoundByRecord = 0, kFoundByContent = 1 };
+
+// The parent of a folder that has none: the root, or one whose parent is not
+// known yet; as a parent's key, a reference that names no folder.
+constexpr int64_t kNoParent = -1;
 
 // A compression unit that NTFS does not write: the data cannot be decompressed.
 constexpr uint32_t kUnreadableCompression = UINT32_MAX;
@@ -30,17 +46,24 @@ struct TMyFileRun {
 };
 
 struct TDriverInfo {
+    // Opens the drive or image for reading; Examine decides what it holds.
     TDriverInfo(const std::string& driveName, uint32_t driveType);
+    // A volume whose bytes come from `source` (a stretch of a larger image, say).
+    TDriverInfo(const std::string& driveName, uint32_t driveType, std::unique_ptr<media::ByteSource> source);
     ~TDriverInfo();
     TDriverInfo(const TDriverInfo&) = delete;
     TDriverInfo& operator=(const TDriverInfo&) = delete;
 
     bool IsSystemDrive = false;
     std::string DriveName;
-    std::unique_ptr<platform::VolumeDevice> VolumeHandle;  // null: could not be opened
+    std::unique_ptr<media::ByteSource> Source;  // null: could not be opened
     uint32_t DriveType = 0;
     uint8_t FileSystem = kFileSystemUnknown;
     std::vector<uint8_t> BootSector;  // 512 bytes, or empty
+    // The boot sector came from its backup: the primary could not be read or decoded.
+    bool BootSectorIsBackup = false;
+    // Sector 0 could not be read, and no backup boot sector stood in for it.
+    bool BootSectorUnreadable = false;
     uint16_t SectorSize = 0;
     uint32_t UnitSize = 1024;
     bool SizesKnown = false;
@@ -49,10 +72,14 @@ struct TDriverInfo {
     // Bytes of the volume as its file system declares them, capped by what the
     // device holds; data beyond it is never read. 0 until a reader sets it.
     int64_t VolumeBytes = 0;
+    // What the last scan of this drive could not read; the readers count into it.
+    volume::ReadDamage Damage;
 
-    bool HandleValid() const { return VolumeHandle != nullptr; }
-    // Reads the boot sector through VolumeHandle and decides the file system and sizes.
-    void Examine();
+    bool HandleValid() const { return Source != nullptr; }
+    // Reads the boot sector through Source and decides the file system (the
+    // first probe that accepts the primary, else the first that finds a
+    // backup) and the sizes.
+    void Examine(std::span<const volume::BootProbe> probes);
 };
 
 struct TMyFile {
@@ -60,7 +87,7 @@ struct TMyFile {
     std::string FileName;
     std::string FolderPath;
     int64_t RecordNo = -1;
-    int64_t ParentRecordNo = -1;
+    int64_t ParentRecordNo = kNoParent;
     // NTFS: the sequence number the parent reference names; 0 names none.
     uint16_t ParentSequence = 0;
     int64_t RecordPos = -1;
@@ -94,13 +121,14 @@ struct TMyFile {
     uint32_t CompressionUnit = 0;
     // The data is encrypted by the file system: what lies on the volume is ciphertext.
     bool Encrypted = false;
+    uint8_t FoundBy = kFoundByRecord;
 };
 
 struct TMyFolder {
     TDriverInfo* Drive = nullptr;
-    int64_t ParentIndex = -2;
+    int64_t ParentIndex = kNoParent;
     int32_t ListIndex = 0;
-    int64_t ParentRecordNo = -1;
+    int64_t ParentRecordNo = kNoParent;
     uint16_t ParentSequence = 0;  // NTFS: as for a file
     int64_t RecordNo = -1;
     bool IsDeleted = false;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace volume {
 
@@ -44,6 +45,18 @@ std::string TrimControls(std::string s);
 // line feeds and the carriage return of a CR LF pair stand as they are.
 std::string PrintableText(std::string_view text, bool keepLineBreaks = false);
 
+// The separator the running system writes between folders.
+#ifdef _WIN32
+inline constexpr char kSystemSeparator = '\\';
+#else
+inline constexpr char kSystemSeparator = '/';
+#endif
+// A folder path as the volume's records keep it (every folder ended by a backslash)
+// with `separator` between its folders: the form a user reads.
+std::string WithSeparator(std::string_view folderPath, char separator);
+// The same with the running system's separator.
+inline std::string SystemPath(std::string_view folderPath) { return WithSeparator(folderPath, kSystemSeparator); }
+
 // The extension with its leading dot, from the last dot on; empty without a dot.
 std::string ExtensionOf(std::string_view name);
 
@@ -63,5 +76,11 @@ private:
 
 // Compares by UTF-16 code units after mapping a-z to A-Z only.
 int CompareTextUtf16(std::string_view a, std::string_view b);
+
+// UTF-8 with every invalid byte replaced by U+FFFD, one replacement per byte.
+std::string DecodeUtf8Lossy(const uint8_t* bytes, size_t count);
+// Text whatever its encoding: a UTF-8 or UTF-16 byte-order mark decides it;
+// without one the text is UTF-8. Invalid bytes never stop the decoding.
+std::string DecodeText(const std::vector<uint8_t>& bytes);
 
 } // namespace volume

@@ -5,7 +5,8 @@
 
 #include "platform/drives.h"
 #include "support/test_support.h"
-#include "volume/disk.h"
+#include "scan/disk.h"
+#include "scan/reader_registry.h"
 #include "volume/raw_reader.h"
 
 using namespace testing_support;
@@ -13,6 +14,7 @@ using namespace testing_support;
 namespace {
 uint8_t Examine(const std::string& path) {
     TDriverInfo drive(path, platform::DriveTypeOf(path));
+    scan::ExamineDrive(drive);
     return drive.FileSystem;
 }
 } // namespace
@@ -22,7 +24,7 @@ TEST(DriveExamination, CorpusImagesAreClassifiedByTheirBootSector) {
         const char* image;
         uint8_t fileSystem;
     } cases[] = {{"ntfs-basic.img", kFileSystemNtfs},       {"ntfs-fragmented.img", kFileSystemNtfs},
-                 {"fat32-basic.img", kFileSystemFat32},     {"fat16-small.img", kFileSystemUnknown},
+                 {"fat32-basic.img", kFileSystemFat32},     {"fat16-small.img", kFileSystemFat16},
                  {"not-a-filesystem.img", kFileSystemUnknown}, {"truncated.img", kFileSystemNtfs}};
     for (const auto& c : cases) {
         const std::string path = CorpusPath(c.image);
@@ -39,7 +41,7 @@ TEST(DriveExamination, ReferenceImagesAreClassifiedByTheirBootSector) {
     } cases[] = {
         {ReferencePath("dftt07-ntfs-undel.dd"), kFileSystemNtfs},
         {ReferencePath("dftt08-jpeg-search.dd"), kFileSystemNtfs},
-        {ReferencePath("dftt06-fat-undel.dd"), kFileSystemUnknown},  // FAT16
+        {ReferencePath("dftt06-fat-undel.dd"), kFileSystemFat16},
         {ReferencePath("dfirntfs-ntfs_index.raw"), kFileSystemUnknown},  // partition table first
         {ReferencePath("fatcat-deleted.img"), kFileSystemFat32},
         {UnpackedPath("dfirntfs-ntfs3_attrlist.raw"), kFileSystemNtfs},
@@ -72,11 +74,11 @@ TEST(DriveExamination, DiskForKeepsOnlyUsableVolumesAndCaptionsThem) {
     ASSERT_NE(fat, nullptr);
     EXPECT_EQ(fat->Caption, "CORPUS32 (" + CorpusPath("fat32-basic.img") + ")");
 
-    EXPECT_EQ(DiskFor(disks, CorpusPath("fat16-small.img"), context), nullptr);
+    EXPECT_NE(DiskFor(disks, CorpusPath("fat16-small.img"), context), nullptr);
     EXPECT_EQ(DiskFor(disks, CorpusPath("not-a-filesystem.img"), context), nullptr);
     EXPECT_EQ(DiskFor(disks, CorpusPath("no-such-image.img"), context), nullptr);
     EXPECT_EQ(DiskFor(disks, std::string(DUNRO_CORPUS_DIR), context), nullptr);  // a directory
-    EXPECT_EQ(disks.size(), 2u);
+    EXPECT_EQ(disks.size(), 3u);
 
     // A refresh keeps named images while their files exist (beside whatever drives the system has).
     RefreshDrives(disks, context);

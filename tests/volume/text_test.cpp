@@ -87,3 +87,16 @@ TEST(Text, PrintableTextEscapesControlsAndBrokenUtf8) {
     EXPECT_EQ(PrintableText("a\tb\r\nc\rd"), "a\\x09b\\x0D\\x0Ac\\x0Dd");
     EXPECT_EQ(PrintableText("a\tb\r\nc\rd", true), "a\tb\r\nc\\x0Dd");
 }
+
+TEST(Text, FolderPathsTakeEitherSeparatorAndTheSystemsOwn) {
+    EXPECT_EQ(WithSeparator("Users\\Ann\\Documents\\", '/'), "Users/Ann/Documents/");
+    EXPECT_EQ(WithSeparator("Users\\Ann\\Documents\\", '\\'), "Users\\Ann\\Documents\\");
+    EXPECT_EQ(WithSeparator("", '/'), "");
+    // Names in other scripts pass unchanged: a UTF-8 byte never equals the separator.
+    EXPECT_EQ(WithSeparator("Fotos\\Plage \xC3\xA0 Nice\\", '/'), "Fotos/Plage \xC3\xA0 Nice/");
+#ifdef _WIN32
+    EXPECT_EQ(SystemPath("Users\\Ann\\"), "Users\\Ann\\");
+#else
+    EXPECT_EQ(SystemPath("Users\\Ann\\"), "Users/Ann/");
+#endif
+}
