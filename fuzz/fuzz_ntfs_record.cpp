@@ -2,19 +2,20 @@
 #include <cstring>
 #include <vector>
 
-#include "ntfs/ntfs_disk.h"
+#include "ntfs/record_parse.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static TDriverInfo drive("", 0);
-    static TNTFS_Disk disk(&drive, ScanContext{});
-    disk.ClusterSize = 4096;
-    disk.RecordSize = 1024;
+    const ntfs::RecordShape shape{1024, 4096};
     std::vector<uint8_t> record(1024, 0);
     std::memcpy(record.data(), data, size < 1024 ? size : 1024);
     std::vector<uint8_t> copy = record;
+    std::vector<uint8_t> header = record;
     TMyFile file;
-    disk.ParseFileRecord(file, record);
+    ntfs::ParseFileRecord(file, record, shape);
     TMyFolder folder;
-    disk.ParseFolderRecord(folder, copy);
+    ntfs::ParseFolderRecord(folder, copy, shape);
+    ntfs::ReadRecordHeader(header, shape.RecordSize, 0);
+    ntfs::ReadVolumeName(header, shape.RecordSize);
+    ntfs::ParseAttributeList(std::span<const uint8_t>(data, size));
     return 0;
 }

@@ -8,30 +8,52 @@ std::pair<int64_t, int64_t> NewerExtents::SpanOf(const TMyFileRun& run, uint32_t
     return {first, first + run.RunLength / clusterSize + (run.RunLength % clusterSize ? 1 : 0)};
 }
 
+namespace {
+// Only where an extent lies orders the events: the sweep takes all those at
+// one cluster together, in whatever order they come.
+template <typename E>
+bool ByCluster(const E& a, const E& b) {
+    return a.at < b.at;
+}
+} // namespace
+
+void NewerExtents::AddEvents(std::vector<Event>& events, const TMyFile& file, uint32_t clusterSize) {
+    if (file.Runs.empty() || !file.Runs[0].OnVolume)
+        return;
+    for (const TMyFileRun& run : file.Runs) {
+        if (run.IsHole)
+            continue;
+        const auto [s, e] = SpanOf(run, clusterSize);
+        if (e <= s)
+            continue;
+        events.push_back({s, TimeOf(file), true});
+        events.push_back({e, TimeOf(file), false});
+    }
+}
+
+void NewerExtents::Gathered::Add(std::span<TMyFile* const> files, uint32_t clusterSize) {
+    if (clusterSize == 0)
+        return;
+    const auto sorted = static_cast<std::ptrdiff_t>(events_.size());
+    for (const TMyFile* file : files)
+        AddEvents(events_, *file, clusterSize);
+    std::sort(events_.begin() + sorted, events_.end(), ByCluster<Event>);
+    std::inplace_merge(events_.begin(), events_.begin() + sorted, events_.end(), ByCluster<Event>);
+}
+
+NewerExtents::NewerExtents(Gathered gathered) { Sweep(gathered.events_); }
+
 NewerExtents::NewerExtents(const FileList& files, uint32_t clusterSize) {
     if (clusterSize == 0)
         return;
-    struct Event {
-        int64_t at;
-        FileTime time;
-        bool starts;
-    };
     std::vector<Event> events;
-    for (const auto& file : files) {
-        if (file->Runs.empty() || !file->Runs[0].OnVolume)
-            continue;
-        for (const TMyFileRun& run : file->Runs) {
-            if (run.IsHole)
-                continue;
-            const auto [s, e] = SpanOf(run, clusterSize);
-            if (e <= s)
-                continue;
-            events.push_back({s, TimeOf(*file), true});
-            events.push_back({e, TimeOf(*file), false});
-        }
-    }
-    std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.at < b.at; });
+    for (const auto& file : files)
+        AddEvents(events, *file, clusterSize);
+    std::sort(events.begin(), events.end(), ByCluster<Event>);
+    Sweep(events);
+}
 
+void NewerExtents::Sweep(const std::vector<Event>& events) {
     // A sweep over the clusters, keeping the times of the extents open at
     // each: the volume falls into stretches of one newest time each.
     std::vector<FileTime> stretchNewest;

@@ -6,6 +6,8 @@
 
 #include "ntfs/ntfs_attributes.h"
 #include "ntfs/ntfs_disk.h"
+#include "ntfs/ntfs_layout.h"
+#include "ntfs/record_parse.h"
 #include "volume/raw_reader.h"
 
 using volume::ByteReader;
@@ -16,55 +18,21 @@ namespace {
 // An attribute list is a few entries per piece; this is room for thousands.
 constexpr int64_t kLargestList = 256 << 10;
 
-struct ListEntry {
-    uint32_t type = 0;
-    uint64_t firstVcn = 0;
-    FileReference holder;  // the record that holds this piece
-    bool named = false;
-};
-
-// The entries of an attribute list. An attribute list shrinks without
-// clearing what it leaves behind (ntfs-3g shortens it while deleting the
-// file), so entries are read on past the list's own length, through its
-// allocation, for as long as they look like entries. Each is checked
-// against the record it names before it is used.
-std::vector<ListEntry> ParseList(std::span<const uint8_t> bytes) {
-    const ByteReader r(bytes);
-    std::vector<ListEntry> entries;
-    size_t off = 0;
-    while (r.Has(off, 26)) {
-        const uint32_t type = *r.u32(off);
-        const uint16_t length = *r.u16(off + 4);
-        const uint8_t nameLength = *r.u8(off + 6), nameOffset = *r.u8(off + 7);
-        const bool plausible = type >= kAttrStandardInformation && type <= 0x100 && type % 0x10 == 0 &&
-                               length >= 26 && length % 8 == 0 && r.Has(off, length) &&
-                               (nameLength == 0 || size_t{nameOffset} + 2u * nameLength <= length);
-        if (!plausible)
-            break;
-        ListEntry e;
-        e.type = type;
-        e.firstVcn = *r.u64(off + 8);
-        e.holder = SplitReference(*r.u64(off + 16));
-        e.named = nameLength != 0;
-        entries.push_back(e);
-        off += length;
-    }
-    return entries;
-}
-
 } // namespace
 
 std::optional<std::vector<uint8_t>> TNTFS_Disk::ReadAttributeList(const AttributeView& list) {
     if (!list.nonResident) {
         // Read through to the attribute's end: the value's own length may have been cut.
-        auto valueOffset = list.bytes.u16(20);
+        auto valueOffset = list.bytes.u16(layout::attribute::kValueOffset);
         if (!valueOffset || *valueOffset >= list.length)
             return std::nullopt;
         auto bytes = list.bytes.Bytes(*valueOffset, list.length - *valueOffset);
+        if (!bytes)
+            return std::nullopt;
         return std::vector<uint8_t>(bytes->begin(), bytes->end());
     }
-    auto runsOffset = list.bytes.u16(32);
-    auto allocated = list.bytes.i64(40);
+    auto runsOffset = list.bytes.u16(layout::attribute::kRunsOffset);
+    auto allocated = list.bytes.i64(layout::attribute::kAllocatedSize);
     if (!runsOffset || !allocated || *allocated <= 0)
         return std::nullopt;
     std::vector<TMyFileRun> runs;
@@ -75,8 +43,8 @@ std::optional<std::vector<uint8_t>> TNTFS_Disk::ReadAttributeList(const Attribut
         const int64_t take = std::min(run.RunLength, wanted - static_cast<int64_t>(out.size()));
         if (take <= 0 || run.IsHole || run.RunStart > Drive->VolumeBytes || take > Drive->VolumeBytes - run.RunStart)
             break;
-        auto bytes = volume::ReadBytes(Drive->VolumeHandle.get(), static_cast<uint64_t>(run.RunStart),
-                                       static_cast<uint32_t>(take), &StopFlag);
+        auto bytes = volume::ReadBytes(Drive->Source.get(), static_cast<uint64_t>(run.RunStart),
+                                       static_cast<uint32_t>(take), stop_.Flag());
         if (!bytes)
             break;
         out.insert(out.end(), bytes->begin(), bytes->end());
@@ -95,13 +63,17 @@ std::optional<TNTFS_Disk::RecordBytes> TNTFS_Disk::ReadExtension(const FileRefer
     if (!inUse)
         return std::nullopt;
     const ByteReader r(record->bytes);
-    const uint16_t flags = *r.u16(kFlagsAt);
-    const FileReference back = SplitReference(*r.u64(kBaseRecordAt));
+    const auto flags = r.u16(layout::record::kFlags);
+    const auto baseReference = r.u64(layout::record::kBaseRecord);
+    const auto sequence = r.u16(layout::record::kSequence);
+    if (!flags || !baseReference || !sequence)
+        return std::nullopt;  // a header cut short names no base record
+    const FileReference back = SplitReference(*baseReference);
     // The extension must still belong to this file: it names this base
     // record as it was when the piece was written (the base's sequence is
     // one ahead once the file was deleted), and it is the record the list named.
     if (back.record != base || !(back.sequence == baseSequence || static_cast<uint16_t>(back.sequence + 1) == baseSequence) ||
-        !SequenceMatches(holder.sequence, *r.u16(kSequenceAt), !(flags & kRecordInUse)))
+        !SequenceMatches(holder.sequence, *sequence, !(*flags & layout::record::kInUse)))
         return std::nullopt;
     record->inUse = *inUse;
     return record;
@@ -120,8 +92,10 @@ void TNTFS_Disk::FollowAttributeList(TMyFile& file, std::span<const uint8_t> bas
     auto listBytes = ReadAttributeList(*list);
     if (!listBytes)
         return;
-    std::vector<ListEntry> entries = ParseList(*listBytes);
-    const uint16_t baseSequence = *b.u16(kSequenceAt);
+    std::vector<ListEntry> entries = ParseAttributeList(*listBytes);
+    const auto baseSequence = b.u16(layout::record::kSequence);
+    if (!baseSequence)
+        return;  // a base record too short to name its own use cannot vouch for extensions
     const bool extendsMft = &file == MftFile.get();
 
     // The unnamed $DATA, piece after piece: each must begin where the one
@@ -143,7 +117,7 @@ void TNTFS_Disk::FollowAttributeList(TMyFile& file, std::span<const uint8_t> bas
         std::span<const uint8_t> bytes = base;
         uint32_t inUse = baseInUse;
         if (e->holder.record != file.RecordNo) {
-            holder = ReadExtension(e->holder, file.RecordNo, baseSequence);
+            holder = ReadExtension(e->holder, file.RecordNo, *baseSequence);
             if (!holder)
                 continue;
             bytes = holder->bytes;
@@ -175,7 +149,7 @@ void TNTFS_Disk::FollowAttributeList(TMyFile& file, std::span<const uint8_t> bas
     for (const ListEntry& e : entries) {
         if (e.type != kAttrFileName || e.holder.record == file.RecordNo || !file.FileName.empty())
             continue;
-        auto holder = ReadExtension(e.holder, file.RecordNo, baseSequence);
+        auto holder = ReadExtension(e.holder, file.RecordNo, *baseSequence);
         if (!holder)
             continue;
         ForEachAttribute(ByteReader(holder->bytes), holder->inUse, [&](const AttributeView& a) {
@@ -198,22 +172,23 @@ int64_t TNTFS_Disk::TakeDataPiece(TMyFile& file, std::span<const uint8_t> record
             if (firstVcn != 0 || !holder)
                 return true;
             auto value = a.ResidentValue();
-            if (!value)
+            const auto valueOffset = a.bytes.u16(layout::attribute::kValueOffset);
+            if (!value || !valueOffset)
                 return true;
             file.FileSize = static_cast<int64_t>(value->size());
             file.DataPos = holder->position;
             TMyFileRun run;
             run.RunStart = holder->position;
             run.RunLength = file.FileSize;
-            run.ResidentOffset = static_cast<uint32_t>(a.offset + *a.bytes.u16(20));
+            run.ResidentOffset = static_cast<uint32_t>(a.offset + *valueOffset);
             run.OnVolume = false;
             run.SplitLength = holder->splitLength;
             run.SplitStart = holder->splitStart;
             file.Runs.assign(1, run);
             return false;
         }
-        auto lowestVcn = a.bytes.u64(16);
-        auto runsOffset = a.bytes.u16(32);
+        auto lowestVcn = a.bytes.u64(layout::attribute::kLowestVcn);
+        auto runsOffset = a.bytes.u16(layout::attribute::kRunsOffset);
         if (!lowestVcn || *lowestVcn != firstVcn || !runsOffset)
             return true;
         if (firstVcn == 0) {

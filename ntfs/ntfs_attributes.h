@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ntfs/ntfs_layout.h"
 #include "volume/byte_reader.h"
 #include "volume/records.h"
 
@@ -19,14 +20,14 @@ enum : uint32_t {
     kAttrFileName = 0x30,
     kAttrVolumeName = 0x60,
     kAttrData = 0x80,
-    kAttrEnd = 0xFFFFFFFF,
+    kAttrEnd = layout::attribute::kEndMarker,
 };
 
 // Record header fields.
-constexpr size_t kSequenceAt = 16;
-constexpr size_t kFlagsAt = 22;
-constexpr size_t kBaseRecordAt = 0x20;
-constexpr uint16_t kRecordInUse = 0x0001;
+constexpr size_t kSequenceAt = layout::record::kSequence;
+constexpr size_t kFlagsAt = layout::record::kFlags;
+constexpr size_t kBaseRecordAt = layout::record::kBaseRecord;
+constexpr uint16_t kRecordInUse = layout::record::kInUse;
 
 // An 8-byte file reference: the record number in the low six bytes, the
 // record's sequence number in the high two.
@@ -36,7 +37,8 @@ struct FileReference {
 };
 
 inline FileReference SplitReference(uint64_t reference) {
-    return {static_cast<int64_t>(reference & 0xFFFFFFFFFFFFull), static_cast<uint16_t>(reference >> 48)};
+    return {static_cast<int64_t>(reference & layout::reference::kRecordMask),
+            static_cast<uint16_t>(reference >> layout::reference::kSequenceShift)};
 }
 
 // Whether a reference that names `wanted` still means a record that now
@@ -57,8 +59,8 @@ struct AttributeView {
 
     // The value of a resident attribute, or nothing when it does not fit.
     std::optional<volume::ByteReader> ResidentValue() const {
-        auto valueLength = bytes.u32(16);
-        auto valueOffset = bytes.u16(20);
+        auto valueLength = bytes.u32(layout::attribute::kValueLength);
+        auto valueOffset = bytes.u16(layout::attribute::kValueOffset);
         if (nonResident || !valueLength || !valueOffset || !bytes.Has(*valueOffset, *valueLength))
             return std::nullopt;
         return bytes.Sub(*valueOffset, *valueLength);
@@ -69,20 +71,23 @@ struct AttributeView {
 // marker, or an attribute that does not fit the bytes in use.
 template <typename Visit>
 void ForEachAttribute(const volume::ByteReader& record, uint32_t inUse, Visit visit) {
-    size_t off = record.u16(20).value_or(56);
+    namespace attr = layout::attribute;
+    size_t off = record.u16(layout::record::kFirstAttribute).value_or(layout::record::kUsualFirstAttribute);
     const size_t end = inUse < record.size() ? inUse : record.size();
-    while (off + 16 <= end) {
+    // The loop's bound keeps the common header inside the record, so the
+    // defaults below are never taken; they only spare a second test.
+    while (off + attr::kCommonSize <= end) {
         AttributeView a;
-        a.type = *record.u32(off);
+        a.type = record.u32(off + attr::kType).value_or(kAttrEnd);
         if (a.type == kAttrEnd)
             return;
-        const uint32_t length = *record.u32(off + 4);
-        if (length < 16 || length > end - off)
+        const uint32_t length = record.u32(off + attr::kLength).value_or(0);
+        if (length < attr::kCommonSize || length > end - off)
             return;
         a.offset = off;
         a.length = length;
-        a.nonResident = *record.u8(off + 8) != 0;
-        a.nameLength = *record.u8(off + 9);
+        a.nonResident = record.u8(off + attr::kNonResident).value_or(0) != 0;
+        a.nameLength = record.u8(off + attr::kNameLength).value_or(0);
         a.bytes = record.Sub(off, length);
         if (!visit(a))
             return;

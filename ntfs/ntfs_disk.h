@@ -11,35 +11,36 @@
 #include <unordered_set>
 #include <vector>
 
+#include "ntfs/listing_ahead.h"
 #include "ntfs/newer_extents.h"
+#include "ntfs/ntfs_geometry.h"
+#include "ntfs/record_parse.h"
+#include "platform/read_faults.h"
 #include "volume/file_type.h"
+#include "volume/folder_tree.h"
+#include "volume/read_outcome.h"
 #include "volume/records.h"
-#include "volume/scan_context.h"
+#include "volume/reader_context.h"
+#include "volume/volume_reader.h"
 
 namespace ntfs {
 struct AttributeView;
 struct FileReference;
 } // namespace ntfs
 
-class TNTFS_Disk {
+class TNTFS_Disk : public VolumeReader {
 public:
-    TNTFS_Disk(TDriverInfo* drive, const ScanContext& context);
-    ~TNTFS_Disk();
+    TNTFS_Disk(TDriverInfo* drive, const volume::ReaderContext& context);
+    ~TNTFS_Disk() override;
 
     std::unique_ptr<TMyFile> MftFile;
     std::unique_ptr<TMyFile> BitmapFile;
     TDriverInfo* Drive = nullptr;
     uint32_t ClusterSize = 0;  // up to 2 MiB
-    uint16_t SectorSize = 0;
-    uint32_t SectorsPerCluster = 0;
-    int64_t TotalSectors = 0;
-    int64_t TotalClusters = 0;
-    int64_t MftCluster = 0;
     int64_t MftSize = 0;
     uint32_t RecordSize = 0;
     uint32_t AcceptedCount = 0;
     std::vector<uint8_t> Bitmap;  // present only during a listing pass
-    std::atomic<bool> StopFlag{false};
 
     // Decoding one record buffer of RecordSize bytes; the buffer is repaired in place.
     bool ParseFileRecord(TMyFile& file, std::span<uint8_t> record);
@@ -48,26 +49,24 @@ public:
     bool IsStopped() const;
 
     // The reading phase: every deleted file with data, and the folders it needs.
-    void Enumerate(FileList& files, FolderList& folders);
+    volume::ReadingStatus Enumerate(FileList& files, FolderList& folders) override;
     // The listing pass; returns the number of files accepted.
     uint32_t ListResults(FileList& files, FolderList& folders, CategoryList* categories,
-                         std::vector<TMyFile*>* results);
+                         std::vector<TMyFile*>* results) override;
+    void Stop() override { stop_.Request(); }
+    std::string FileSystemName() const override { return "NTFS"; }
+    volume::ReadOutcome Outcome() const override { return outcome_; }
+    bool BackupBootSectorUsed() const override { return backupBootUsed_; }
 
     bool LoadBitmap();
     bool ClusterInUse(int64_t cluster) const;
     bool OverlapsNewer(const FileList& files, const TMyFile& file, size_t position) const;
 
-    uint32_t RecordEstimate() const { return RecordSize ? static_cast<uint32_t>(MftSize / RecordSize) : 0; }
-    std::string VolumeLabel();
+    uint32_t RecordEstimate() const override { return RecordSize ? static_cast<uint32_t>(MftSize / RecordSize) : 0; }
+    std::string VolumeLabel() override;
 
-    // Folder tree operations, used by the reading phase and the listing pass.
-    int32_t FindFolder(int64_t recordNo) const;
-    // The folder of a parent reference: record number and the sequence number it names.
-    int32_t FolderOf(int64_t recordNo, uint16_t sequence = 0);
-    void ResolveParent(TMyFolder* folder);
-    void AttachToFolder(TMyFile& file);
-    void BuildPath(TMyFile& file);
-    void CountUp(TMyFile& file);
+    // The list index of the folder standing for a record, or -1.
+    int32_t FindFolder(int64_t recordNo) const { return tree_.Find(recordNo); }
 
 private:
     struct RecordBytes {
@@ -87,18 +86,20 @@ private:
         bool deleted = false;
         bool parsed = false;
     };
-    // Which use of a record a folder stands for.
-    struct FolderIdentity {
-        uint16_t sequence = 0;
-        bool freed = false;
-    };
-    struct ParentLookup {
-        TMyFolder* folder = nullptr;
-        bool made = false;         // appended by this look-up
-        bool placeholder = false;  // stands for a directory that is gone
-    };
 
+    // Where this source's unreadable sectors and lost records are tallied.
+    volume::ReadDamage* Damage() const { return Drive ? &Drive->Damage : nullptr; }
     bool ReadGeometry();
+    bool TakeGeometry(std::span<const uint8_t> boot);  // decodes and adopts it
+    bool TakeBackupBootSector();
+    ntfs::Geometry geometry_;  // as the boot sector in use declares it
+    int64_t TotalClusters = 0;
+    // Asked between a record's attributes.
+    ntfs::StopTest stopTest_{[](const void* disk) { return static_cast<const TNTFS_Disk*>(disk)->IsStopped(); }, this};
+    // The bytes of a part of the MFT, or nothing when a sector of them cannot be read.
+    std::optional<std::vector<uint8_t>> ReadMftBytes(uint64_t offset, uint32_t count, bool& unreadable);
+    std::optional<std::vector<uint8_t>> ReadMirrorRecord(int64_t n);
+    void LoseRecord(int64_t n);
     void LoadSystemRecords();
     void MapMft();
     std::optional<RecordBytes> ReadRecord(int64_t n);
@@ -119,25 +120,25 @@ private:
     DirectoryInfo ReadDirectoryInfo(std::span<uint8_t> record);
     std::unique_ptr<TMyFolder> FolderFromInfo(const DirectoryInfo& info, int64_t n) const;
     std::optional<DirectoryInfo> DirectoryRecord(int64_t n);
-    std::unique_ptr<TMyFolder> Placeholder(int64_t n) const;
-    TMyFolder* AppendFolder(std::unique_ptr<TMyFolder> folder);
-    TMyFolder* AppendDirectory(std::unique_ptr<TMyFolder> folder, const DirectoryInfo& info);
-    ParentLookup FindOrLoadParent(int64_t n, uint16_t sequence);
-    ParentLookup StaleParent(int64_t n);
-    void AttachToParent(TMyFolder* folder, TMyFolder* parent);
+    volume::FolderTree::Setup TreeSetup();
     void Grade(TMyFile& file, size_t position, const FileList& files, bool haveBitmap);
+    ntfs::Grading GradeAlone(const TMyFile& file, bool haveBitmap) const;
+    void ApplyGrade(TMyFile& file, const ntfs::Grading& grading, size_t position, const FileList& files);
+    // All of the grade but whether a newer file took the clusters.
+    static void ApplyGradeAlone(TMyFile& file, const ntfs::Grading& grading);
 
-    ScanContext context_;
-    FolderList* folders_ = nullptr;  // the list being built by Enumerate and ListResults
-    std::unordered_map<int64_t, int32_t> folderByRecord_;  // the folder a record stands for now
-    std::unordered_map<int64_t, int32_t> staleFolders_;    // placeholders for earlier uses of a record
-    std::unordered_map<int64_t, FolderIdentity> folderIdentity_;
+    volume::ReaderContext context_;
+    volume::StopToken stop_;
+    // Read unless a structure the listing needs could not be read at all.
+    volume::ReadOutcome outcome_ = volume::ReadOutcome::Read;
+    bool backupBootUsed_ = false;
+    volume::FolderTree tree_{TreeSetup()};  // of the list being built by Enumerate and ListResults
     std::unordered_map<int64_t, DirectoryInfo> directories_;
     std::vector<bool> recordSeen_;
+    std::unordered_set<int64_t> lostRecords_;  // records whose sectors could not be read, counted once
     std::vector<int64_t> mftRunEnds_;  // cumulative logical ends of the MFT's runs
-    std::vector<const std::string*> pathNames_;  // scratch of BuildPath
-    std::unordered_set<const TMyFolder*> pathFolders_;  // scratch of BuildPath and CountUp
     // Built on the first overlap question of a listing pass, for that pass's list.
     mutable std::unique_ptr<NewerExtents> newerExtents_;
     mutable const FileList* newerExtentsOf_ = nullptr;
+    std::optional<ntfs::PreparedListing> prepared_;  // done beside the reading, for the listing pass
 };

@@ -3,20 +3,42 @@
 
 #include "ntfs/ntfs_attributes.h"
 #include "ntfs/ntfs_disk.h"
+#include "ntfs/ntfs_layout.h"
 #include "platform/memory.h"
-#include "scan/progress.h"
 #include "volume/byte_reader.h"
 #include "volume/raw_reader.h"
+#include "volume/salvaging_read.h"
 
 using volume::ByteReader;
 
 namespace {
-constexpr int64_t kRootRecord = 5;
+constexpr int64_t kRootRecord = ntfs::layout::system_record::kRoot;
 constexpr uint32_t kChunkBytes = 10u << 20;
 
-enum : uint16_t { kDeletedFile = 0, kFileInUse = 1, kDeletedDirectory = 2, kDirectoryInUse = 3 };
+// The record header's flags as a whole: in use, and whether a directory.
+enum : uint16_t {
+    kDeletedFile = 0,
+    kFileInUse = ntfs::layout::record::kInUse,
+    kDeletedDirectory = ntfs::layout::record::kDirectory,
+    kDirectoryInUse = ntfs::layout::record::kInUse | ntfs::layout::record::kDirectory,
+};
 
-bool HasFileMagic(std::span<const uint8_t> r) { return r[0] == 'F' && r[1] == 'I' && r[2] == 'L' && r[3] == 'E'; }
+// Walks a chunk's unreadable ranges alongside its records, which come in
+// ascending order, so that each range is looked at once.
+class LostRanges {
+public:
+    explicit LostRanges(const std::vector<platform::ByteRange>& ranges) : ranges_(ranges) {}
+    bool Touch(int64_t offset, uint32_t length) {
+        const auto at = static_cast<uint64_t>(offset);
+        while (next_ < ranges_.size() && ranges_[next_].Offset + ranges_[next_].Length <= at)
+            ++next_;
+        return next_ < ranges_.size() && ranges_[next_].Offset < at + length;
+    }
+
+private:
+    const std::vector<platform::ByteRange>& ranges_;
+    size_t next_ = 0;
+};
 
 // The parse reads a record's header and first attributes, which lie in its
 // first 512 bytes; asking for them ahead keeps the parser from waiting on
@@ -34,37 +56,44 @@ void PrefetchRecord(std::span<const uint8_t> chunk, size_t at) {
 }
 } // namespace
 
-void TNTFS_Disk::Enumerate(FileList& files, FolderList& folders) {
+volume::ReadingStatus TNTFS_Disk::Enumerate(FileList& files, FolderList& folders) {
+    // Without the MFT's own record nothing can be read; a record that was
+    // read but does not decode leaves no outcome of its own, and says so here.
     if (!MftFile)
-        return;
+        return outcome_ != volume::ReadOutcome::Read ? volume::StatusOf(outcome_) : volume::ReadingStatus::MftUnreadable;
     files.clear();
     folders.clear();
-    folders_ = &folders;
-    folderByRecord_.clear();
-    staleFolders_.clear();
-    folderIdentity_.clear();
+    tree_.Start(folders);
     directories_.clear();
     recordSeen_.clear();
-    StopFlag = false;
+    lostRecords_.clear();  // each scan counts what it could not read
+    prepared_.reset();
+    stop_.Clear();
     AcceptedCount = 0;
 
     auto root = ReadRecord(kRootRecord);
-    if (!root)
-        return;  // without the root nothing can be placed
+    if (!root && !lostRecords_.contains(kRootRecord))
+        return volume::ReadingStatus::RootFolderUnreadable;  // without the root nothing can be placed
     auto rootFolder = std::make_unique<TMyFolder>();
     rootFolder->Drive = Drive;
-    ParseFolderRecord(*rootFolder, root->bytes);
-    rootFolder->ParentIndex = -1;
-    rootFolder->ParentRecordNo = -1;
+    // A root record that cannot be read costs only its own times: the
+    // folder every path starts from is known without it.
+    if (root)
+        ParseFolderRecord(*rootFolder, root->bytes);
+    else
+        rootFolder->FolderName = rootFolder->DisplayName = ".";
+    rootFolder->ParentIndex = kNoParent;
+    rootFolder->ParentRecordNo = kNoParent;
     rootFolder->RecordNo = kRootRecord;
     rootFolder->InParent = true;
-    AppendFolder(std::move(rootFolder));
+    tree_.Append(std::move(rootFolder), kRootRecord);
 
     ScanMft(files);
+    return IsStopped() ? volume::ReadingStatus::Stopped : volume::ReadingStatus::Done;
 }
 
 void TNTFS_Disk::ScanMft(FileList& files) {
-    TUnDeleteProgress* progress = context_.Progress;
+    volume::ProgressSink* progress = context_.Progress;
     // MftSize is never more than the volume holds.
     recordSeen_.assign(static_cast<size_t>(MftSize / RecordSize), false);
 
@@ -95,16 +124,67 @@ void TNTFS_Disk::ScanMft(FileList& files) {
     struct Buffer {
         platform::LargeBuffer bytes;
         uint32_t got = 0;
+        std::vector<platform::ByteRange> lost;  // unreadable, zero-filled; in volume offsets
     };
+    // A chunk that fails is read again in pieces down to the sector, so that
+    // only the records lying in sectors that stay unreadable are lost.
     auto readChunk = [this](const Chunk& c, Buffer& b) {
         b.got = 0;
+        b.lost.clear();
         if (b.bytes.size() < c.length)
             b.bytes = platform::LargeBuffer(kChunkBytes);
         if (b.bytes.size() < c.length)
             return;  // no memory: the chunk reads as empty
-        b.got = c.length;
-        volume::ReadBlock(Drive->VolumeHandle.get(), b.bytes.data(), b.got, false, &StopFlag, static_cast<uint64_t>(c.pos));
+        volume::SalvagedRead read = volume::ReadSalvaging(Drive->Source.get(), b.bytes.data(), c.length,
+                                                          static_cast<uint64_t>(c.pos), stop_.Flag(), Damage());
+        if (read.Cancelled)
+            return;
+        b.got = c.length - static_cast<uint32_t>(read.PastEndBytes);
+        b.lost = std::move(read.Unreadable);
     };
+    // A lost record among the first four is taken from $MFTMirr.
+    auto scanLost = [&](int64_t index, int64_t position, FileList& list) {
+        if (auto mirrored = ReadMirrorRecord(index)) {
+            ScanRecord(*mirrored, index, position, 0, -1, list);
+            return;
+        }
+        LoseRecord(index);
+        if (index >= 0 && static_cast<size_t>(index) < recordSeen_.size())
+            recordSeen_[static_cast<size_t>(index)] = true;  // never read again
+    };
+    // Grading from the bitmap, and the gathering of the overlap index, need
+    // no more than the files found so far: they run on the second core while
+    // the reading goes on, and the listing pass does only what needs the
+    // whole list (see ListResults). An MFT read in one piece leaves nothing
+    // to run beside.
+    std::optional<ntfs::ListingAhead> ahead;
+    if (chunks.size() > 1) {
+        ntfs::PreparedListing& prepared = prepared_.emplace();
+        prepared.files = &files;
+        ahead.emplace([this, &prepared] { prepared.haveBitmap = LoadBitmap(); },
+                      [this, &prepared](std::span<TMyFile* const> batch) {
+                          if (prepared.stopped)
+                              return;
+                          for (const TMyFile* file : batch)
+                              prepared.gradings.push_back(GradeAlone(*file, prepared.haveBitmap));
+                          if (prepared.haveBitmap)
+                              prepared.extents.Add(batch, ClusterSize);
+                          // A stop may have cut a grading short.
+                          if (IsStopped())
+                              prepared.stopped = true;
+                      });
+    }
+    size_t handed = 0;
+    auto handOver = [&] {
+        if (!ahead)
+            return;
+        std::vector<TMyFile*> found;
+        found.reserve(files.size() - handed);
+        for (; handed < files.size(); ++handed)
+            found.push_back(files[handed].get());
+        ahead->Hand(std::move(found));
+    };
+
     Buffer current, next;
     std::future<void> pending;
     // The first two reads run side by side: each buffer's first filling costs
@@ -116,6 +196,7 @@ void TNTFS_Disk::ScanMft(FileList& files) {
 
     std::vector<uint8_t> split;  // the first piece of a record that straddles two reads
     int64_t splitPos = -1, splitLogical = -1;
+    bool splitLost = false;
     double done = 0;
     for (size_t i = 0; i < chunks.size() && !IsStopped(); ++i) {
         if (i > 0 && i + 1 < chunks.size())
@@ -123,28 +204,40 @@ void TNTFS_Disk::ScanMft(FileList& files) {
         const Chunk& c = chunks[i];
         done += c.length;
         if (progress)
-            progress->FDiskPercent = MftSize ? done / static_cast<double>(MftSize) * 100.0 : 100.0;
+            progress->SetPercent(MftSize ? done / static_cast<double>(MftSize) * 100.0 : 100.0);
         // A short read (a truncated image) still yields the records it holds.
         std::span<uint8_t> bytes(current.bytes.data(), std::min(current.got, c.length));
+        LostRanges lost(current.lost);
         const size_t first = static_cast<size_t>((RecordSize - c.logical % RecordSize) % RecordSize);
         if (!split.empty() && splitLogical + static_cast<int64_t>(split.size()) == c.logical && first > 0 &&
             first <= bytes.size()) {
             const uint32_t firstPiece = static_cast<uint32_t>(split.size());
-            split.insert(split.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(first));
-            ScanRecord(split, splitLogical / RecordSize, splitPos, firstPiece, c.pos, files);
+            if (splitLost || lost.Touch(c.pos, static_cast<uint32_t>(first))) {
+                scanLost(splitLogical / RecordSize, splitPos, files);
+            } else {
+                split.insert(split.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(first));
+                ScanRecord(split, splitLogical / RecordSize, splitPos, firstPiece, c.pos, files);
+            }
         }
         split.clear();
         size_t off = first;
         for (; off + RecordSize <= bytes.size() && !IsStopped(); off += RecordSize) {
+            const int64_t index = (c.logical + static_cast<int64_t>(off)) / RecordSize;
+            const int64_t position = c.pos + static_cast<int64_t>(off);
+            if (!current.lost.empty() && lost.Touch(position, RecordSize)) {
+                scanLost(index, position, files);
+                continue;
+            }
             PrefetchRecord(bytes, off + 2 * RecordSize);
-            ScanRecord(bytes.subspan(off, RecordSize), (c.logical + static_cast<int64_t>(off)) / RecordSize,
-                       c.pos + static_cast<int64_t>(off), 0, -1, files);
+            ScanRecord(bytes.subspan(off, RecordSize), index, position, 0, -1, files);
         }
         if (bytes.size() == c.length && off < c.length) {
             split.assign(bytes.begin() + static_cast<std::ptrdiff_t>(off), bytes.end());
             splitPos = c.pos + static_cast<int64_t>(off);
             splitLogical = c.logical + static_cast<int64_t>(off);
+            splitLost = !current.lost.empty() && lost.Touch(splitPos, static_cast<uint32_t>(c.length - off));
         }
+        handOver();
         if (pending.valid()) {
             pending.wait();
             std::swap(current, next);
@@ -152,28 +245,31 @@ void TNTFS_Disk::ScanMft(FileList& files) {
     }
     if (pending.valid())
         pending.wait();
+    handOver();
+    if (ahead && !ahead->Finish())
+        prepared_.reset();
 }
 
 void TNTFS_Disk::ScanRecord(std::span<uint8_t> record, int64_t index, int64_t position, uint32_t splitLength,
                             int64_t splitStart, FileList& files) {
-    TUnDeleteProgress* progress = context_.Progress;
+    volume::ProgressSink* progress = context_.Progress;
     if (progress) {
-        progress->FParsedRecords.Add(1.0);
-        progress->FRecordsRead.Add(1);
+        progress->RecordParsed();
+        progress->RecordRead();
     }
     if (index >= 0 && static_cast<size_t>(index) < recordSeen_.size())
         recordSeen_[static_cast<size_t>(index)] = true;
-    ByteReader r(record.data(), record.size());
-    const uint32_t inUse = *r.u32(24);
     // A damaged record is passed over on its own; its neighbours are still read.
-    if (!HasFileMagic(record) || inUse == 0 || inUse > RecordSize)
+    const auto header = ntfs::ReadRecordHeader(record, RecordSize, index);
+    if (!header)
         return;
     // An extension record holds attributes that did not fit another record:
     // it is part of that file (its attribute list leads to it), never a file itself.
-    if (r.u64(ntfs::kBaseRecordAt).value_or(0) != 0)
+    if (header->baseRecord != 0)
         return;
-    const uint16_t flags = *r.u16(22);
-    const int64_t recordNo = *r.u16(4) >= 48 ? static_cast<int64_t>(*r.u32(44)) : index;
+    const uint32_t inUse = header->inUse;
+    const uint16_t flags = header->flags;
+    const int64_t recordNo = header->recordNo;
 
     switch (flags) {
     case kDeletedFile: {
@@ -181,8 +277,8 @@ void TNTFS_Disk::ScanRecord(std::span<uint8_t> record, int64_t index, int64_t po
         file->DataPos = file->RecordPos = position;
         file->Drive = Drive;
         file->RecordNo = recordNo;
-        file->UpdateSeq = *r.u16(48);
-        file->SavedTail = *r.u16(50);
+        file->UpdateSeq = header->updateSequence;
+        file->SavedTail = header->savedTail;
         if (!ParseAttributes(*file, record))
             return;
         FollowAttributeList(*file, record, inUse);
@@ -196,24 +292,24 @@ void TNTFS_Disk::ScanRecord(std::span<uint8_t> record, int64_t index, int64_t po
         file->ListIndex = static_cast<int32_t>(files.size());
         TMyFile* kept = file.get();
         files.push_back(std::move(file));
-        kept->FolderIndex = FolderOf(kept->ParentRecordNo, kept->ParentSequence);
+        kept->FolderIndex = tree_.FolderOf(kept->ParentRecordNo, kept->ParentSequence);
         if (progress)
-            progress->FFoundCount.Add(1);
+            progress->FileFound();
         break;
     }
     case kFileInUse:
         if (progress)
-            progress->FFoundCount.Add(1);
+            progress->FileFound();
         break;
     case kDeletedDirectory:
     case kDirectoryInUse: {
         DirectoryInfo info = ReadDirectoryInfo(record);
         info.deleted = flags == kDeletedDirectory;
-        if (flags == kDeletedDirectory && info.parsed && !folderByRecord_.contains(recordNo)) {
+        if (flags == kDeletedDirectory && info.parsed && !tree_.Contains(recordNo)) {
             auto folder = FolderFromInfo(info, recordNo);
             folder->RecordPos = position;
-            TMyFolder* added = AppendDirectory(std::move(folder), info);
-            ResolveParent(added);
+            TMyFolder* added = tree_.Append(std::move(folder), recordNo, {info.sequence, info.deleted});
+            tree_.ResolveParent(added);
         }
         directories_[index] = std::move(info);
         break;
@@ -258,11 +354,11 @@ std::optional<TNTFS_Disk::DirectoryInfo> TNTFS_Disk::DirectoryRecord(int64_t n) 
         return it->second;
     }
     auto record = ReadRecord(n);
-    if (!record || record->bytes.size() < 48)
+    if (!record || record->bytes.size() < ntfs::layout::record::kHeaderSize)
         return std::nullopt;
     const ByteReader r(record->bytes);
-    const uint16_t flags = *r.u16(22);
-    if ((flags != kDeletedDirectory && flags != kDirectoryInUse) || *r.u64(ntfs::kBaseRecordAt) != 0)
+    const uint16_t flags = r.u16(ntfs::kFlagsAt).value_or(0);
+    if ((flags != kDeletedDirectory && flags != kDirectoryInUse) || r.u64(ntfs::kBaseRecordAt).value_or(0) != 0)
         return std::nullopt;
     DirectoryInfo info = ReadDirectoryInfo(record->bytes);
     if (!info.parsed)
@@ -271,192 +367,19 @@ std::optional<TNTFS_Disk::DirectoryInfo> TNTFS_Disk::DirectoryRecord(int64_t n) 
     return info;
 }
 
-std::unique_ptr<TMyFolder> TNTFS_Disk::Placeholder(int64_t n) const {
-    auto folder = std::make_unique<TMyFolder>();
-    folder->Drive = Drive;
-    folder->RecordNo = n;
-    folder->ParentRecordNo = kRootRecord;
-    folder->ParentIndex = 0;
-    folder->IsDeleted = true;
-    folder->FolderName = folder->DisplayName = "DIRECTORY" + std::to_string(n);
-    folder->RecordPos = 0;
-    return folder;
-}
-
-TMyFolder* TNTFS_Disk::AppendFolder(std::unique_ptr<TMyFolder> folder) {
-    folder->ListIndex = static_cast<int32_t>(folders_->size());
-    folderByRecord_[folder->RecordNo] = folder->ListIndex;
-    folders_->push_back(std::move(folder));
-    return folders_->back().get();
-}
-
-TMyFolder* TNTFS_Disk::AppendDirectory(std::unique_ptr<TMyFolder> folder, const DirectoryInfo& info) {
-    folderIdentity_[folder->RecordNo] = {info.sequence, info.deleted};
-    return AppendFolder(std::move(folder));
-}
-
-TNTFS_Disk::ParentLookup TNTFS_Disk::FindOrLoadParent(int64_t n, uint16_t sequence) {
-    if (n == kRootRecord)
-        return {(*folders_)[0].get(), false, false};
-    if (auto it = folderByRecord_.find(n); it != folderByRecord_.end()) {
-        auto identity = folderIdentity_.find(n);
-        if (identity == folderIdentity_.end() ||
-            ntfs::SequenceMatches(sequence, identity->second.sequence, identity->second.freed))
-            return {(*folders_)[static_cast<size_t>(it->second)].get(), false, false};
-        return StaleParent(n);
-    }
-    auto info = DirectoryRecord(n);
-    if (!info)
-        return {AppendFolder(Placeholder(n)), true, true};  // unreadable, or now a file's record
-    if (!ntfs::SequenceMatches(sequence, info->sequence, info->deleted))
-        return StaleParent(n);
-    return {AppendDirectory(FolderFromInfo(*info, n), *info), true, false};
-}
-
-TNTFS_Disk::ParentLookup TNTFS_Disk::StaleParent(int64_t n) {
-    // The record now holds another directory than the one the reference
-    // meant: that folder is gone, like one whose record a file took.
-    if (auto it = staleFolders_.find(n); it != staleFolders_.end())
-        return {(*folders_)[static_cast<size_t>(it->second)].get(), false, true};
-    auto placeholder = Placeholder(n);
-    placeholder->ListIndex = static_cast<int32_t>(folders_->size());
-    staleFolders_[n] = placeholder->ListIndex;
-    folders_->push_back(std::move(placeholder));
-    return {folders_->back().get(), true, true};
-}
-
-void TNTFS_Disk::AttachToParent(TMyFolder* folder, TMyFolder* parent) {
-    if (!folder->InParent) {
-        parent->SubFolders.push_back(folder);
-        folder->InParent = true;
-    }
-}
-
-int32_t TNTFS_Disk::FindFolder(int64_t recordNo) const {
-    if (!folders_ || folders_->empty())
-        return -1;
-    if (recordNo < 0)
-        return 0;
-    int32_t found = -1;
-    if (auto it = folderByRecord_.find(recordNo); it != folderByRecord_.end())
-        found = it->second;
-    if (auto it = staleFolders_.find(recordNo); it != staleFolders_.end())
-        found = std::max(found, it->second);
-    return found;
-}
-
-int32_t TNTFS_Disk::FolderOf(int64_t recordNo, uint16_t sequence) {
-    if (IsStopped() || recordNo < 0 || !folders_ || folders_->empty())
-        return 0;
-    const ParentLookup found = FindOrLoadParent(recordNo, sequence);
-    if (found.made && !found.placeholder && found.folder->ParentRecordNo != kRootRecord)
-        ResolveParent(found.folder);
-    return found.folder->ListIndex;
-}
-
-void TNTFS_Disk::ResolveParent(TMyFolder* folder) {
-    // Climbs towards the root, loading parents as needed. Each step adds a
-    // folder for a record not yet in the list, so a loop in the parent
-    // references ends when it meets a folder already there.
-    while (folder) {
-        if (folders_->empty() || IsStopped())
-            return;
-        TMyFolder* root = (*folders_)[0].get();
-        const int64_t p = folder->ParentRecordNo;
-        if (p < 0 || p == kRootRecord) {
-            folder->ParentIndex = 0;
-            return;
-        }
-        const ParentLookup found = FindOrLoadParent(p, folder->ParentSequence);
-        TMyFolder* parent = found.folder;
-        folder->ParentIndex = parent->ListIndex;
-        if (!found.made)
-            return;
-        if (found.placeholder) {
-            AttachToParent(folder, parent);
-            AttachToParent(parent, root);
-            return;
-        }
-        if (IsStopped())
-            return;
-        if (parent->ParentRecordNo == kRootRecord) {
-            parent->ParentIndex = 0;
-            AttachToParent(parent, root);
-            return;
-        }
-        folder = parent;
-    }
-}
-
-void TNTFS_Disk::AttachToFolder(TMyFile& file) {
-    if (file.ParentRecordNo < 0 || IsStopped() || folders_->empty())
-        return;
-    TMyFolder* folder = FindOrLoadParent(file.ParentRecordNo, file.ParentSequence).folder;
-    file.FolderIndex = folder->ListIndex;
-    folder->Files.push_back(&file);
-    file.InFolder = true;
-}
-
-void TNTFS_Disk::BuildPath(TMyFile& file) {
-    if (file.FolderIndex < 0 || static_cast<size_t>(file.FolderIndex) >= folders_->size())
-        return;
-    TMyFolder* root = (*folders_)[0].get();
-    TMyFolder* folder = (*folders_)[static_cast<size_t>(file.FolderIndex)].get();
-    // The names from the file's folder up towards the root, joined once at the end.
-    std::vector<const std::string*>& names = pathNames_;
-    names.clear();
-    pathFolders_.clear();
-    pathFolders_.insert(folder);
-    if (folder != root)
-        names.push_back(&folder->FolderName);
-    while (!IsStopped()) {
-        if (folder->ParentIndex < 0 && folder != root)
-            ResolveParent(folder);
-        if (folder->ParentIndex < 0 || static_cast<size_t>(folder->ParentIndex) >= folders_->size())
-            break;
-        TMyFolder* parent = (*folders_)[static_cast<size_t>(folder->ParentIndex)].get();
-        if (!pathFolders_.insert(parent).second) {
-            // Damaged parent references loop back to a folder already on
-            // this path: the loop is cut here, and the folder hangs from the
-            // root so that the tree stays a tree.
-            folder->ParentIndex = 0;
-            AttachToParent(folder, root);
-            break;
-        }
-        AttachToParent(folder, parent);
-        if (parent == root)
-            break;
-        names.push_back(&parent->FolderName);
-        folder = parent;
-    }
-    if (names.empty())
-        return;  // the root's own files keep the path they have
-    size_t length = 0;
-    for (const std::string* name : names)
-        length += name->size() + 1;
-    std::string& path = file.FolderPath;
-    path.clear();
-    path.reserve(length);
-    for (auto it = names.rbegin(); it != names.rend(); ++it) {
-        path += **it;
-        path += '\\';
-    }
-}
-
-void TNTFS_Disk::CountUp(TMyFile& file) {
-    if (file.FolderIndex < 0 || static_cast<size_t>(file.FolderIndex) >= folders_->size())
-        return;
-    TMyFolder* folder = (*folders_)[static_cast<size_t>(file.FolderIndex)].get();
-    folder->FileCount += 1;
-    // Every folder up to the root counts the file once, even in a damaged tree.
-    pathFolders_.clear();
-    pathFolders_.insert(folder);
-    while (!IsStopped() && folder->ParentIndex >= 0 && static_cast<size_t>(folder->ParentIndex) < folders_->size()) {
-        TMyFolder* parent = (*folders_)[static_cast<size_t>(folder->ParentIndex)].get();
-        if (!pathFolders_.insert(parent).second)
-            return;
-        parent->FileCount += 1;
-        AttachToParent(folder, parent);
-        folder = parent;
-    }
+volume::FolderTree::Setup TNTFS_Disk::TreeSetup() {
+    volume::FolderTree::Setup setup;
+    setup.drive = Drive;
+    setup.rootKey = kRootRecord;
+    setup.load = [this](int64_t n) -> std::optional<volume::FolderTree::Loaded> {
+        auto info = DirectoryRecord(n);
+        if (!info)
+            return std::nullopt;  // unreadable, or now a file's record
+        return volume::FolderTree::Loaded{FolderFromInfo(*info, n), {info->sequence, info->deleted}};
+    };
+    setup.stopped = [this] { return IsStopped(); };
+    setup.matches = [](uint16_t wanted, volume::FolderTree::Identity current) {
+        return ntfs::SequenceMatches(wanted, current.sequence, current.freed);
+    };
+    return setup;
 }

@@ -1,11 +1,12 @@
 #include <algorithm>
+#include <future>
+#include <system_error>
 
 #include "ntfs/newer_extents.h"
 #include "ntfs/ntfs_disk.h"
-#include "scan/progress.h"
 #include "volume/byte_reader.h"
-#include "scan/scan_selection.h"
 #include "volume/raw_reader.h"
+#include "volume/salvaging_read.h"
 
 namespace {
 constexpr size_t kBitmapCap = 100u << 20;
@@ -46,11 +47,17 @@ bool TNTFS_Disk::LoadBitmap() {
                               run.RunLength <= Drive->VolumeBytes - run.RunStart;
         for (int64_t done = 0; readable && done < wanted;) {
             const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(wanted - done, kReadPiece));
-            auto bytes = volume::ReadBytes(Drive->VolumeHandle.get(), static_cast<uint64_t>(run.RunStart + done), n, &StopFlag);
-            if (bytes) {
-                std::copy(bytes->begin(), bytes->end(), Bitmap.begin() + static_cast<std::ptrdiff_t>(at + done));
-                loaded += bytes->size();
-            }
+            // Only the sectors that stay unreadable keep their clusters counted as in use.
+            uint8_t* into = Bitmap.data() + at + done;
+            const uint64_t from = static_cast<uint64_t>(run.RunStart + done);
+            const volume::SalvagedRead read =
+                volume::ReadSalvaging(Drive->Source.get(), into, n, from, stop_.Flag(), Damage());
+            for (const platform::ByteRange& lost : read.Unreadable)
+                std::fill_n(into + (lost.Offset - from), lost.Length, uint8_t{0xFF});
+            std::fill_n(into + (n - read.PastEndBytes), read.PastEndBytes, uint8_t{0xFF});
+            if (read.Cancelled)
+                break;
+            loaded += n - read.UnreadableBytes - read.PastEndBytes;
             done += n;
         }
         at = volume::SaturatingAdd(at, run.RunLength);
@@ -68,29 +75,55 @@ bool TNTFS_Disk::ClusterInUse(int64_t cluster) const {
 
 uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryList* categories,
                                  std::vector<TMyFile*>* results) {
-    if (folders_ != &folders) {
-        // Lists this reader did not read itself: every folder stands for its record as it is now.
-        folders_ = &folders;
-        folderByRecord_.clear();
-        staleFolders_.clear();
-        folderIdentity_.clear();
-        for (const auto& folder : folders)
-            folderByRecord_[folder->RecordNo] = folder->ListIndex;
-    }
-    TUnDeleteProgress* progress = context_.Progress;
-    const TScanFileType* types = context_.Types;
-    const TScanPath* paths = context_.Paths;
-    const bool have = LoadBitmap();
+    if (!tree_.Holds(folders))
+        tree_.Adopt(folders);  // lists this reader did not read itself
+    volume::ProgressSink* progress = context_.Progress;
+    const volume::FileFilter* filter = context_.Filter;
+    // What the reading did ahead counts only for the list it read, whole,
+    // and when no stop came that could have cut the bitmap short.
+    const bool ahead = prepared_ && prepared_->files == &files && !prepared_->stopped &&
+                       prepared_->gradings.size() == files.size() && !stop_.Requested();
+    const bool have = ahead ? prepared_->haveBitmap : LoadBitmap();
 
     newerExtents_.reset();
+    // Whether a newer file took a clean file's clusters needs the whole
+    // list's index, and nothing of the paths and filters: the second core
+    // builds the index and asks it while this thread lists.
+    std::vector<uint8_t> overlapped;
+    size_t judged = 0;  // files before it were asked
+    std::future<void> judging;
+    if (ahead && have) {
+        auto index = [this, &files] {
+            newerExtents_ = std::make_unique<NewerExtents>(std::move(prepared_->extents));
+            newerExtentsOf_ = &files;
+        };
+        overlapped.assign(files.size(), 0);
+        try {
+            judging = std::async(std::launch::async, [this, &files, &overlapped, &judged, index] {
+                index();
+                for (; judged < files.size() && !IsStopped(); ++judged)
+                    if (prepared_->gradings[judged].askOverlap)
+                        overlapped[judged] = OverlapsNewer(files, *files[judged], judged) ? 1 : 0;
+            });
+        } catch (const std::system_error&) {
+            index();  // no second thread to be had: each file asks as it is listed
+        }
+    }
     uint32_t count = 0;
+    size_t graded = 0;  // files before it had their grade applied
     for (size_t k = 0; k < files.size(); ++k) {
         TMyFile& f = *files[k];
         if (progress)
-            progress->AddListed(1);
+            progress->FileListed();
         if (IsStopped())
             break;
-        Grade(f, k, files, have);
+        graded = k + 1;
+        if (judging.valid())
+            ApplyGradeAlone(f, prepared_->gradings[k]);
+        else if (ahead)
+            ApplyGrade(f, prepared_->gradings[k], k, files);
+        else
+            Grade(f, k, files, have);
         if (f.FileSize <= 0)
             f.FileSize = f.AllocatedSize;
         if (f.FileSize == 0)
@@ -98,42 +131,68 @@ uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryL
         if (IsStopped())
             break;
         f.Accepted = false;
-        if (types && !types->FAllOn && !types->IsSelected(f.Extension))
+        if (filter && !filter->KeepsType(f.Extension))
             continue;
-        AttachToFolder(f);
-        BuildPath(f);
-        if (paths && !paths->KeepsFile(Drive->DriveName, f.FolderPath))
+        tree_.AttachFile(f);
+        tree_.BuildPath(f);
+        if (filter && !filter->KeepsLocation(f.FolderPath))
             continue;
-        CountUp(f);
+        tree_.CountUp(f);
         f.Accepted = true;
-        f.PreviewKind = types ? types->PreviewKindOf(f.Extension) : 0;
+        f.PreviewKind = filter ? filter->PreviewKindOf(f.Extension) : 0;
         if (results)
             results->push_back(&f);
-        if (categories && types)
-            (*categories)[static_cast<size_t>(types->CategoryOf(f.Extension))]->CountExtension(f.Extension);
+        if (const int category = filter ? filter->CategoryOf(f.Extension) : -1; categories && category >= 0)
+            (*categories)[static_cast<size_t>(category)]->CountExtension(f.Extension);
         ++count;
+    }
+    if (judging.valid()) {
+        judging.get();
+        // A stop may have ended the asking before the listing: the files
+        // listed since are asked here, never left Excellent unasked.
+        for (size_t k = 0; k < graded; ++k)
+            if (prepared_->gradings[k].askOverlap)
+                files[k]->State = (k < judged ? overlapped[k] : OverlapsNewer(files, *files[k], k)) ? kStatePoor
+                                                                                                  : kStateExcellent;
     }
     Bitmap.clear();
     Bitmap.shrink_to_fit();
     newerExtents_.reset();
+    prepared_.reset();  // a second listing grades from the files as they are then
     AcceptedCount = count;
     return count;
 }
 
 void TNTFS_Disk::Grade(TMyFile& f, size_t position, const FileList& files, bool haveBitmap) {
-    const uint32_t unit = context_.Progress ? static_cast<uint32_t>(context_.Progress->FUnitSize) : 10u << 20;
-    f.State = kStateExcellent;
+    ApplyGrade(f, GradeAlone(f, haveBitmap), position, files);
+}
+
+void TNTFS_Disk::ApplyGradeAlone(TMyFile& f, const ntfs::Grading& grading) {
+    f.AllocatedSize = grading.allocated;
+    f.ProgressUnits = grading.units;
+    f.State = grading.state;
+}
+
+void TNTFS_Disk::ApplyGrade(TMyFile& f, const ntfs::Grading& grading, size_t position, const FileList& files) {
+    ApplyGradeAlone(f, grading);
+    if (grading.askOverlap)
+        f.State = OverlapsNewer(files, f, position) ? kStatePoor : kStateExcellent;
+}
+
+ntfs::Grading TNTFS_Disk::GradeAlone(const TMyFile& f, bool haveBitmap) const {
+    const uint32_t unit = context_.Progress ? context_.Progress->UnitSize() : volume::kDefaultUnitSize;
+    ntfs::Grading g{f.AllocatedSize, f.ProgressUnits, kStateExcellent, false};
     if (f.Runs.empty() || f.FileName.empty()) {
-        f.State = kStatePoor;
-        f.AllocatedSize = 0;
-        return;
+        g.state = kStatePoor;
+        g.allocated = 0;
+        return g;
     }
     if (!f.Runs[0].OnVolume) {
-        f.AllocatedSize = volume::SaturatingAdd(f.AllocatedSize, f.Runs[0].RunLength);
-        f.ProgressUnits = AddUnits(f.ProgressUnits, 1);
+        g.allocated = volume::SaturatingAdd(g.allocated, f.Runs[0].RunLength);
+        g.units = AddUnits(g.units, 1);
         if (f.Encrypted)
-            f.State = kStatePoor;
-        return;
+            g.state = kStatePoor;
+        return g;
     }
     // Clusters the volume cannot give back count as past its end, for a
     // volume image cut short as much as for a run that points outside.
@@ -145,9 +204,9 @@ void TNTFS_Disk::Grade(TMyFile& f, size_t position, const FileList& files, bool 
             break;
         if (run.IsHole)
             continue;  // a hole occupies no clusters
-        f.AllocatedSize = volume::SaturatingAdd(f.AllocatedSize, run.RunLength);
+        g.allocated = volume::SaturatingAdd(g.allocated, run.RunLength);
         const int64_t s = run.RunStart / ClusterSize, c = run.RunLength / ClusterSize;
-        f.ProgressUnits = AddUnits(f.ProgressUnits, StepsOf(run.RunLength, unit));
+        g.units = AddUnits(g.units, StepsOf(run.RunLength, unit));
         if (clean) {
             if (s + c > readableClusters) {
                 clean = false;
@@ -170,13 +229,14 @@ void TNTFS_Disk::Grade(TMyFile& f, size_t position, const FileList& files, bool 
         total = volume::SaturatingAdd(total, c);
     }
     if (beyond || f.Encrypted || f.CompressionUnit == kUnreadableCompression)
-        f.State = kStatePoor;  // nothing, or nothing usable, can be read back
+        g.state = kStatePoor;  // nothing, or nothing usable, can be read back
     else if (!haveBitmap)
-        f.State = kStateGood;
+        g.state = kStateGood;
     else if (clean)
-        f.State = OverlapsNewer(files, f, position) ? kStatePoor : kStateExcellent;
+        g.askOverlap = true;
     else
-        f.State = (total > 0 && firstInUse * 100 / total >= 40) ? kStateGood : kStatePoor;
+        g.state = (total > 0 && firstInUse * 100 / total >= 40) ? kStateGood : kStatePoor;
+    return g;
 }
 
 bool TNTFS_Disk::OverlapsNewer(const FileList& files, const TMyFile& f, size_t) const {

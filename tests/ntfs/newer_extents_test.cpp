@@ -116,7 +116,7 @@ TEST(NewerExtents, TheReaderGradesTheCorpusAsThePlainComparisonDoes) {
             return;
         ScanSetup scan;
         ASSERT_TRUE(scan.Run(path));
-        TNTFS_Disk& reader = *scan.disk->NtfsReader;
+        TNTFS_Disk& reader = dynamic_cast<TNTFS_Disk&>(*scan.disk->Reader);
         const FileList& files = scan.disk->Files;
         int overlapping = 0;
         for (size_t k = 0; k < files.size(); ++k) {
@@ -128,4 +128,31 @@ TEST(NewerExtents, TheReaderGradesTheCorpusAsThePlainComparisonDoes) {
             EXPECT_GT(overlapping, 0);
         }
     }
+}
+
+TEST(NewerExtents, GatheredBatchByBatchAnswersAsTheWholeList) {
+    // As the reading hands files over chunk by chunk, in batches of any size.
+    constexpr uint32_t kCluster = 4096;
+    std::mt19937 random(20261210);
+    auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    FileList files;
+    for (int i = 0; i < 2000; ++i) {
+        auto f = std::make_unique<TMyFile>();
+        f->ChangedTime = static_cast<FileTime>(pick(0, 60));
+        for (int r = pick(1, 3); r > 0; --r)
+            f->Runs.push_back(Extent(int64_t{pick(0, 3000)} * kCluster, int64_t{pick(1, 20)} * kCluster, pick(0, 9) == 0));
+        files.push_back(std::move(f));
+    }
+    NewerExtents::Gathered gathered;
+    for (size_t from = 0; from < files.size();) {
+        std::vector<TMyFile*> batch;
+        for (size_t n = static_cast<size_t>(pick(0, 300)); n > 0 && from < files.size(); --n)
+            batch.push_back(files[from++].get());
+        gathered.Add(batch, kCluster);
+    }
+    const NewerExtents whole(files, kCluster);
+    const NewerExtents pieces(std::move(gathered));
+    for (int64_t first = 0; first < 3100; first += 7)
+        for (int64_t length : {1, 3, 25})
+            ASSERT_EQ(pieces.NewestWithin(first, first + length), whole.NewestWithin(first, first + length)) << first;
 }

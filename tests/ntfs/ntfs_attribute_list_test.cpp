@@ -188,7 +188,7 @@ TEST(NtfsAttributeList, MftWhoseRunsContinueInAnExtensionRecordIsReadWhole) {
 
     ScanSetup scan;
     ASSERT_TRUE(scan.Run(image.Path()));
-    EXPECT_EQ(scan.disk->NtfsReader->MftFile->Runs.size(), runs.size());
+    EXPECT_EQ(dynamic_cast<TNTFS_Disk*>(scan.disk->Reader.get())->MftFile->Runs.size(), runs.size());
     EXPECT_EQ(SizesByRecord(scan), SizesByRecord(original)) << "the same deleted files, whatever record they lie in";
 }
 
@@ -212,7 +212,7 @@ TEST(NtfsAttributeList, MftRunLengthsWhoseSumOverflowsEndTheScanCleanly) {
     bool scanned = false;
     EXPECT_NO_THROW(scanned = scan.Run(image.Path()));
     ASSERT_TRUE(scanned);
-    const TNTFS_Disk& reader = *scan.disk->NtfsReader;
+    const TNTFS_Disk& reader = dynamic_cast<TNTFS_Disk&>(*scan.disk->Reader);
     EXPECT_GT(reader.MftSize, 0);
     EXPECT_LE(reader.MftSize, scan.disk->Drive->VolumeBytes);
     // The records of the first extent are read as before.

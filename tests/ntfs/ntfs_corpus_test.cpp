@@ -135,7 +135,7 @@ TEST(NtfsCorpus, FolderIndexFindsWhatASearchFromTheEndOfTheListFinds) {
         for (int64_t recordNo : asked) {
             if (recordNo < 0)
                 continue;  // "no parent" means the root, by rule rather than by search
-            EXPECT_EQ(scan.disk->NtfsReader->FindFolder(recordNo), searchFromEnd(recordNo)) << recordNo;
+            EXPECT_EQ(dynamic_cast<TNTFS_Disk*>(scan.disk->Reader.get())->FindFolder(recordNo), searchFromEnd(recordNo)) << recordNo;
         }
     }
 }

@@ -19,7 +19,7 @@ namespace {
 void TakeCluster(const std::string& image, int64_t cluster) {
     ScanSetup scan;
     ASSERT_TRUE(scan.Run(image));
-    const TNTFS_Disk& reader = *scan.disk->NtfsReader;
+    const TNTFS_Disk& reader = dynamic_cast<TNTFS_Disk&>(*scan.disk->Reader);
     ASSERT_TRUE(reader.BitmapFile);
     ASSERT_EQ(reader.BitmapFile->Runs.size(), 1u);
     const int64_t at = reader.BitmapFile->Runs[0].RunStart + cluster / 8;
@@ -139,4 +139,46 @@ TEST(NtfsGrading, CompressionUnitNtfsNeverWritesIsNotReadable) {
         EXPECT_NE(status, volume::ReadStatus::Ok);
         EXPECT_STRNE(volume::ReadStatusText(status), "");
     }
+}
+
+namespace {
+// Every found file as the listing leaves it, in list order.
+std::vector<std::string> Listed(const FileList& files) {
+    std::vector<std::string> lines;
+    for (const auto& f : files)
+        lines.push_back(f->FileName + "|" + std::to_string(f->State) + "|" + std::to_string(f->AllocatedSize) + "|" +
+                        std::to_string(f->ProgressUnits) + "|" + f->FolderPath + "|" + std::to_string(f->Accepted) +
+                        "|" + std::to_string(f->FolderIndex));
+    return lines;
+}
+} // namespace
+
+// This image's MFT is read in two pieces, so grading runs beside the reading;
+// listing the same reading from lists the reader did not fill itself does it
+// all after the reading. Both must come to the same.
+TEST(NtfsListingAhead, GradesAndPathsAsTheListingAfterTheReading) {
+    const std::string path = CorpusPath("ntfs-attrlist.img");
+    if (!RequireFile(path))
+        return;
+    ScanSetup ahead;
+    ASSERT_TRUE(ahead.Run(path));
+
+    ScanSetup after;
+    ScanContext context = after.Context();
+    after.disk = DiskFor(after.disks, path, context);
+    ASSERT_NE(after.disk, nullptr);
+    after.paths.AddDriver(path);
+    after.paths.AddWholeDriver(path);
+    after.progress.ResetScan();
+    after.disk->Enumerate();
+    after.progress.FFoundCount = static_cast<uint32_t>(after.disk->Files.size());
+    after.progress.BeginListing();
+    FileList files = std::move(after.disk->Files);
+    FolderList folders = std::move(after.disk->Folders);
+    std::vector<TMyFile*> results;
+    after.disk->Reader->ListResults(files, folders, &after.categories, &results);
+
+    EXPECT_GT(ahead.results.size(), 100u);
+    EXPECT_EQ(Listed(ahead.disk->Files), Listed(files));
+    EXPECT_EQ(ahead.results.size(), results.size());
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ntfs/ntfs_disk.h"
+#include "ntfs/record_parse.h"
 
 namespace {
 
@@ -114,12 +114,12 @@ private:
     size_t off_;
 };
 
+// The record decoding as the reader calls it, for 1 KiB records.
 struct Reader {
-    TDriverInfo drive{"", 0};
-    TNTFS_Disk disk{&drive, ScanContext{}};
-    Reader(uint32_t cluster = 4096) {
-        disk.ClusterSize = cluster;
-        disk.RecordSize = 1024;
+    ntfs::RecordShape shape;
+    Reader(uint32_t cluster = 4096) : shape{1024, cluster} {}
+    bool Parse(TMyFile& file, std::span<uint8_t> record) const {
+        return static_cast<bool>(ntfs::ParseFileRecord(file, record, shape));
     }
 };
 
@@ -133,7 +133,7 @@ TEST(NtfsRecord, DecodesTimesNameParentAndRuns) {
                       .NonResidentData(180000, {0x21, 0x2C, 0x00, 0x1A, 0x00})
                       .Build();
     TMyFile file;
-    ASSERT_TRUE(reader.disk.ParseFileRecord(file, record));
+    ASSERT_TRUE(reader.Parse(file, record));
     EXPECT_EQ(file.FileName, "beach.jpg");
     EXPECT_EQ(file.Extension, ".jpg");
     EXPECT_EQ(file.ParentRecordNo, 67);
@@ -153,7 +153,7 @@ TEST(NtfsRecord, DosOnlyNameGivesTheRecordNumberInHex) {
     auto record = RecordBuilder().FileName(u"BEACH~1.JPG", 2, 40).ResidentData("hello").Build();
     TMyFile file;
     file.RecordNo = 0x1234;
-    ASSERT_TRUE(reader.disk.ParseFileRecord(file, record));
+    ASSERT_TRUE(reader.Parse(file, record));
     EXPECT_EQ(file.FileName, "0000000000001234");
     EXPECT_EQ(file.ParentRecordNo, 40);
 }
@@ -166,7 +166,7 @@ TEST(NtfsRecord, SparseRunsStayInPlaceAsHoles) {
                       .NonResidentData(10 * 4096, {0x01, 0x02, 0x21, 0x03, 0x00, 0x01, 0x01, 0x01, 0x11, 0x04, 0x10})
                       .Build();
     TMyFile file;
-    ASSERT_TRUE(reader.disk.ParseFileRecord(file, record));
+    ASSERT_TRUE(reader.Parse(file, record));
     ASSERT_EQ(file.Runs.size(), 4u);
     EXPECT_TRUE(file.Runs[0].IsHole);
     EXPECT_EQ(file.Runs[0].RunLength, 2 * 4096);
@@ -183,7 +183,7 @@ TEST(NtfsRecord, NegativeDeltaMovesBackwards) {
                       .NonResidentData(2 * 4096, {0x21, 0x01, 0x00, 0x20, 0x21, 0x01, 0x00, 0xF0, 0x00})
                       .Build();
     TMyFile file;
-    ASSERT_TRUE(reader.disk.ParseFileRecord(file, record));
+    ASSERT_TRUE(reader.Parse(file, record));
     ASSERT_EQ(file.Runs.size(), 2u);
     EXPECT_EQ(file.Runs[1].RunStart, (0x2000 - 4096) * 4096ll);
 }
@@ -196,7 +196,7 @@ TEST(NtfsRecord, NamedStreamsAreNotTheContent) {
                       .NonResidentData(3801, {0x11, 0x01, 0x20})
                       .Build();
     TMyFile file;
-    ASSERT_TRUE(reader.disk.ParseFileRecord(file, record));
+    ASSERT_TRUE(reader.Parse(file, record));
     EXPECT_EQ(file.FileSize, 3801);
     ASSERT_EQ(file.Runs.size(), 1u);
     EXPECT_EQ(file.Runs[0].RunStart, 0x20 * 4096);
@@ -210,7 +210,7 @@ TEST(NtfsRecord, ResidentDataAfterNonResidentKeepsTheRuns) {
                       .ResidentData("later", u"x")
                       .Build();
     TMyFile file;
-    ASSERT_TRUE(reader.disk.ParseFileRecord(file, record));
+    ASSERT_TRUE(reader.Parse(file, record));
     ASSERT_EQ(file.Runs.size(), 1u);
     EXPECT_TRUE(file.Runs[0].OnVolume);
 }
@@ -220,7 +220,7 @@ TEST(NtfsRecord, ResidentDataPointsIntoTheRecord) {
     auto record = RecordBuilder().FileName(u"res1.dat", 1, 5).ResidentData(std::string(101, 'r')).Build();
     TMyFile file;
     file.DataPos = 777 * 1024;
-    ASSERT_TRUE(reader.disk.ParseFileRecord(file, record));
+    ASSERT_TRUE(reader.Parse(file, record));
     EXPECT_EQ(file.FileSize, 101);
     ASSERT_EQ(file.Runs.size(), 1u);
     EXPECT_FALSE(file.Runs[0].OnVolume);
@@ -235,7 +235,7 @@ TEST(NtfsRecord, CompressedDataRecordsItsUnit) {
                       .NonResidentData(65536, {0x11, 0x03, 0x30, 0x01, 0x0D}, 0x0001, 4)
                       .Build();
     TMyFile file;
-    ASSERT_TRUE(reader.disk.ParseFileRecord(file, record));
+    ASSERT_TRUE(reader.Parse(file, record));
     EXPECT_EQ(file.CompressionUnit, 16u * 4096);
     ASSERT_EQ(file.Runs.size(), 2u);
     EXPECT_TRUE(file.Runs[1].IsHole);
@@ -245,7 +245,7 @@ TEST(NtfsRecord, SixtyFourKilobyteClustersFit) {
     Reader reader(65536);
     auto record = RecordBuilder().FileName(u"big.bin", 1, 5).NonResidentData(65536, {0x11, 0x01, 0x05}).Build();
     TMyFile file;
-    ASSERT_TRUE(reader.disk.ParseFileRecord(file, record));
+    ASSERT_TRUE(reader.Parse(file, record));
     EXPECT_EQ(file.Runs[0].RunStart, 5 * 65536);
     EXPECT_EQ(file.Runs[0].RunLength, 65536);
 }
@@ -257,23 +257,23 @@ TEST(NtfsRecord, DamagedRecordsDegrade) {
 
     auto torn = good;
     torn[1022] = 0x0A;  // the second stride carries another sequence number
-    EXPECT_FALSE(reader.disk.ParseFileRecord(file, torn));
+    EXPECT_FALSE(reader.Parse(file, torn));
 
     auto inUse = good;
     inUse[24] = 0x01, inUse[25] = 0x08;  // 2049 bytes in use in a 1 KiB record
-    EXPECT_FALSE(reader.disk.ParseFileRecord(file, inUse));
+    EXPECT_FALSE(reader.Parse(file, inUse));
 
     auto zeroLength = good;
     zeroLength[60] = zeroLength[61] = zeroLength[62] = zeroLength[63] = 0;
     TMyFile none;
-    EXPECT_TRUE(reader.disk.ParseFileRecord(none, zeroLength));
+    EXPECT_TRUE(reader.Parse(none, zeroLength));
     EXPECT_EQ(none.FileName, "FFFFFFFFFFFFFFFF");  // no name read: the record number stands in
     EXPECT_TRUE(none.Runs.empty());
 
     auto hugeLength = good;
     hugeLength[60] = hugeLength[61] = 0xFF;
     TMyFile none2;
-    EXPECT_TRUE(reader.disk.ParseFileRecord(none2, hugeLength));
+    EXPECT_TRUE(reader.Parse(none2, hugeLength));
     EXPECT_TRUE(none2.Runs.empty());
 
     // A run header whose offset field claims more than eight bytes ends the list.
@@ -282,10 +282,10 @@ TEST(NtfsRecord, DamagedRecordsDegrade) {
                       .NonResidentData(8192, {0x11, 0x01, 0x20, 0x91, 0x01, 0x20})
                       .Build();
     TMyFile partial;
-    ASSERT_TRUE(reader.disk.ParseFileRecord(partial, badRun));
+    ASSERT_TRUE(reader.Parse(partial, badRun));
     EXPECT_EQ(partial.Runs.size(), 1u);
 
     auto notFile = good;
     notFile[0] = 'B';
-    EXPECT_FALSE(reader.disk.ParseFileRecord(file, notFile));
+    EXPECT_FALSE(reader.Parse(file, notFile));
 }
