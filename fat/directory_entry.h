@@ -1,25 +1,39 @@
 #pragma once
 // What one 32-byte FAT directory entry is, judged from its own bytes.
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
+#include "fat/fat_geometry.h"
+#include "fat/fat_layout.h"
 #include "volume/byte_reader.h"
+#include "volume/parsed.h"
+#include "volume/records.h"
 
 namespace fat {
 
-constexpr size_t kEntrySize = 32;
-constexpr uint8_t kDeletedMark = 0xE5;
-constexpr uint8_t kAttrLongName = 0x0F;
+constexpr size_t kEntrySize = layout::entry::kSize;
+constexpr uint8_t kDeletedMark = layout::entry::kDeletedMark;
+constexpr uint8_t kAttrLongName = layout::entry::kAttrLongName;
 
-// Fields of a short entry.
+// Fields of a short entry; 0 for an entry cut short.
 inline uint16_t EntryU16(std::span<const uint8_t> entry, size_t offset) {
     return volume::ByteReader(entry).u16(offset).value_or(0);
 }
 inline uint32_t FirstClusterOf(std::span<const uint8_t> entry) {
-    return (uint32_t{EntryU16(entry, 20)} << 16) | EntryU16(entry, 26);
+    return (uint32_t{EntryU16(entry, layout::entry::kFirstClusterHigh)} << 16) |
+           EntryU16(entry, layout::entry::kFirstClusterLow);
 }
-inline uint32_t FileSizeOf(std::span<const uint8_t> entry) { return volume::ByteReader(entry).u32(28).value_or(0); }
+// FAT12/16 have no high word: the field is reserved there, and whatever it holds is no cluster.
+inline uint32_t FirstClusterOf(std::span<const uint8_t> entry, const Geometry& geometry) {
+    return geometry.FixedRoot() ? EntryU16(entry, layout::entry::kFirstClusterLow) : FirstClusterOf(entry);
+}
+inline uint32_t FileSizeOf(std::span<const uint8_t> entry) {
+    return volume::ByteReader(entry).u32(layout::entry::kFileSize).value_or(0);
+}
 
 enum class EntryKind { LongNamePiece, VolumeLabel, Folder, File, Invalid };
 
@@ -50,5 +64,30 @@ bool LooksLikeDirectoryContinuation(std::span<const uint8_t> cluster);
 
 // Whether the bytes hold an end-of-directory entry (first byte 0) at an entry boundary.
 bool EndsDirectory(std::span<const uint8_t> entries);
+
+// Whether the entry is "." or "..", which open every folder but the root.
+bool IsDotEntry(std::span<const uint8_t> entry);
+
+// The 8.3 name of a short entry through the ANSI code page, with Windows'
+// lower-case flags honoured; "?" (a character the code page lacks) becomes "_".
+std::string ShortName(std::span<const uint8_t> entry);
+
+// A long name gathered from its pieces.
+struct LongName {
+    std::string text;
+    uint8_t checksum = 0;  // of the short name the pieces were written for
+};
+// Reads the run of long-name pieces starting at `pos` in `data` that carry
+// the first piece's checksum, and leaves `pos` on the entry after them. An
+// entry cut short ends the run.
+LongName ReadLongName(std::span<const uint8_t> data, size_t& pos);
+
+// The entry's last-write time; 0 when it does not decode. A kept folder takes it.
+FileTime EntryModifiedTime(std::span<const uint8_t> e);
+
+// Times, first cluster and size of a short entry into `file`: its data lies
+// where `geometry` puts the first cluster, or nowhere (DataPos 0, no runs)
+// when the entry names a reserved cluster. An entry cut short fills nothing.
+volume::Decoded FillFromEntry(std::span<const uint8_t> entry, const Geometry& geometry, TMyFile& file);
 
 } // namespace fat

@@ -3,44 +3,59 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "scan/progress.h"
+#include "fat/fat_geometry.h"
+#include "fat/fat_layout.h"
 #include "volume/byte_reader.h"
 #include "volume/raw_reader.h"
+#include "volume/salvaging_read.h"
 #include "volume/text.h"
 
 using volume::ByteReader;
 
-TDISK_FAT::TDISK_FAT(TDriverInfo* drive, const ScanContext& context) : Drive(drive), context_(context) {
-    if (!Drive || Drive->BootSector.size() < 512)
-        return;
-    ByteReader boot(Drive->BootSector.data(), Drive->BootSector.size());
-    BytesPerSector = *boot.u16(11);
-    SectorsPerCluster = *boot.u8(13);
-    ReservedSectors = *boot.u16(14);
-    FatCount = *boot.u8(16);
-    TotalSectors = *boot.u32(32);
-    SectorsPerFat = *boot.u32(36);
-    RootCluster = *boot.u32(44);
-    Drive->SectorSize = BytesPerSector;
+namespace {
+namespace boot = fat::layout::boot;
+namespace table = fat::layout::table;
+namespace entry = fat::layout::entry;
+} // namespace
 
-    const bool sectorOk = BytesPerSector >= 512 && BytesPerSector <= 4096 && !(BytesPerSector & (BytesPerSector - 1));
-    const bool clusterOk = SectorsPerCluster && !(SectorsPerCluster & (SectorsPerCluster - 1));
-    if (!sectorOk || !clusterOk || TotalSectors == 0)
+TDISK_FAT::TDISK_FAT(TDriverInfo* drive, const volume::ReaderContext& context) : Drive(drive), context_(context) {
+    if (!Drive)
         return;
-    BytesPerCluster = uint32_t{BytesPerSector} * SectorsPerCluster;
-    ClusterCount = TotalSectors / SectorsPerCluster;
-    const uint64_t dataStart = SectorsPerFat * FatCount + ReservedSectors;
-    DataStartCluster = dataStart / SectorsPerCluster;
-    DataStartRemainder = static_cast<uint32_t>(dataStart % SectorsPerCluster);
-    rootOffset_ = OffsetOf(IndexOf(RootCluster));
+    if (Drive->BootSector.size() >= boot::kSize && TakeGeometry(Drive->BootSector))
+        return;
+    if (!Drive->BootSectorIsBackup && !TakeBackupBootSector())
+        outcome_ = volume::ReadOutcome::BootSectorUnreadable;
+}
+
+bool TDISK_FAT::TakeGeometry(std::span<const uint8_t> bootSector) {
+    geometryValid_ = false;
+    // The drive reports the sector size it names even when the rest does not decode.
+    Drive->SectorSize = ByteReader(bootSector).u16(boot::kBytesPerSector).value_or(0);
+    const auto geometry = fat::ParseGeometry(bootSector);
+    if (!geometry)
+        return false;
+    const fat::Geometry& g = geometry_ = *geometry;
+    BytesPerSector = g.BytesPerSector;
+    SectorsPerCluster = g.SectorsPerCluster;
+    ReservedSectors = g.ReservedSectors;
+    FatCount = g.FatCount;
+    TotalSectors = g.TotalSectors;
+    SectorsPerFat = g.SectorsPerFat;
+    RootCluster = g.RootCluster;
+    BytesPerCluster = g.BytesPerCluster;
+    ClusterCount = g.ClusterCount;
+    DataStartCluster = g.DataStartCluster;
+    DataStartRemainder = g.DataStartRemainder;
+    rootOffset_ = g.FixedRoot() ? static_cast<int64_t>(g.RootRegionSector() * BytesPerSector)
+                                : OffsetOf(IndexOf(RootCluster));
 
     uint64_t volumeBytes = TotalSectors * BytesPerSector;
-    const uint64_t deviceBytes = Drive->VolumeHandle ? Drive->VolumeHandle->Size() : 0;
+    const uint64_t deviceBytes = Drive->Source ? Drive->Source->Size() : 0;
     if (deviceBytes && volumeBytes > deviceBytes)
         volumeBytes = deviceBytes;
     // Only whole clusters of the data region hold data; the sectors after the
     // last one belong to no file, so nothing past it is read either.
-    const uint64_t dataStartBytes = dataStart * BytesPerSector;
+    const uint64_t dataStartBytes = g.DataStartSector() * BytesPerSector;
     DataEndIndex = DataStartCluster;
     if (volumeBytes > dataStartBytes) {
         DataEndIndex += (volumeBytes - dataStartBytes) / BytesPerCluster;
@@ -48,55 +63,62 @@ TDISK_FAT::TDISK_FAT(TDriverInfo* drive, const ScanContext& context) : Drive(dri
     }
     Drive->VolumeBytes = static_cast<int64_t>(volumeBytes);
     geometryValid_ = true;
+    return true;
+}
+
+bool TDISK_FAT::TakeBackupBootSector() {
+    // The primary names where its backup lies; when that field is damaged
+    // too, sector 6 is where formatting puts it.
+    uint16_t sectorBytes = 0;
+    const std::vector<uint64_t> sectors = fat::BackupBootSectors(Drive->BootSector, sectorBytes);
+    for (const uint64_t sector : sectors) {
+        auto backup = volume::ReadBytes(Drive->Source.get(), sector * sectorBytes, boot::kSize, stop_.Flag());
+        if (!backup || !fat::IsFat32(*backup) || !TakeGeometry(*backup))
+            continue;
+        Drive->BootSector = std::move(*backup);
+        Drive->BootSectorIsBackup = backupBootUsed_ = true;
+        return true;
+    }
+    return false;
 }
 
 TDISK_FAT::~TDISK_FAT() = default;
 
+std::string TDISK_FAT::FileSystemName() const {
+    switch (geometry_.TableBits) {
+    case 12:
+        return "FAT12";
+    case 16:
+        return "FAT16";
+    default:
+        return "FAT32";
+    }
+}
+
+void TDISK_FAT::SetFixedRootRuns(TMyFolder& root) const {
+    root.Drive = Drive;
+    root.RecordNo = root.ParentRecordNo = -1;
+    root.RecordPos = rootOffset_;
+    root.Runs.clear();
+    const int64_t length = static_cast<int64_t>(uint64_t{geometry_.RootEntryCount} * entry::kSize);
+    root.Runs.push_back(TMyFileRun{rootOffset_, length, 0, true});
+}
+
+uint32_t TDISK_FAT::RootBytes() const {
+    return geometry_.FixedRoot() ? static_cast<uint32_t>(uint64_t{geometry_.RootEntryCount} * entry::kSize)
+                                 : BytesPerCluster;
+}
+
 bool TDISK_FAT::IsStopped() const {
-    if (!context_.Progress)
-        return Stopped.load(std::memory_order_relaxed);
-    const TUnDeleteProgress& p = *context_.Progress;
-    p.WaitWhilePaused();
-    return p.FScanCancelled || p.FLowMemory || p.FRecordsRead >= p.FMaxFiles;
+    if (stop_.Requested())
+        return true;
+    return context_.Progress && context_.Progress->ReadingMustEnd(volume::ProgressSink::Capped::RecordsRead);
 }
 
 void TDISK_FAT::SetDiskPercent(double percent) {
     Percent = percent;
     if (context_.Progress)
-        context_.Progress->FDiskPercent = percent;
-}
-
-bool TDISK_FAT::LoadFat() {
-    Fat.clear();
-    FatSize = 0;
-    if (!geometryValid_ || SectorsPerFat == 0)
-        return false;
-    const std::string type = volume::TrimControls(std::string(reinterpret_cast<const char*>(Drive->BootSector.data()) + 82, 8));
-    if (type != "FAT32")
-        return false;
-    const uint64_t size = uint64_t{BytesPerSector} * SectorsPerFat;
-    const uint64_t offset = uint64_t{BytesPerSector} * ReservedSectors;
-    // A table larger than the volume, or than clusters can need, is damage.
-    const uint64_t needed = (ClusterCount + 2) * 4;
-    const uint64_t readable = std::min<uint64_t>(size, needed + BytesPerSector);
-    if (static_cast<int64_t>(offset) >= Drive->VolumeBytes || readable > (1ull << 31))
-        return false;
-    FatSize = std::min<uint64_t>(readable, static_cast<uint64_t>(Drive->VolumeBytes) - offset);
-    Fat.assign(static_cast<size_t>(FatSize), 0);
-    uint32_t count = static_cast<uint32_t>(FatSize);
-    return volume::ReadBlock(Drive->VolumeHandle.get(), Fat.data(), count, false, nullptr, offset);
-}
-
-uint64_t TDISK_FAT::FatEntry(uint64_t index) const {
-    // Clusters outside the data region count as in use: the table's padding
-    // slots past the last cluster read as free but hold nothing.
-    if (!InDataArea(index) || Fat.empty())
-        return kNoEntry;
-    const uint64_t slot = index - DataStartCluster + 2;
-    if (slot * 4 + 4 > FatSize)
-        return kNoEntry;
-    // The top four bits are reserved and carry no part of the cluster number.
-    return *ByteReader(Fat.data(), Fat.size()).u32(static_cast<size_t>(slot * 4)) & 0x0FFFFFFF;
+        context_.Progress->SetPercent(percent);
 }
 
 bool TDISK_FAT::BuildRuns(TMyFolder& folder, uint32_t bytesPerCluster, uint64_t startIndex, bool rootForm) {
@@ -120,7 +142,7 @@ bool TDISK_FAT::BuildRuns(TMyFolder& folder, uint32_t bytesPerCluster, uint64_t 
         if (rootForm && IsStopped())
             return false;
         const uint64_t v = FatEntry(cur);
-        if (v >= 0x0FFFFFF8 || v < 2 || v > 0x0FFFFFEF)
+        if (v >= table::kEndOfChainFrom || v < table::kFirstData || v > table::kLastData)
             return true;
         const uint64_t next = IndexOf(v);
         if (!InDataArea(next) || !visited.insert(next).second)
@@ -134,36 +156,56 @@ bool TDISK_FAT::BuildRuns(TMyFolder& folder, uint32_t bytesPerCluster, uint64_t 
     return true;
 }
 
-void TDISK_FAT::Scan(FileList& files, FolderList& folders) {
+volume::ReadingStatus TDISK_FAT::Enumerate(FileList& files, FolderList& folders) {
     SetDiskPercent(0);
     QueuedFolders = FoldersFound = AcceptedFiles = 0;
-    Stopped = false;
+    stop_.Clear();
     FolderQueue.clear();  // folders of an earlier, stopped walk belong to freed lists
     // Hints name folders of this volume as it is now; those of an earlier
     // scan only make the search guess from stale entries.
     ClusterHints.clear();
     ResetWalkState();
-    if (LoadFat())
+    // What the last scan could not read may read now; the boot sector's verdict stands.
+    if (outcome_ == volume::ReadOutcome::TableUnreadable || outcome_ == volume::ReadOutcome::RootFolderUnreadable)
+        outcome_ = volume::ReadOutcome::Read;
+    const bool tableLoaded = LoadFat();
+    if (tableLoaded)
         Walk(files, folders);
     SetDiskPercent(100.0);
+    if (IsStopped())
+        return volume::ReadingStatus::Stopped;
+    if (outcome_ != volume::ReadOutcome::Read)
+        return volume::StatusOf(outcome_);
+    // Without a table there was no walk: a boot sector that does not decode,
+    // or a table that lies outside the volume.
+    if (!tableLoaded)
+        return geometryValid_ ? volume::ReadingStatus::TableUnreadable : volume::ReadingStatus::BootSectorUnreadable;
+    return volume::ReadingStatus::Done;
 }
 
 std::string TDISK_FAT::VolumeLabel() {
     // The label entry of the root directory, else the boot sector's copy.
     if (geometryValid_) {
-        if (auto root = volume::ReadBytes(Drive->VolumeHandle.get(), static_cast<uint64_t>(OffsetOf(IndexOf(RootCluster))),
-                                          BytesPerCluster)) {
-            for (size_t pos = 0; pos + 32 <= root->size(); pos += 32) {
-                const uint8_t first = (*root)[pos], attr = (*root)[pos + 11];
-                if (first == 0)
+        if (auto root = volume::ReadBytes(Drive->Source.get(), static_cast<uint64_t>(rootOffset_), RootBytes())) {
+            for (size_t pos = 0; pos + entry::kSize <= root->size(); pos += entry::kSize) {
+                const uint8_t first = (*root)[pos + entry::kName], attr = (*root)[pos + entry::kAttributes];
+                if (first == entry::kEndOfDirectory)
                     break;
-                if (first != 0xE5 && attr != 0x0F && (attr & 0x08))
-                    return volume::TrimBlanks(
-                        volume::Windows1252ToUtf8(std::string_view(reinterpret_cast<const char*>(root->data()) + pos, 11)));
+                if (first != entry::kDeletedMark && attr != entry::kAttrLongName && (attr & entry::kAttrVolumeLabel))
+                    return volume::TrimBlanks(volume::Windows1252ToUtf8(std::string_view(
+                        reinterpret_cast<const char*>(root->data()) + pos + entry::kName, entry::kShortNameLength)));
             }
         }
     }
-    std::string boot = volume::TrimBlanks(
-        volume::Windows1252ToUtf8(std::string_view(reinterpret_cast<const char*>(Drive->BootSector.data()) + 71, 11)));
-    return boot == "NO NAME" ? std::string() : boot;
+    size_t labelAt = boot::kVolumeLabel;
+    if (geometryValid_ && geometry_.FixedRoot()) {
+        if (ByteReader(Drive->BootSector).u8(fat::layout::boot16::kExtendedSignature) != fat::layout::boot16::kHasLabel)
+            return {};
+        labelAt = fat::layout::boot16::kVolumeLabel;
+    }
+    if (Drive->BootSector.size() < labelAt + boot::kVolumeLabelLength)
+        return {};
+    std::string label = volume::TrimBlanks(volume::Windows1252ToUtf8(std::string_view(
+        reinterpret_cast<const char*>(Drive->BootSector.data()) + labelAt, boot::kVolumeLabelLength)));
+    return label == "NO NAME" ? std::string() : label;
 }

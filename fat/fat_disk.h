@@ -1,5 +1,5 @@
 #pragma once
-// The reader of one FAT32 volume: geometry and allocation table, the
+// The reader of one FAT12, FAT16 or FAT32 volume: geometry and allocation table, the
 // directory walk that finds deleted entries, and the assembly of results.
 #include <array>
 #include <atomic>
@@ -11,31 +11,35 @@
 #include <unordered_set>
 #include <vector>
 
+#include "fat/fat_geometry.h"
 #include "fat/free_cluster_map.h"
+#include "platform/read_faults.h"
 #include "volume/file_type.h"
+#include "volume/folder_tree.h"
+#include "volume/read_outcome.h"
 #include "volume/records.h"
-#include "volume/scan_context.h"
+#include "volume/reader_context.h"
+#include "volume/volume_reader.h"
 
-class TDISK_FAT {
+namespace fat {
+// One copy of the allocation table as read, with the sectors it could not give.
+struct TableCopy {
+    std::vector<uint8_t> bytes;
+    std::vector<bool> lost;
+};
+} // namespace fat
+
+class TDISK_FAT : public VolumeReader {
 public:
-    TDISK_FAT(TDriverInfo* drive, const ScanContext& context);
-    ~TDISK_FAT();
+    TDISK_FAT(TDriverInfo* drive, const volume::ReaderContext& context);
+    ~TDISK_FAT() override;
 
     static constexpr uint64_t kNoEntry = ~uint64_t{0};
-    static constexpr int64_t kRootParent = 4294967280;  // beyond any list: the root has no parent
 
     TDriverInfo* Drive = nullptr;
-    uint16_t BytesPerSector = 0;
-    uint8_t SectorsPerCluster = 0;
-    uint32_t BytesPerCluster = 0;
-    uint64_t TotalSectors = 0;
     uint64_t ClusterCount = 0;
-    uint64_t SectorsPerFat = 0;
-    uint8_t FatCount = 0;
-    uint64_t ReservedSectors = 0;
     uint64_t DataStartCluster = 0;
     uint32_t DataStartRemainder = 0;
-    uint64_t RootCluster = 0;
     // One past the index of the last whole cluster of the data region (capped
     // by what the device holds). The table may have slots beyond it: padding
     // that reads as free but names no cluster on the volume.
@@ -43,7 +47,6 @@ public:
     uint8_t EntrySize = 32;
     uint64_t FatSize = 0;
     std::vector<uint8_t> Fat;
-    std::atomic<bool> Stopped{false};
     std::deque<TMyFolder*> FolderQueue;
     uint32_t QueuedFolders = 0;
     uint32_t FoldersFound = 0;
@@ -61,16 +64,21 @@ public:
     static constexpr uint32_t kSearchReadsPerFile = 64;
     static constexpr uint32_t kSearchReadsPerScan = 8192;
 
-    void Scan(FileList& files, FolderList& folders);
-    uint32_t AssembleResults(FileList& files, FolderList& folders, CategoryList* categories,
-                             std::vector<TMyFile*>* accepted);
+    volume::ReadingStatus Enumerate(FileList& files, FolderList& folders) override;
+    uint32_t ListResults(FileList& files, FolderList& folders, CategoryList* categories,
+                         std::vector<TMyFile*>* accepted) override;
     bool IsStopped() const;
-    void RequestStop() { Stopped = true; }
+    void Stop() override { stop_.Request(); }
+    // A walk counts the entries it reads, not records known beforehand.
+    uint32_t RecordEstimate() const override { return 0; }
+    std::string FileSystemName() const override;
+    volume::ReadOutcome Outcome() const override { return outcome_; }
+    bool BackupBootSectorUsed() const override { return backupBootUsed_; }
     bool LoadFat();
     uint64_t FatEntry(uint64_t index) const;
     // Follows a folder's chain from `startIndex`; `rootForm` checks the stop test at every step.
     bool BuildRuns(TMyFolder& folder, uint32_t bytesPerCluster, uint64_t startIndex, bool rootForm);
-    std::string VolumeLabel();
+    std::string VolumeLabel() override;
 
     // Volume-relative cluster index of cluster number N, and the byte offset of an index.
     uint64_t IndexOf(uint64_t clusterNumber) const { return clusterNumber + DataStartCluster - 2; }
@@ -80,10 +88,11 @@ public:
         return static_cast<int64_t>(index * BytesPerCluster + uint64_t{DataStartRemainder} * BytesPerSector);
     }
 
-    // Directory parsing, exposed for tests of single clusters.
-    bool ParseEntries(TMyFolder& folder, std::span<uint8_t> data, FileList& files, FolderList& folders);
-    static bool IsDotEntry(std::span<const uint8_t> entry);
-    void FillFromEntry(std::span<const uint8_t> entry, TMyFile& file) const;
+    // Directory parsing, exposed for tests of single clusters. Entries in
+    // `lost` (offsets into `data`: sectors that could not be read) are passed
+    // over, and the folder goes on after them.
+    bool ParseEntries(TMyFolder& folder, std::span<uint8_t> data, FileList& files, FolderList& folders,
+                      std::span<const platform::ByteRange> lost = {});
     bool MatchesSignature(std::string& extension, int64_t offset);
     // The first-cluster search of every deleted file that asked for one, once
     // every entry of the volume is known; the walk runs it when it ends.
@@ -102,12 +111,7 @@ private:
     // A FAT directory holds at most 65,536 entries.
     static constexpr uint64_t kMaxDirectoryBytes = 65536 * 32;
 
-    struct LongName {
-        std::string text;
-        uint8_t checksum = 0;
-    };
     struct FolderWalk {
-        uint32_t depth = 0;
         bool chainLost = false;  // its first cluster is free: the table no longer holds its chain
     };
     struct PendingSearch {
@@ -117,7 +121,30 @@ private:
     };
 
     bool geometryValid_ = false;
-    ScanContext context_;
+    fat::Geometry geometry_;  // as decoded; the fields below and above mirror it
+    uint16_t BytesPerSector = 0;
+    uint8_t SectorsPerCluster = 0;
+    uint32_t BytesPerCluster = 0;
+    uint64_t TotalSectors = 0;
+    uint64_t SectorsPerFat = 0;
+    uint8_t FatCount = 0;
+    uint64_t ReservedSectors = 0;
+    uint64_t RootCluster = 0;
+    volume::ReadDamage* Damage() const { return Drive ? &Drive->Damage : nullptr; }
+    bool TakeGeometry(std::span<const uint8_t> boot);  // decodes and adopts it
+    bool TakeBackupBootSector();
+    // The root folder of FAT12/16: one run over its fixed region.
+    void SetFixedRootRuns(TMyFolder& root) const;
+    uint32_t RootBytes() const;  // what VolumeLabel reads of the root folder
+    // Merges the other copies of the table into Fat: sectors the first copy
+    // could not give, and entries the copies disagree on. With `keep`, each
+    // copy read is kept there whole, with its unreadable sectors.
+    void MergeTableCopies(uint64_t offset, std::vector<bool>& sectorKnown, std::vector<fat::TableCopy>* keep);
+    volume::ReaderContext context_;
+    volume::StopToken stop_;
+    // Read unless a structure the walk needs could not be read at all.
+    volume::ReadOutcome outcome_ = volume::ReadOutcome::Read;
+    bool backupBootUsed_ = false;
     int64_t rootOffset_ = 0;
 
     // What the walk has learnt about the volume so far; reset when a scan starts.
@@ -134,8 +161,6 @@ private:
     void Walk(FileList& files, FolderList& folders);
     bool ReadFolder(TMyFolder& folder, FileList& files, FolderList& folders);
     void ReadOnPastFirstCluster(TMyFolder& folder, std::vector<uint8_t>& data);
-    LongName ReadLongName(std::span<const uint8_t> data, size_t& pos) const;
-    static std::string ShortName(std::span<const uint8_t> entry);
     void CollectHints(std::span<const uint8_t> data);
     uint16_t HintFor(std::span<const uint8_t> entry) const;
     void QueueFirstClusterSearch(std::span<const uint8_t> entry, TMyFile& file);
@@ -143,12 +168,11 @@ private:
     bool MayHoldFileStart(uint32_t clusterNumber) const;
     std::unique_ptr<TMyFile> MakeFile(std::span<const uint8_t> entry, const TMyFolder& parsed, std::string name);
     bool ClaimFolderClusters(TMyFolder& folder);
-    uint32_t DepthOf(int64_t listIndex) const;
     void RegisterFolder(std::unique_ptr<TMyFolder> folder, const std::string& name, FolderList& folders,
                         bool chainLost);
     TMyFile* RegisterFile(std::unique_ptr<TMyFile> file, FileList& files, bool entryDeleted);
     std::vector<int64_t> TakenByNewerFiles(const FileList& files, const fat::FreeClusterMap& free) const;
-    void AttachToFolder(TMyFile& file, FolderList& folders);
-    bool AccumulateCounts(FolderList& folders);
+    volume::FolderTree::Setup TreeSetup();
+    volume::FolderTree tree_{TreeSetup()};
     void SetDiskPercent(double percent);
 };

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "fat/directory_entry.h"
-#include "fat/fat_disk.h"
 #include "volume/text.h"
 
 namespace {
@@ -15,40 +14,49 @@ std::string ReplaceQuestionMarks(std::string name) {
 
 } // namespace
 
-std::string TDISK_FAT::ShortName(std::span<const uint8_t> e) {
-    // 8.3 through the ANSI code page, lower-case flags honoured. Folders keep
-    // their extension as files do: 2019.OLD is a folder's whole name.
+namespace fat {
+
+namespace entry = layout::entry;
+namespace long_name = layout::long_name;
+
+std::string ShortName(std::span<const uint8_t> e) {
+    if (e.size() < entry::kSize)
+        return {};
+    // Folders keep their extension as files do: 2019.OLD is a folder's whole name.
     auto part = [&](size_t off, size_t len, bool lower) {
         std::string raw(reinterpret_cast<const char*>(e.data()) + off, len);
-        if (off == 0 && static_cast<uint8_t>(raw[0]) == 0x05)
-            raw[0] = static_cast<char>(0xE5);  // a live name that really begins with 0xE5
+        if (off == entry::kName && static_cast<uint8_t>(raw[0]) == entry::kStandsForE5)
+            raw[0] = static_cast<char>(entry::kDeletedMark);  // a live name that really begins with 0xE5
         std::string text = volume::TrimBlanks(volume::Windows1252ToUtf8(raw));
         return lower ? volume::AsciiLower(text) : text;
     };
-    std::string name = part(0, 8, e[12] & 0x08);
+    std::string name = part(entry::kName, entry::kNameLength, e[entry::kCaseFlags] & entry::kLowerCaseName);
     if (name != "." && name != "..") {
-        std::string ext = part(8, 3, e[12] & 0x10);
+        std::string ext =
+            part(entry::kExtension, entry::kExtensionLength, e[entry::kCaseFlags] & entry::kLowerCaseExtension);
         if (!ext.empty())
             name += "." + ext;
     }
     return ReplaceQuestionMarks(name);
 }
 
-TDISK_FAT::LongName TDISK_FAT::ReadLongName(std::span<const uint8_t> data, size_t& pos) const {
+LongName ReadLongName(std::span<const uint8_t> data, size_t& pos) {
     // Pieces of 13 UTF-16 units, stored last piece first, all carrying the
-    // short name's checksum in byte 13.
+    // short name's checksum.
     LongName result;
-    result.checksum = data[pos + 13];
+    if (pos + entry::kSize > data.size())
+        return result;
+    result.checksum = data[pos + long_name::kChecksum];
     std::vector<std::vector<uint8_t>> pieces;
-    while (pos + 32 <= data.size() && data[pos + 11] == fat::kAttrLongName && data[pos + 13] == result.checksum &&
-           !IsStopped()) {
-        std::span<const uint8_t> lfn = data.subspan(pos, 32);
+    while (pos + entry::kSize <= data.size() && data[pos + long_name::kAttributes] == entry::kAttrLongName &&
+           data[pos + long_name::kChecksum] == result.checksum) {
+        std::span<const uint8_t> lfn = data.subspan(pos, entry::kSize);
         std::vector<uint8_t> units;
-        units.insert(units.end(), lfn.begin() + 1, lfn.begin() + 11);
-        units.insert(units.end(), lfn.begin() + 14, lfn.begin() + 26);
-        units.insert(units.end(), lfn.begin() + 28, lfn.begin() + 32);
+        units.insert(units.end(), lfn.begin() + long_name::kUnits1, lfn.begin() + long_name::kUnits1End);
+        units.insert(units.end(), lfn.begin() + long_name::kUnits2, lfn.begin() + long_name::kUnits2End);
+        units.insert(units.end(), lfn.begin() + long_name::kUnits3, lfn.begin() + long_name::kUnits3End);
         pieces.push_back(std::move(units));
-        pos += 32;
+        pos += entry::kSize;
     }
     std::vector<uint8_t> units;
     for (auto it = pieces.rbegin(); it != pieces.rend(); ++it)
@@ -65,3 +73,5 @@ TDISK_FAT::LongName TDISK_FAT::ReadLongName(std::span<const uint8_t> data, size_
     result.text = ReplaceQuestionMarks(volume::Utf16LeToUtf8(units.data(), count));
     return result;
 }
+
+} // namespace fat

@@ -3,46 +3,32 @@
 #include "fat/directory_entry.h"
 #include "fat/fat_disk.h"
 #include "platform/clock.h"
-#include "scan/progress.h"
 #include "volume/raw_reader.h"
+#include "volume/salvaging_read.h"
 #include "volume/text.h"
 
 using fat::EntryKind;
 
 namespace {
+namespace entry = fat::layout::entry;
 constexpr int64_t kMaxRunBytes = 100 << 20;
 
-std::optional<platform::CalendarTime> DecodeDate(uint16_t v) {
-    platform::CalendarTime t;
-    t.day = v & 0x1F;
-    t.month = (v >> 5) & 0x0F;
-    t.year = 1980 + (v >> 9);
-    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > kDays[t.month - 1])
-        return std::nullopt;
-    const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
-    if (t.month == 2 && t.day == 29 && !leap)
-        return std::nullopt;
-    return t;
-}
+// Whether the entry at `pos` lies in a sector that could not be read. The
+// walk asks in ascending order, so each range is passed once.
+class LostEntries {
+public:
+    explicit LostEntries(std::span<const platform::ByteRange> ranges) : ranges_(ranges) {}
+    bool Has(size_t pos) {
+        while (next_ < ranges_.size() && ranges_[next_].Offset + ranges_[next_].Length <= pos)
+            ++next_;
+        return next_ < ranges_.size() && ranges_[next_].Offset <= pos;
+    }
 
-bool DecodeTime(uint16_t v, platform::CalendarTime& t) {
-    const int halfSeconds = v & 0x1F, minutes = (v >> 5) & 0x3F, hours = v >> 11;
-    if (halfSeconds >= 30 || minutes >= 60 || hours >= 24)
-        return false;
-    t.second = halfSeconds * 2;
-    t.minute = minutes;
-    t.hour = hours;
-    return true;
-}
+private:
+    std::span<const platform::ByteRange> ranges_;
+    size_t next_ = 0;
+};
 
-// The volume holds local time; file times are UTC.
-std::optional<FileTime> EntryTime(uint16_t date, std::optional<uint16_t> time) {
-    auto t = DecodeDate(date);
-    if (!t || (time && !DecodeTime(*time, *t)))
-        return std::nullopt;
-    return platform::LocalCalendarToFileTime(*t);
-}
 } // namespace
 
 void TDISK_FAT::ResetWalkState() {
@@ -56,20 +42,20 @@ void TDISK_FAT::ResetWalkState() {
 }
 
 void TDISK_FAT::Walk(FileList& files, FolderList& folders) {
+    tree_.Adopt(folders);
     auto root = std::make_unique<TMyFolder>();
     root->Drive = Drive;
-    root->ParentIndex = kRootParent;
     root->RecordPos = rootOffset_;
-    root->ListIndex = static_cast<int32_t>(folders.size());
-    TMyFolder* rootFolder = root.get();
-    folders.push_back(std::move(root));
+    TMyFolder* rootFolder = tree_.Append(std::move(root), kNoParent);
     FolderQueue.push_back(rootFolder);
     ++QueuedFolders;
 
-    if (BuildRuns(*rootFolder, BytesPerCluster, IndexOf(RootCluster), true)) {
+    const bool rootFound = geometry_.FixedRoot() ? (SetFixedRootRuns(*rootFolder), true)
+                                                 : BuildRuns(*rootFolder, BytesPerCluster, IndexOf(RootCluster), true);
+    if (rootFound) {
         rootFolder->FolderName = Drive->DriveName;
-        rootFolder->ParentIndex = kRootParent;
-        ClaimFolderClusters(*rootFolder);
+        if (!geometry_.FixedRoot())
+            ClaimFolderClusters(*rootFolder);
         folderWalk_.resize(folders.size());
         for (uint64_t i = 0; !FolderQueue.empty() && !IsStopped(); ++i) {
             ReadFolder(*FolderQueue.front(), files, folders);
@@ -88,6 +74,11 @@ void TDISK_FAT::Walk(FileList& files, FolderList& folders) {
 
 bool TDISK_FAT::ReadFolder(TMyFolder& folder, FileList& files, FolderList& folders) {
     std::vector<uint8_t> data;
+    // Sectors that could not be read cost only the entries in them: they are
+    // zero-filled, which would read as the folder's end, so they are listed
+    // (as offsets into `data`) for the parse to pass over.
+    std::vector<platform::ByteRange> lost;
+    uint32_t lostClusters = 0;
     bool failed = false;
     for (const TMyFileRun& run : folder.Runs) {
         if (IsStopped() || run.RunLength > kMaxRunBytes) {
@@ -98,23 +89,43 @@ bool TDISK_FAT::ReadFolder(TMyFolder& folder, FileList& files, FolderList& folde
             failed = true;
             continue;
         }
-        auto bytes = volume::ReadBytes(Drive->VolumeHandle.get(), static_cast<uint64_t>(run.RunStart),
-                                       static_cast<uint32_t>(run.RunLength));
-        if (!bytes) {
+        const size_t at = data.size();
+        data.resize(at + static_cast<size_t>(run.RunLength));
+        const uint64_t start = static_cast<uint64_t>(run.RunStart);
+        const volume::SalvagedRead read = volume::ReadSalvaging(Drive->Source.get(), data.data() + at,
+                                                                static_cast<uint32_t>(run.RunLength), start, stop_.Flag(),
+                                                                Damage());
+        if (read.Cancelled) {
             failed = true;
-            continue;
+            break;
         }
-        data.insert(data.end(), bytes->begin(), bytes->end());
+        uint64_t lastCluster = UINT64_MAX;
+        for (const platform::ByteRange& range : read.Unreadable) {
+            lost.push_back({range.Offset - start + at, range.Length});
+            const uint64_t first = (range.Offset - start) / BytesPerCluster;
+            const uint64_t last = (range.Offset + range.Length - 1 - start) / BytesPerCluster;
+            lostClusters += static_cast<uint32_t>(last - first + 1 - (first == lastCluster ? 1 : 0));
+            lastCluster = last;
+        }
     }
+    if (lostClusters && Damage())
+        Damage()->FolderClusters.fetch_add(lostClusters, std::memory_order_relaxed);
+    LostEntries lostEntries(lost);
+    uint64_t lostBytes = 0;
+    for (const platform::ByteRange& range : lost)
+        lostBytes += range.Length;
+    if (folder.ListIndex == 0 && !data.empty() && lostBytes == data.size())
+        outcome_ = volume::ReadOutcome::RootFolderUnreadable;
     // Every folder but the root begins with "."; one that does not was overwritten.
-    if (data.size() > 64 && folder.ListIndex != 0 && !IsDotEntry(std::span<const uint8_t>(data).first(32)))
+    if (data.size() > 2 * entry::kSize && folder.ListIndex != 0 && !lostEntries.Has(0) &&
+        !fat::IsDotEntry(std::span<const uint8_t>(data).first(entry::kSize)))
         failed = true;
     if (failed)
         return false;
     const size_t at = static_cast<size_t>(folder.ListIndex);
     if (at < folderWalk_.size() && folderWalk_[at].chainLost)
         ReadOnPastFirstCluster(folder, data);
-    ParseEntries(folder, data, files, folders);
+    ParseEntries(folder, data, files, folders, lost);
     return true;
 }
 
@@ -139,7 +150,7 @@ void TDISK_FAT::ReadOnPastFirstCluster(TMyFolder& folder, std::vector<uint8_t>& 
         if (FatEntry(next) != 0 || folderClusters_.count(next))
             return;
         auto bytes =
-            volume::ReadBytes(Drive->VolumeHandle.get(), static_cast<uint64_t>(OffsetOf(next)), BytesPerCluster);
+            volume::ReadBytes(Drive->Source.get(), static_cast<uint64_t>(OffsetOf(next)), BytesPerCluster);
         if (!bytes || !fat::LooksLikeDirectoryContinuation(*bytes))
             return;
         folderClusters_.insert(next);
@@ -151,51 +162,51 @@ void TDISK_FAT::ReadOnPastFirstCluster(TMyFolder& folder, std::vector<uint8_t>& 
     }
 }
 
-bool TDISK_FAT::IsDotEntry(std::span<const uint8_t> entry) {
-    std::string name;
-    for (size_t i = 0; i < 8 && i < entry.size() && entry[i] != ' '; ++i)
-        name += static_cast<char>(entry[i]);
-    return name == "." || name == "..";
-}
-
-bool TDISK_FAT::ParseEntries(TMyFolder& parsed, std::span<uint8_t> data, FileList& files, FolderList& folders) {
+bool TDISK_FAT::ParseEntries(TMyFolder& parsed, std::span<uint8_t> data, FileList& files, FolderList& folders,
+                             std::span<const platform::ByteRange> lost) {
     CollectHints(data);
-    TUnDeleteProgress* progress = context_.Progress;
-    for (size_t pos = 0;; pos += 32) {
+    volume::ProgressSink* progress = context_.Progress;
+    LostEntries lostEntries(lost);
+    for (size_t pos = 0;; pos += entry::kSize) {
         if (IsStopped())
             return false;
-        if (pos + 32 > data.size())
+        if (pos + entry::kSize > data.size())
             return true;
-        if (IsDotEntry(data.subspan(pos, 32)))
+        if (lostEntries.Has(pos))
             continue;
-        if (data[pos] == 0x00)
+        if (fat::IsDotEntry(data.subspan(pos, entry::kSize)))
+            continue;
+        if (data[pos + entry::kName] == entry::kEndOfDirectory)
             return true;
         std::string name;
-        if (data[pos + 11] == fat::kAttrLongName) {
-            LongName longName = ReadLongName(data, pos);
-            if (pos + 32 > data.size() || data[pos] == 0x00)
+        if (data[pos + entry::kAttributes] == entry::kAttrLongName) {
+            fat::LongName longName = fat::ReadLongName(data, pos);
+            if (pos + entry::kSize <= data.size() && lostEntries.Has(pos))
+                continue;  // the name's short entry lies in a lost sector
+            if (pos + entry::kSize > data.size() || data[pos + entry::kName] == entry::kEndOfDirectory)
                 return true;
-            if (data[pos + 11] == fat::kAttrLongName) {
-                pos -= 32;  // an orphaned name; the next run of pieces starts a name of its own
+            if (data[pos + entry::kAttributes] == entry::kAttrLongName) {
+                pos -= entry::kSize;  // an orphaned name; the next run of pieces starts a name of its own
                 continue;
             }
             // Pieces whose sum does not fit the short entry after them are
             // left over from an older name that once used these slots.
-            if (fat::LongNameBelongsTo(longName.checksum, data.subspan(pos, 32), longName.text))
+            if (fat::LongNameBelongsTo(longName.checksum, data.subspan(pos, entry::kSize), longName.text))
                 name = std::move(longName.text);
         }
-        std::span<uint8_t> e = data.subspan(pos, 32);
-        const EntryKind kind = fat::KindOf(e[11]);
+        std::span<uint8_t> e = data.subspan(pos, entry::kSize);
+        const EntryKind kind = fat::KindOf(e[entry::kAttributes]);
         if (kind != EntryKind::File && kind != EntryKind::Folder)
             continue;
-        if (const uint32_t first = fat::FirstClusterOf(e); first >= 2)
+        if (const uint32_t first = fat::FirstClusterOf(e, geometry_); first >= fat::layout::table::kFirstData)
             knownFirstClusters_.push_back(first);
         if (name.empty())
-            name = ShortName(e);
-        const bool deleted = e[0] == fat::kDeletedMark;
+            name = fat::ShortName(e);
+        const bool deleted = e[entry::kName] == fat::kDeletedMark;
         if (kind == EntryKind::Folder) {
-            const uint64_t index = IndexOf(fat::FirstClusterOf(e));
+            const uint64_t index = IndexOf(fat::FirstClusterOf(e, geometry_));
             auto folder = std::make_unique<TMyFolder>();
+            folder->ModifiedTime = fat::EntryModifiedTime(e);
             if (deleted) {
                 // A deleted folder whose first cluster is taken again holds something else now.
                 if (FatEntry(index) == 0 && BuildRuns(*folder, BytesPerCluster, index, false)) {
@@ -219,36 +230,15 @@ bool TDISK_FAT::ParseEntries(TMyFolder& parsed, std::span<uint8_t> data, FileLis
             RegisterFile(MakeFile(e, parsed, std::move(name)), files, false);
         }
         if (progress)
-            progress->FRecordsRead.Add(1);
+            progress->RecordRead();
     }
-}
-
-void TDISK_FAT::FillFromEntry(std::span<const uint8_t> e, TMyFile& file) const {
-    if (auto t = EntryTime(fat::EntryU16(e, 16), fat::EntryU16(e, 14)))
-        file.CreatedTime = *t;
-    if (auto t = EntryTime(fat::EntryU16(e, 18), std::nullopt))
-        file.AccessedTime = *t;
-    if (auto t = EntryTime(fat::EntryU16(e, 24), fat::EntryU16(e, 22))) {
-        file.ModifiedTime = *t;
-        file.HasTimes = true;
-    }
-    file.Runs.clear();
-    // Cluster numbers 0 and 1 name the table's reserved slots, not data: such
-    // an entry has lost the position of its data.
-    const uint32_t first = fat::FirstClusterOf(e);
-    if (first < 2) {
-        file.DataPos = 0;
-        return;
-    }
-    file.DataPos = OffsetOf(IndexOf(first));
-    file.Runs.push_back(TMyFileRun{file.DataPos, fat::FileSizeOf(e), 0, true});
 }
 
 std::unique_ptr<TMyFile> TDISK_FAT::MakeFile(std::span<const uint8_t> e, const TMyFolder& parsed, std::string name) {
     auto file = std::make_unique<TMyFile>();
     file->Drive = Drive;
     file->FolderIndex = parsed.ListIndex;
-    FillFromEntry(e, *file);
+    fat::FillFromEntry(e, geometry_, *file);
     file->FileName = std::move(name);
     file->FileSize = fat::FileSizeOf(e);
     file->Extension = volume::ExtensionOf(file->FileName);
@@ -277,35 +267,29 @@ bool TDISK_FAT::ClaimFolderClusters(TMyFolder& folder) {
     return true;
 }
 
-uint32_t TDISK_FAT::DepthOf(int64_t listIndex) const {
-    if (listIndex < 0 || static_cast<uint64_t>(listIndex) >= folderWalk_.size())
-        return 0;
-    return folderWalk_[static_cast<size_t>(listIndex)].depth;
-}
-
 void TDISK_FAT::RegisterFolder(std::unique_ptr<TMyFolder> folder, const std::string& name, FolderList& folders,
                                bool chainLost) {
     folder->FolderName = folder->DisplayName = name;
     if (folder->RecordPos == rootOffset_)
         return;  // an entry that points back at the root
     // Every folder needs a cluster of its own, and every level of nesting one more.
-    const uint32_t depth = DepthOf(folder->ParentIndex) + 1;
+    if (!tree_.Holds(folders))
+        tree_.Adopt(folders);  // entries parsed on their own, outside a walk
+    const uint32_t depth = tree_.DepthOf(folder->ParentIndex) + 1;
     if (FoldersFound >= DataClusterCount() || depth > kMaxFolderDepth || depth > DataClusterCount())
         return;
     if (!ClaimFolderClusters(*folder))
         return;
-    folder->ListIndex = static_cast<int32_t>(folders.size());
-    FolderQueue.push_back(folder.get());
-    folders.push_back(std::move(folder));
+    FolderQueue.push_back(tree_.Append(std::move(folder), kNoParent));
     folderWalk_.resize(folders.size());
-    folderWalk_.back() = FolderWalk{depth, chainLost};
+    folderWalk_.back() = FolderWalk{chainLost};
     ++FoldersFound;
 }
 
 TMyFile* TDISK_FAT::RegisterFile(std::unique_ptr<TMyFile> file, FileList& files, bool entryDeleted) {
-    TUnDeleteProgress* progress = context_.Progress;
+    volume::ProgressSink* progress = context_.Progress;
     if (progress)
-        progress->FRecordsRead.Add(1);
+        progress->RecordRead();
     if (file->DataPos == rootOffset_)
         return nullptr;
     file->ListIndex = static_cast<int32_t>(files.size());
@@ -314,6 +298,6 @@ TMyFile* TDISK_FAT::RegisterFile(std::unique_ptr<TMyFile> file, FileList& files,
     fileEntryDeleted_.resize(files.size());
     fileEntryDeleted_.back() = entryDeleted;
     if (progress)
-        progress->FFoundCount.Add(1);
+        progress->FileFound();
     return kept;
 }

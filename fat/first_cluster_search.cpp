@@ -9,6 +9,10 @@
 
 namespace {
 
+namespace entry = fat::layout::entry;
+// What is read of a candidate's first cluster to compare with its type's signature.
+constexpr uint32_t kSignatureBytes = 512;
+
 struct Signature {
     const char* extension;
     std::vector<uint8_t> magic;
@@ -44,11 +48,12 @@ void CleanExtension(std::string& extension) {
 } // namespace
 
 void TDISK_FAT::CollectHints(std::span<const uint8_t> data) {
-    for (size_t pos = 0; pos + 32 <= data.size(); pos += 32) {
+    for (size_t pos = 0; pos + entry::kSize <= data.size(); pos += entry::kSize) {
         if (IsStopped())
             return;
-        if (data[pos] != fat::kDeletedMark) {
-            const ClusterHint hint{fat::EntryU16(data.subspan(pos, 32), 20), data[pos + 14], data[pos + 15]};
+        if (data[pos + entry::kName] != fat::kDeletedMark) {
+            const ClusterHint hint{fat::EntryU16(data.subspan(pos, entry::kSize), entry::kFirstClusterHigh),
+                                   data[pos + entry::kCreatedTime], data[pos + entry::kCreatedTime + 1]};
             ClusterHints.push_back(hint);
             latestHint_[static_cast<uint16_t>(hint.timeLow | (hint.timeHigh << 8))] = hint.highWord;
         }
@@ -57,7 +62,7 @@ void TDISK_FAT::CollectHints(std::span<const uint8_t> data) {
 
 uint16_t TDISK_FAT::HintFor(std::span<const uint8_t> entry) const {
     // The high word of the latest entry made in the same two seconds.
-    const auto latest = latestHint_.find(static_cast<uint16_t>(entry[14] | (entry[15] << 8)));
+    const auto latest = latestHint_.find(fat::EntryU16(entry, fat::layout::entry::kCreatedTime));
     return latest == latestHint_.end() ? 0 : latest->second;
 }
 
@@ -66,9 +71,9 @@ bool TDISK_FAT::MatchesSignature(std::string& extension, int64_t offset) {
     const std::vector<uint8_t>* magic = MagicOf(extension);
     if (!magic)
         return true;
-    if (offset < 0 || offset + 512 > Drive->VolumeBytes)
+    if (offset < 0 || offset + kSignatureBytes > Drive->VolumeBytes)
         return true;
-    auto bytes = volume::ReadBytes(Drive->VolumeHandle.get(), static_cast<uint64_t>(offset), 512);
+    auto bytes = volume::ReadBytes(Drive->Source.get(), static_cast<uint64_t>(offset), kSignatureBytes);
     if (!bytes)
         return true;
     return std::equal(magic->begin(), magic->end(), bytes->begin());
@@ -78,12 +83,16 @@ void TDISK_FAT::QueueFirstClusterSearch(std::span<const uint8_t> entry, TMyFile&
     CleanExtension(file.Extension);
     if (!MagicOf(file.Extension))
         return;  // nothing to compare with: the stored position stands
+    if (geometry_.FixedRoot())
+        return;  // FAT12/16 keep the whole cluster number: no high word was lost
     // The search waits for the end of the walk, when the first cluster of
     // every entry on the volume is known; the hint is the one the entry had
     // when its folder was read.
     PendingSearch search;
     search.file = &file;
-    std::copy(entry.begin(), entry.begin() + 32, search.entry.begin());
+    if (entry.size() < search.entry.size())
+        return;
+    std::copy(entry.begin(), entry.begin() + search.entry.size(), search.entry.begin());
     search.hint = HintFor(entry);
     pendingSearches_.push_back(search);
 }
@@ -91,7 +100,7 @@ void TDISK_FAT::QueueFirstClusterSearch(std::span<const uint8_t> entry, TMyFile&
 bool TDISK_FAT::MayHoldFileStart(uint32_t clusterNumber) const {
     // A cluster in use, one that starts another entry's data, or one that
     // holds a folder cannot be where this deleted file begins.
-    if (clusterNumber < 2)
+    if (clusterNumber < fat::layout::table::kFirstData)
         return false;
     const uint64_t index = IndexOf(clusterNumber);
     if (FatEntry(index) != 0 || folderClusters_.count(index))
@@ -113,7 +122,12 @@ void TDISK_FAT::RecoverFirstCluster(PendingSearch& search) {
     TMyFile& file = *search.file;
     std::span<uint8_t> entry(search.entry);
     const uint32_t stored = fat::FirstClusterOf(entry);
-    const uint16_t low = fat::EntryU16(entry, 26);
+    const uint16_t low = fat::EntryU16(entry, fat::layout::entry::kFirstClusterLow);
+    auto setHigh = [&](uint16_t high) {
+        entry[fat::layout::entry::kFirstClusterHigh] = static_cast<uint8_t>(high);
+        entry[fat::layout::entry::kFirstClusterHigh + 1] = static_cast<uint8_t>(high >> 8);
+        fat::FillFromEntry(entry, geometry_, file);
+    };
     uint32_t reads = 0;
     auto budgetLeft = [&] { return reads < kSearchReadsPerFile && searchReads_ < kSearchReadsPerScan; };
     auto looksRight = [&] {
@@ -121,7 +135,7 @@ void TDISK_FAT::RecoverFirstCluster(PendingSearch& search) {
         ++searchReads_;
         return MatchesSignature(file.Extension, file.DataPos);
     };
-    if (stored >= 2) {
+    if (stored >= fat::layout::table::kFirstData) {
         if (!budgetLeft() || looksRight())
             return;
     }
@@ -133,9 +147,7 @@ void TDISK_FAT::RecoverFirstCluster(PendingSearch& search) {
             return Outcome::NotHere;  // no read spent
         if (IsStopped() || !budgetLeft())
             return Outcome::GiveUp;
-        entry[20] = static_cast<uint8_t>(high);
-        entry[21] = static_cast<uint8_t>(high >> 8);
-        FillFromEntry(entry, file);
+        setHigh(static_cast<uint16_t>(high));
         return looksRight() ? Outcome::Found : Outcome::NotHere;
     };
     auto searchHighWords = [&] {
@@ -156,7 +168,5 @@ void TDISK_FAT::RecoverFirstCluster(PendingSearch& search) {
     if (searchHighWords() == Outcome::Found)
         return;
     // Nothing fits: the file is placed by its hint, as the search began.
-    entry[20] = static_cast<uint8_t>(search.hint);
-    entry[21] = static_cast<uint8_t>(search.hint >> 8);
-    FillFromEntry(entry, file);
+    setHigh(search.hint);
 }

@@ -49,12 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TUnDeleteProgress progress;
     CategoryList categories = MakeCategories();
     std::vector<TMyFile*> results;
-    TDISK_FAT fat(drive.get(), ScanContext{&progress, &selection->types, &selection->paths});
+    ProgressRecordSink sink(progress);
+    TDISK_FAT fat(drive.get(), volume::ReaderContext{&sink, &selection->filter});
     FileList files;
     FolderList folders;
-    fat.Scan(files, folders);
+    fat.Enumerate(files, folders);
     progress.FFoundCount = static_cast<uint32_t>(files.size());
-    fat.AssembleResults(files, folders, &categories, &results);
+    fat.ListResults(files, folders, &categories, &results);
 
     // Every folder holds a cluster of its own: never more folders than clusters
     // (besides the placeholder), and no first cluster walked twice.

@@ -229,12 +229,3 @@ TEST(FatCorpus, DeletedFolderOfFiveHundredEntriesIsWalked) {
         inTest += f->FolderIndex == test->ListIndex;
     EXPECT_EQ(inTest, 500u);
 }
-
-TEST(FatCorpus, Fat16IsNotScanned) {
-    for (const std::string& path : {ReferencePath("dftt06-fat-undel.dd"), CorpusPath("fat16-small.img")}) {
-        if (!RequireFile(path))
-            continue;
-        ScanSetup scan;
-        EXPECT_FALSE(scan.Run(path)) << path;
-    }
-}

@@ -31,7 +31,7 @@ struct Volume {
         put32(36, 512);
         put32(44, 2);
         std::memcpy(&drive.BootSector[82], "FAT32   ", 8);
-        fat = std::make_unique<TDISK_FAT>(&drive, ScanContext{});
+        fat = std::make_unique<TDISK_FAT>(&drive, volume::ReaderContext{});
         fat->Fat.assign(512 * 512, 0);
         fat->FatSize = fat->Fat.size();
     }
