@@ -1,0 +1,123 @@
+// Grading deleted files of an exFAT volume: how much of the data placed for
+// a file the bitmap, and newer deleted files placed over it, left untouched.
+#include <algorithm>
+#include <numeric>
+
+#include "exfat/exfat_reader.h"
+
+namespace exfat {
+
+uint8_t ExfatReader::Grade(size_t fileIndex, int64_t takenByNewer) const {
+    if (fileIndex >= found_.size())
+        return kStatePoor;
+    const Found& found = found_[fileIndex];
+    // Data placed short of its length (past the heap's end) cannot all come
+    // back, and without the bitmap nothing says what was taken again.
+    if (found.clusterCount == 0 || found.clusterCount < found.wantedClusters || bitmap_.empty())
+        return kStatePoor;
+    const uint64_t wanted = found.clusterCount;
+    uint64_t taken = 0;
+    [&] {
+        for (const ClusterRun& run : found.clusters)
+            for (uint32_t k = 0; k < run.count; ++k, ++taken)
+                if (InUse(run.first + k))
+                    return;
+    }();
+    if (takenByNewer >= 0)
+        taken = std::min(taken, static_cast<uint64_t>(takenByNewer));
+    uint8_t grade = kStateExcellent;
+    if (taken < wanted)
+        grade = taken * 100 / wanted < 40 ? kStatePoor : kStateGood;
+    // A set whose checksum fails was kept for its structure alone.
+    if (!found.checksumMatches && grade == kStateExcellent)
+        grade = kStateGood;
+    return grade;
+}
+
+std::vector<int64_t> ExfatReader::TakenByNewerFiles() const {
+    // From the newest deleted file to the oldest, each is checked against
+    // the clusters the strictly newer ones were placed on, then adds its own.
+    std::vector<int64_t> taken(found_.size(), -1);
+    std::vector<size_t> order;
+    for (size_t i = 0; i < found_.size(); ++i)
+        if (found_[i].entryDeleted && found_[i].clusterCount)
+            order.push_back(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [this](size_t a, size_t b) { return found_[a].created > found_[b].created; });
+    std::vector<bool> claimed(uint64_t{geometry_.clusterCount} + 2);
+    for (size_t g = 0; g < order.size();) {
+        size_t end = g;
+        while (end < order.size() && found_[order[end]].created == found_[order[g]].created)
+            ++end;
+        for (size_t k = g; k < end; ++k) {
+            int64_t position = 0;
+            for (const ClusterRun& run : found_[order[k]].clusters) {
+                for (uint32_t c = 0; c < run.count && taken[order[k]] < 0; ++c, ++position)
+                    if (run.first + c < claimed.size() && claimed[run.first + c])
+                        taken[order[k]] = position;
+                if (taken[order[k]] >= 0)
+                    break;
+            }
+        }
+        for (size_t k = g; k < end; ++k)
+            for (const ClusterRun& run : found_[order[k]].clusters)
+                for (uint32_t c = 0; c < run.count; ++c)
+                    if (run.first + c < claimed.size())
+                        claimed[run.first + c] = true;
+        g = end;
+    }
+    return taken;
+}
+
+uint32_t ExfatReader::ListResults(FileList& files, FolderList& folders, CategoryList* categories,
+                                  std::vector<TMyFile*>* accepted) {
+    volume::ProgressSink* progress = context_.Progress;
+    const volume::FileFilter* filter = context_.Filter;
+    if (!tree_.Holds(folders))
+        tree_.Adopt(folders);
+    const std::vector<int64_t> takenByNewer = TakenByNewerFiles();
+    const uint32_t unit = progress ? progress->UnitSize() : volume::kDefaultUnitSize;
+    uint32_t count = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        TMyFile& file = *files[i];
+        if (progress) {
+            progress->FileListed();
+            progress->WaitWhilePaused();
+            if (progress->StopRequested())
+                break;
+        }
+        if (file.FileSize == 0)
+            continue;
+        file.Accepted = false;
+        if (filter && !filter->KeepsType(file.Extension))
+            continue;
+        tree_.PlaceFile(file);
+        tree_.BuildPath(file);
+        file.State = Grade(i, i < takenByNewer.size() ? takenByNewer[i] : -1);
+        if (filter && !filter->KeepsLocation(file.FolderPath))
+            continue;
+        ++count;
+        file.Accepted = true;
+        if (file.FolderIndex >= 0 && static_cast<size_t>(file.FolderIndex) < folders.size())
+            folders[static_cast<size_t>(file.FolderIndex)]->FileCount += 1;
+        file.PreviewKind = filter ? filter->PreviewKindOf(file.Extension) : 0;
+        const int64_t steps = file.FileSize / unit + (file.FileSize % unit ? 1 : 0);
+        file.ProgressUnits = static_cast<uint16_t>(std::min<int64_t>(int64_t{file.ProgressUnits} + steps, UINT16_MAX));
+        if (accepted)
+            accepted->push_back(&file);
+        if (const int category = filter ? filter->CategoryOf(file.Extension) : -1; categories && category >= 0)
+            (*categories)[static_cast<size_t>(category)]->CountExtension(file.Extension);
+    }
+    tree_.AddUpCounts();
+    return count;
+}
+
+volume::FolderTree::Setup ExfatReader::TreeSetup() {
+    volume::FolderTree::Setup setup;
+    setup.drive = drive_;
+    // Parents are read before their children: nothing is looked up on the disk.
+    setup.stopped = [this] { return context_.Progress && context_.Progress->StopRequested(); };
+    return setup;
+}
+
+} // namespace exfat
