@@ -1,0 +1,95 @@
+// JPEG: segments by their lengths, scan data byte by byte to the next
+// marker, until EOI. A thumbnail inside APP1 carries its own EOI; it lies
+// inside a segment that is skipped whole, so it never ends the walk.
+#include "content/decoders.h"
+
+namespace content {
+
+namespace {
+constexpr uint8_t kSoi = 0xD8, kEoi = 0xD9, kSos = 0xDA, kTem = 0x01;
+bool IsRestart(uint8_t m) { return m >= 0xD0 && m <= 0xD7; }
+// Markers that may follow scan data in a real file: another table or scan
+// (progressive and multi-scan pictures), a frame, or the end.
+bool MayFollowScan(uint8_t m) {
+    return m == kEoi || m == kSos || m == 0xC4 || m == 0xDB || m == 0xDD || m == 0xCC || (m >= 0xC0 && m <= 0xCF) ||
+           (m >= 0xE0 && m <= 0xEF) || m == 0xFE || m == 0xDC;
+}
+} // namespace
+
+std::optional<Carved> DecodeJpeg(SourceWindow& w) {
+    const uint8_t soi[] = {0xFF, kSoi, 0xFF};
+    if (!w.Matches(0, soi))
+        return std::nullopt;
+    uint64_t at = 2;
+    bool sawFrame = false, sawScan = false, afterScan = false;
+    for (;;) {
+        auto ff = w.U8(at);
+        auto marker = w.U8(at + 1);
+        if (!ff || !marker)
+            return Broke(at, "jpg", w.ReadFailed() ? "unreadable" : "ends before its end marker");
+        if (*ff != 0xFF)
+            return Broke(at, "jpg", "no marker where a segment should start");
+        if (*marker == 0xFF) {  // fill byte before a marker
+            at += 1;
+            continue;
+        }
+        const uint8_t m = *marker;
+        if (afterScan && !MayFollowScan(m))
+            return Broke(at, "jpg", "foreign marker after scan data");
+        afterScan = false;
+        if (m == kEoi) {
+            if (!sawFrame || !sawScan)
+                return Broke(at + 2, "jpg", "ends before any picture data");
+            return Carved{at + 2, Certainty::Checked, "jpg", {}};
+        }
+        if (m == kSoi || m == 0x00)
+            return Broke(at, "jpg", "a second start marker");
+        if (IsRestart(m) || m == kTem) {
+            at += 2;
+            continue;
+        }
+        auto length = w.U16BE(at + 2);
+        if (!length)
+            return Broke(at, "jpg", "ends inside a segment");
+        if (*length < 2)
+            return Broke(at, "jpg", "segment length below its own size");
+        if ((m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC))
+            sawFrame = true;
+        at += 2 + *length;
+        if (m != kSos)
+            continue;
+        if (!sawFrame)
+            return Broke(at, "jpg", "scan before any frame");
+        sawScan = true;
+        // Scan data: a 0xFF is followed by a stuffed zero, a restart marker,
+        // or the marker that ends the scan.
+        for (;;) {
+            std::span<const uint8_t> chunk = w.From(at);
+            if (chunk.empty())
+                return Broke(at, "jpg", w.ReadFailed() ? "unreadable" : "ends inside scan data");
+            size_t i = 0;
+            bool ended = false;
+            for (; i < chunk.size(); ++i) {
+                if (chunk[i] != 0xFF)
+                    continue;
+                auto next = i + 1 < chunk.size() ? std::optional<uint8_t>(chunk[i + 1]) : w.U8(at + i + 1);
+                if (!next)
+                    return Broke(at + i, "jpg", "ends inside scan data");
+                if (*next == 0xFF)  // fill: the second 0xFF is looked at next
+                    continue;
+                if (*next == 0x00 || IsRestart(*next)) {
+                    ++i;
+                    continue;
+                }
+                ended = true;
+                break;
+            }
+            at += i;
+            if (ended)
+                break;
+        }
+        afterScan = true;
+    }
+}
+
+} // namespace content

@@ -1,0 +1,127 @@
+// The deep scan of a FAT32 card whose boot sector and tables were zeroed:
+// every file still whole comes back byte-exact, and the damaged ones are
+// not presented as whole. The card and its manifest come from
+// tests/support/make-content-images.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include <nlohmann/json.hpp>
+
+#include "support/process.h"
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using testing_support::CommandResult;
+
+namespace {
+
+const std::string kCard = std::string(DUNRO_CONTENT_IMAGES_DIR) + "/content-fat32-raw.img";
+
+CommandResult Dunro(const std::string& args) {
+    return testing_support::RunProgram(DUNRO_BIN, testing_support::SplitArguments(args));
+}
+
+json Manifest() {
+    std::ifstream in(kCard + ".manifest.json");
+    return json::parse(in);
+}
+
+// The deep scan's files by their byte offset.
+std::map<int64_t, json> FoundByOffset(const json& scan) {
+    std::map<int64_t, json> found;
+    for (const json& f : scan["files"])
+        found[f["offset"].get<int64_t>()] = f;
+    return found;
+}
+
+} // namespace
+
+TEST(DeepScan, ARawCardIsSearchedByContentOnlyWhenAsked) {
+    if (!testing_support::RequireFile(kCard))
+        return;
+    const CommandResult plain = Dunro("scan '" + kCard + "'");
+    EXPECT_EQ(plain.exitCode, 3) << plain.err;
+
+    const CommandResult deep = Dunro("scan '" + kCard + "' --deep --format json");
+    ASSERT_EQ(deep.exitCode, 0) << deep.err;
+    EXPECT_NE(deep.err.find("searching it by content"), std::string::npos) << deep.err;
+    const json scan = json::parse(deep.out);
+    EXPECT_EQ(scan["sources"][0]["file_system"], "content") << scan["sources"][0].dump();
+    for (const json& f : scan["files"]) {
+        EXPECT_EQ(f["found_by"], "content");
+        const std::string ext = fs::path(f["name"].get<std::string>()).extension().string().substr(1);
+        EXPECT_EQ(f["folder_path"], "Found by content\\" + ext + "\\") << f.dump();
+    }
+}
+
+TEST(DeepScan, FindsEveryFileOfTheCardWithItsKindAndGrade) {
+    if (!testing_support::RequireFile(kCard))
+        return;
+    const CommandResult deep = Dunro("scan '" + kCard + "' --deep --format json");
+    ASSERT_EQ(deep.exitCode, 0) << deep.err;
+    const auto found = FoundByOffset(json::parse(deep.out));
+    const json manifest = Manifest();
+    for (const json& entry : manifest["files"]) {
+        const int64_t offset = entry["offset"];
+        auto it = found.find(offset);
+        ASSERT_NE(it, found.end()) << entry["name"] << " at " << offset;
+        const json& f = it->second;
+        char name[32];
+        std::snprintf(name, sizeof name, "f%07lld.", static_cast<long long>(offset / 512));
+        EXPECT_EQ(f["name"], std::string(name) + entry["kind"].get<std::string>()) << entry["name"];
+        if (entry["intact"].get<bool>()) {
+            EXPECT_EQ(f["size"], entry["size"]) << entry["name"];
+            EXPECT_NE(f["state"], "Poor") << entry["name"];
+        } else {
+            // A file that is not whole is never shown as if it were.
+            EXPECT_EQ(f["state"], "Poor") << entry["name"];
+        }
+    }
+}
+
+TEST(DeepScan, RecoversEveryWholeFileByteExact) {
+    if (!testing_support::RequireFile(kCard))
+        return;
+    const fs::path dest = fs::temp_directory_path() / ("dunro-deep-" + testing_support::ProcessTag());
+    fs::remove_all(dest);
+    fs::create_directories(dest);
+    const CommandResult run = Dunro("recover '" + kCard + "' --deep --to '" + dest.string() + "' --format json");
+    ASSERT_TRUE(run.exitCode == 0) << run.err;
+    int exact = 0;
+    const json manifest = Manifest();
+    for (const json& entry : manifest["files"]) {
+        if (!entry["intact"].get<bool>())
+            continue;
+        char name[32];
+        std::snprintf(name, sizeof name, "f%07lld.", static_cast<long long>(entry["offset"].get<int64_t>() / 512));
+        const fs::path copy = dest / (std::string(name) + entry["kind"].get<std::string>());
+        ASSERT_TRUE(fs::exists(copy)) << copy;
+        EXPECT_EQ(testing_support::Sha256OfFile(copy.string()), entry["sha256"]) << entry["name"];
+        ++exact;
+    }
+    EXPECT_GE(exact, 25);
+    fs::remove_all(dest);
+}
+
+TEST(DeepScan, TypesLimitTheFormatsSearched) {
+    if (!testing_support::RequireFile(kCard))
+        return;
+    const CommandResult deep = Dunro("scan '" + kCard + "' --deep --types png,docx --format json");
+    ASSERT_EQ(deep.exitCode, 0) << deep.err;
+    const json scan = json::parse(deep.out);
+    ASSERT_FALSE(scan["files"].empty());
+    for (const json& f : scan["files"]) {
+        const std::string folder = f["folder_path"];
+        // The ZIP signature finds every kind built on ZIP.
+        EXPECT_TRUE(folder.find("\\png\\") != std::string::npos || folder.find("\\docx\\") != std::string::npos ||
+                    folder.find("\\zip\\") != std::string::npos || folder.find("\\xlsx\\") != std::string::npos ||
+                    folder.find("\\odt\\") != std::string::npos || folder.find("\\epub\\") != std::string::npos)
+            << folder;
+    }
+    EXPECT_EQ(Dunro("scan '" + kCard + "' --deep --types tiffany").exitCode, 2);
+    EXPECT_EQ(Dunro("scan '" + kCard + "' --types png").exitCode, 2);
+}
