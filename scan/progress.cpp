@@ -23,9 +23,7 @@ void TUnDeleteProgress::ResetAll() {
     FFoundCount = 0;
     FResultCount = 0;
     FListedCount = 0;
-    FRecoverStop = false;
     FRecoverDone = false;
-    FRecoverPercent = 0;
     FRecoverFiles = 0;
     FRecoverAttempted = 0;
     FRecoverSucceeded = 0;
@@ -53,7 +51,6 @@ void TUnDeleteProgress::ResetScan() {
 }
 
 void TUnDeleteProgress::ResetRecovery() {
-    FRecoverPercent = 0;
     FRecoverFiles = 0;
     FRecoverAttempted = 0;
     FRecoverSucceeded = 0;
@@ -145,8 +142,7 @@ void TUnDeleteProgress::BeginListing() {
 double TUnDeleteProgress::RecoverPercent() {
     const uint32_t total = FUnitsTotal;
     // Nothing to count yet: show the bar as just begun.
-    double result = total == 0 ? 0 : static_cast<double>(static_cast<uint32_t>(FUnitsDone * 100u)) / total;
-    FRecoverPercent = result;
+    const double result = total == 0 ? 0 : static_cast<double>(static_cast<uint32_t>(FUnitsDone * 100u)) / total;
     return result == 0 ? 1 : result;
 }
 

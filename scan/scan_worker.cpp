@@ -1,4 +1,7 @@
 #include "scan/scan_worker.h"
+#include <algorithm>
+
+#include "scan/disk_drives.h"
 
 TThreadScan::TThreadScan(TUnDeleteProgress& progress, const TScanFileType& types, const TScanPath& paths,
                          MessageSink* sink)
@@ -53,6 +56,47 @@ void TThreadScan::StartDriveRefresh() {
     Resume(kJobDriveRefresh);
 }
 
+void TThreadScan::StartImageOpen() {
+    OpenedImages.clear();
+    ImagesOpened.store(false, std::memory_order_relaxed);
+    Resume(kJobOpenImages);
+}
+
+void TThreadScan::OpenImages() {
+    for (const std::string& name : ImagesToOpen) {
+        OpenedImage opened{name, SourceVerdict::Usable, {}, {}};
+        // The list belongs to the window thread meanwhile: it is only read here.
+        // A disk image becomes a drive per volume it holds.
+        for (auto& drive : scan::OpenDiskDrives(name, Context())) {
+            opened.DriveNames.push_back(drive->DriveName);
+            if (!ListedDisk(Disks, drive->DriveName))
+                opened.Disks.push_back(std::move(drive));
+        }
+        if (opened.DriveNames.empty()) {
+            opened.Verdict = ExamineSource(name);
+            if (opened.Verdict == SourceVerdict::Usable) {
+                if (const TMyDisk* listed = ListedDisk(Disks, name)) {
+                    opened.DriveNames.push_back(listed->DriveName);
+                } else if (auto disk = OpenDisk(name, Context())) {
+                    opened.DriveNames.push_back(disk->DriveName);
+                    opened.Disks.push_back(std::move(disk));
+                } else {
+                    opened.Verdict = SourceVerdict::OtherFileSystem;
+                }
+            }
+        }
+        OpenedImages.push_back(std::move(opened));
+    }
+    ImagesToOpen.clear();
+}
+
+void TThreadScan::AdoptOpenedImages() {
+    for (OpenedImage& opened : OpenedImages)
+        for (auto& disk : opened.Disks)
+            if (disk && !ListedDisk(Disks, disk->DriveName))
+                Disks.push_back(std::move(disk));
+}
+
 void TThreadScan::StartFilterPass() {
     progress_.FFilterDone = false;
     Resume(kJobFilter);
@@ -63,12 +107,19 @@ void TThreadScan::StopCurrentDisk() {
         disk->Stop();
 }
 
+uint64_t TThreadScan::RetryingAt() const {
+    // The drive list changes only in a refresh, never while a scan runs.
+    const TMyDisk* disk = CurrentDisk.load();
+    return disk ? disk->Drive->Damage.RetryingAt.load(std::memory_order_relaxed) : volume::ReadDamage::kNotRetrying;
+}
+
 void TThreadScan::WaitUntilIdle() { thread_->WaitUntilIdle(); }
 bool TThreadScan::WaitUntilIdleFor(uint32_t ms) { return thread_->WaitUntilIdleFor(ms); }
 bool TThreadScan::Busy() const { return thread_->Busy(); }
 
 void TThreadScan::RunJob() {
     FailureText.clear();
+    ReserveFailureText();
     switch (JobKind.load()) {
     case kJobScan:
         ScanJob();
@@ -82,8 +133,23 @@ void TThreadScan::RunJob() {
         RefreshDrives(Disks, Context(), &shuttingDown_, &LockedDrives);
         EnumDone = true;
         break;
+    case kJobOpenImages:
+        OpenImages();
+        ImagesOpened.store(true, std::memory_order_release);
+        break;
     default:
         break;
+    }
+}
+
+void TThreadScan::ReserveFailureText() {
+    size_t longestName = 0;
+    for (const auto& disk : Disks)
+        longestName = std::max(longestName, disk->DriveName.size());
+    try {
+        FailureText.reserve(longestName + kFailureReasonRoom);
+    } catch (...) {
+        // Without the room the failure may be told without its reason.
     }
 }
 
@@ -92,8 +158,13 @@ void TThreadScan::RunJob() {
 // the job had ended, so that it is told instead of left waiting.
 void TThreadScan::JobFailed(std::string_view reason) {
     TMyDisk* disk = CurrentDisk.exchange(nullptr);
+    // Appending into the room reserved before the job allocates nothing, so
+    // the reason survives a job that ended because memory ran out.
     try {
-        FailureText = disk ? disk->DriveName + ": " + std::string(reason) : std::string(reason);
+        FailureText.clear();
+        if (disk)
+            FailureText.append(disk->DriveName).append(": ");
+        FailureText.append(reason);
     } catch (...) {
         FailureText.clear();
     }
@@ -115,6 +186,9 @@ void TThreadScan::JobFailed(std::string_view reason) {
     case kJobDriveRefresh:
         EnumDone = true;
         break;
+    case kJobOpenImages:
+        ImagesOpened.store(true, std::memory_order_release);
+        break;
     default:
         break;
     }
@@ -125,7 +199,7 @@ void TThreadScan::ReadPass(uint8_t fileSystem) {
         progress_.WaitWhilePaused();
         if (progress_.FScanCancelled || progress_.FLowMemory)
             break;
-        if (fileSystem == kFileSystemFat32 && disk->Selected)
+        if (fileSystem != kFileSystemNtfs && disk->Selected)
             progress_.FNtfsPass = false;
         if (!disk->Selected || disk->FileSystem() != fileSystem)
             continue;
@@ -143,9 +217,11 @@ void TThreadScan::ReadPass(uint8_t fileSystem) {
 
 // The readers stop at the cap on records without a word; the scan must not
 // end as if the volume had been read whole. The NTFS reader counts the files
-// it found against the cap, the FAT reader the entries it read, across disks.
+// it found against the cap (the content search too), the FAT reader the
+// entries it read, across disks.
 bool TThreadScan::ReachedRecordCap(uint8_t fileSystem) const {
-    const uint32_t counted = fileSystem == kFileSystemNtfs ? uint32_t{progress_.FFoundCount} : uint32_t{progress_.FRecordsRead};
+    const bool countsFound = fileSystem == kFileSystemNtfs || fileSystem == kFileSystemContent;
+    const uint32_t counted = countsFound ? uint32_t{progress_.FFoundCount} : uint32_t{progress_.FRecordsRead};
     return counted >= progress_.FMaxFiles;
 }
 
@@ -173,6 +249,10 @@ void TThreadScan::ScanJob() {
     // NTFS drives are read first, whatever their order in the list.
     ReadPass(kFileSystemNtfs);
     ReadPass(kFileSystemFat32);
+    ReadPass(kFileSystemFat16);
+    ReadPass(kFileSystemFat12);
+    ReadPass(kFileSystemExfat);
+    ReadPass(kFileSystemContent);
     uint32_t found = 0;
     for (auto& disk : Disks)
         if (disk->Selected)

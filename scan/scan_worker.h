@@ -11,10 +11,22 @@
 #include "scan/message_sink.h"
 #include "scan/progress.h"
 #include "scan/scan_selection.h"
-#include "volume/disk.h"
+#include "scan/disk.h"
 #include "volume/job_thread.h"
+#include "scan/source_check.h"
 
-enum : uint8_t { kJobScan = 1, kJobFilter = 2, kJobDriveRefresh = 3 };
+enum : uint8_t { kJobScan = 1, kJobFilter = 2, kJobDriveRefresh = 3, kJobOpenImages = 4 };
+
+// A volume image named by the user, examined on the worker's thread: on a
+// failing drive its first reads may take many seconds.
+struct OpenedImage {
+    std::string Name;
+    SourceVerdict Verdict = SourceVerdict::CannotOpen;
+    // A usable image's drives not listed yet (one per readable volume of a
+    // disk image); AdoptOpenedImages lists them.
+    std::vector<std::unique_ptr<TMyDisk>> Disks;
+    std::vector<std::string> DriveNames;  // the image's drives, listed before or now
+};
 
 class TThreadScan {
 public:
@@ -38,19 +50,36 @@ public:
     // Drives the last refresh found but could not open for lack of rights;
     // read, like Disks, once EnumDone is set.
     std::vector<std::string> LockedDrives;
+    // Images to examine: filled while the worker is idle, then StartImageOpen.
+    std::vector<std::string> ImagesToOpen;
+    // What became of them; read once ImagesOpened is set and the worker is idle.
+    std::vector<OpenedImage> OpenedImages;
+    std::atomic<bool> ImagesOpened{true};
     // Runs the filter pass off the window thread, when a result view installs one.
     std::function<void()> FilterPass;
     // Why the last job ended on an error instead of finishing; empty when it
     // did not. Read once the worker is idle.
     std::string FailureText;
+    // Room kept in FailureText for ": " and a reason such as "memory ran out".
+    static constexpr size_t kFailureReasonRoom = 128;
 
     void StartScan();
     void StartDriveRefresh();
+    void StartImageOpen();
+    // Lists the usable images of the last image job in Disks; call while idle.
+    void AdoptOpenedImages();
     // Runs FilterPass on the worker's thread (the result view's asynchronous filtering).
     void StartFilterPass();
     void StopCurrentDisk();
+    // Where the running scan is trying a sector again (a byte offset on the
+    // drive it reads), or volume::ReadDamage::kNotRetrying: for progress texts.
+    uint64_t RetryingAt() const;
     TMyDisk* DiskFor(const std::string& name) { return ::DiskFor(Disks, name, Context()); }
-    ScanContext Context() const { return ScanContext{&progress_, &types_, &paths_}; }
+    ScanContext Context() const { return ScanContext{&progress_, &types_, &paths_, SearchContent, &ContentSignatures}; }
+    // Drives opened from now on that no file system reader accepts are
+    // searched by content, for these signatures (empty: all).
+    bool SearchContent = false;
+    std::vector<bool> ContentSignatures;
 
     // Blocks until no job runs. The lists may be read afterwards.
     void WaitUntilIdle();
@@ -62,8 +91,10 @@ private:
     void Resume(uint8_t job);
     void RunJob();
     void JobFailed(std::string_view reason);
+    void ReserveFailureText();
     void ScanJob();
     void ReadPass(uint8_t fileSystem);
+    void OpenImages();
     bool ReachedRecordCap(uint8_t fileSystem) const;
 
     TUnDeleteProgress& progress_;
