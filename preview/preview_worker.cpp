@@ -5,7 +5,6 @@
 #include "platform/memory.h"
 #include "preview/docx_text.h"
 #include "scan/scan_selection.h"
-#include "shell/text_file.h"
 #include "volume/file_data.h"
 #include "volume/text.h"
 
@@ -52,7 +51,7 @@ std::string DecodePreviewText(const std::vector<uint8_t>& bytes) {
     const bool bom = (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) ||
                      (bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF)));
     if (bom || IsValidUtf8(bytes))
-        return shell::DecodeText(bytes);
+        return volume::DecodeText(bytes);
     return volume::Windows1252ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
@@ -70,21 +69,24 @@ TPreviewWorker::~TPreviewWorker() {
     thread_->Terminate();
 }
 
-void TPreviewWorker::Start(const TMyFile* file) {
-    WaitUntilDone();
+bool TPreviewWorker::Start(const TMyFile* file) {
+    if (!Idle())
+        return false;
     kind_ = 0;
     success_ = false;
     content_.clear();
     lines_.clear();
     failure_.clear();
-    file_ = file;
-    extension_ = file ? file->Extension : std::string();
+    file_.reset();
+    if (file)
+        file_ = *file;
     if (limits_.traceStart && file)
         std::fprintf(stderr, "file name: %s\n", volume::PrintableText(file->FileName).c_str());
     State.Finished = false;
     State.CancelRequest = false;
     State.WorkDone = false;
     thread_->Run();
+    return true;
 }
 
 void TPreviewWorker::WaitUntilDone() { thread_->WaitUntilIdle(); }

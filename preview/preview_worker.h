@@ -4,6 +4,7 @@
 // text, a Word document's lines) while the window polls.
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,8 +41,13 @@ public:
     TPreviewWorker(const TPreviewWorker&) = delete;
     TPreviewWorker& operator=(const TPreviewWorker&) = delete;
 
-    void Start(const TMyFile* file);
+    // Takes a request for `file` when the last one has ended (WorkDone);
+    // false, and nothing started, while the worker is still busy. The
+    // worker reads its own copy of the record: a new scan may free the
+    // record while a cancelled read is still pending on a slow drive.
+    bool Start(const TMyFile* file);
     void Cancel() { State.CancelRequest = true; }
+    bool Idle() const { return State.WorkDone.load(std::memory_order_acquire); }
     // Blocks until the current request has ended.
     void WaitUntilDone();
     // Waits at most `ms`; true when no request runs.
@@ -67,8 +73,7 @@ private:
     bool ReadContent();
 
     const PreviewLimits limits_;
-    const TMyFile* file_ = nullptr;
-    std::string extension_;
+    std::optional<TMyFile> file_;
     uint8_t kind_ = 0;
     bool success_ = false;
     std::vector<uint8_t> content_;

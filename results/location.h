@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "volume/disk.h"
+#include "scan/disk.h"
 #include "volume/records.h"
 
 namespace results {

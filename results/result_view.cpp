@@ -3,7 +3,7 @@
 #include <array>
 
 #include "results/location.h"
-#include "scan/result_order.h"
+#include "results/result_order.h"
 
 namespace results {
 

@@ -11,7 +11,7 @@
 #include "results/view_filter.h"
 #include "scan/progress.h"
 #include "scan/scan_selection.h"
-#include "volume/disk.h"
+#include "scan/disk.h"
 #include "volume/records.h"
 
 namespace results {

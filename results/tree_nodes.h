@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "volume/disk.h"
+#include "scan/disk.h"
 #include "volume/file_type.h"
 #include "volume/records.h"
 

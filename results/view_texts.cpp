@@ -33,8 +33,60 @@ std::string SelectedFilesText(int32_t checkedCount, int64_t checkedSize) {
     return ReplaceIgnoringCase(std::move(text), "%s2", "<a>(" + volume::SizeText(checkedSize) + ")</a>");
 }
 
-std::string PathText(const TMyFile& file) {
-    return (file.Drive ? file.Drive->DriveName : std::string()) + "\\" + file.FolderPath;
+std::string UnreadableText(const std::string& amount) {
+    return ReplaceIgnoringCase(
+        volume::LangText("M_Unreadable", "%s of the drive could not be read; files there may be missing"), "%s",
+        amount);
+}
+
+std::string RetryingText(uint64_t retryingAt) {
+    if (retryingAt == volume::ReadDamage::kNotRetrying)
+        return {};
+    return ReplaceIgnoringCase(volume::LangText("M_Retrying", "Retrying sector %s"), "%s",
+                               std::to_string(retryingAt / volume::kSectorPiece));
+}
+
+std::vector<std::string> ReadReasons(const TMyDisk& disk) {
+    const volume::ReadOutcome outcome = disk.Outcome();
+    if (disk.ReadNothing())
+        return {volume::OutcomeText(outcome)};
+    std::vector<std::string> reasons;
+    // A backup that did not decode either is the outcome's to tell.
+    const bool bootLost =
+        outcome == volume::ReadOutcome::BootSectorUnreadable || outcome == volume::ReadOutcome::BackupBootMissing;
+    if (disk.Drive->BootSectorIsBackup && !bootLost)
+        reasons.push_back(
+            volume::LangText("M_BootBackupUsed", "The boot sector could not be read; its backup was used."));
+    if (outcome != volume::ReadOutcome::Read)
+        reasons.push_back(volume::OutcomeText(outcome));
+    return reasons;
+}
+
+std::string ScanDamageText(const DiskList& disks) {
+    uint64_t lost = 0;
+    size_t chosen = 0;
+    for (const auto& disk : disks)
+        chosen += disk->Selected ? 1 : 0;
+    std::string text;
+    auto add = [&text](const std::string& sentence) { text += (text.empty() ? "" : " ") + sentence; };
+    for (const auto& disk : disks) {
+        if (!disk->Selected)
+            continue;
+        // A drive that listed nothing has its reason; its bytes would add nothing.
+        if (!disk->ReadNothing())
+            lost += disk->Drive->Damage.UnreadableBytes.load(std::memory_order_relaxed);
+        // With several drives chosen, each reason names its drive.
+        const std::string prefix = chosen > 1 ? disk->Caption + ": " : std::string();
+        for (const std::string& reason : ReadReasons(*disk))
+            add(prefix + reason);
+    }
+    if (lost)
+        add(UnreadableText(volume::SizeText(static_cast<int64_t>(lost))));
+    return text;
+}
+
+std::string PathText(const TMyFile& file, char separator) {
+    return (file.Drive ? file.Drive->DriveName : std::string()) + separator + volume::WithSeparator(file.FolderPath, separator);
 }
 
 std::string CellText(const TMyFile& file, int column) {

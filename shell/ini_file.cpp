@@ -94,7 +94,7 @@ bool TSafeIniFile::Load(const std::string& path) {
 
 void TSafeIniFile::LoadBytes(const std::vector<uint8_t>& bytes) {
     Clear();
-    for (auto& [name, lines] : shell::ParseIni(shell::DecodeText(bytes))) {
+    for (auto& [name, lines] : shell::ParseIni(volume::DecodeText(bytes))) {
         sectionIndex_[volume::AsciiUpper(name)] = sections_.size();
         sections_.push_back({name, std::move(lines)});
     }

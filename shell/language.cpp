@@ -60,7 +60,7 @@ bool TLanguage::LoadFile(const std::string& path) {
 }
 
 void TLanguage::LoadBytes(const std::vector<uint8_t>& bytes) {
-    sections_ = shell::ParseIni(shell::DecodeText(bytes));
+    sections_ = shell::ParseIni(volume::DecodeText(bytes));
     messages_.clear();
     for (const auto& [name, lines] : sections_) {
         if (!volume::EqualsIgnoreCase(name, Prefix + "_M"))
@@ -154,6 +154,14 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_Delete", "Delete"},
         {"M_LocalDisk", "Local Disk"},
         {"M_RemoveDisk", "Removable"},
+        {"M_Partition", "Partition"},
+        {"M_BootUnreadable", "The boot sector and its backup could not be read."},
+        {"M_BackupBootMissing",
+         "The boot sector is damaged and the backup boot sector is missing (the image may be cut short)."},
+        {"M_MftUnreadable", "The master file table could not be read."},
+        {"M_FatUnreadable", "The file allocation table could not be read."},
+        {"M_RootUnreadable", "The root folder could not be read."},
+        {"M_BootBackupUsed", "The boot sector could not be read; its backup was used."},
         {"M_ScanNeedType", "You must select at least one file type to continue."},
         {"M_ScanNeedLocat", "You must select at least one item to continue."},
         {"M_ScanNoResult", "No deleted files found."},
@@ -180,6 +188,10 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_NewRecoverying", "Recovering the selected <a>%d</a> %s"},
         {"M_RecoverySuccess", "%s files recovered"},
         {"M_RecoveryFail", "%s files failed to be recovered."},
+        {"M_RecoverySuccessDamaged", "%s files recovered, %d with unreadable parts"},
+        {"M_RecoveredDamaged", "recovered, %s bytes unreadable (filled with zeros)"},
+        {"M_Retrying", "Retrying sector %s"},
+        {"M_Unreadable", "%s of the drive could not be read; files there may be missing"},
         {"M_RecoveryOverSuccess", "Click OK to open the recovery directory."},
         {"M_RecoveryOverFail", "Please choose another drive to try again."},
         {"M_NoPreview", "No Preview Available"},
@@ -197,7 +209,7 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_MenuSettings", "Settings…"},
         {"M_MenuAbout", "About"},
         {"M_AboutVersion", "Version %s"},
-        {"M_AboutText", "Finds deleted files on NTFS and FAT32 drives and copies them to a folder you choose. It only reads the drives it scans and <a>never writes to them</a>."},
+        {"M_AboutText", "Finds deleted files on NTFS, FAT and exFAT drives and copies them to a folder you choose. It only reads the drives it scans and <a>never writes to them</a>."},
         {"M_Encrypted", "encrypted"},
         {"M_ScanLocation", "Scan Location"},
         {"M_AddFolder", "Add Folder"},
@@ -208,12 +220,21 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_ScanProgress", "Scan progress"},
         {"M_DriveRefused", "The system does not let this program read this drive."},
         {"M_NeedAdmin", "Reading raw drives needs administrator rights."},
-        {"M_FolderUnscannable", "This folder lies on a file system of type %s. Only NTFS and FAT32 volumes can be scanned."},
-        {"M_ImageNoVolume", "%s holds neither an NTFS nor a FAT32 volume, so it cannot be scanned."},
+        {"M_FolderUnscannable", "This folder lies on a file system of type %s. Only NTFS, FAT and exFAT volumes can be scanned."},
+        {"M_ImageNoVolume", "%s holds no NTFS, FAT or exFAT volume, so it cannot be scanned."},
         {"M_ImageUnreadable", "%s cannot be read. Check that the file exists and that you may read it."},
         {"M_FileList", "Found files"},
+        {"M_CheckAllFiles", "Check all files"},
         {"M_ClearSearch", "Clear the search"},
         {"M_RecoverProgress", "Recovery progress"},
+        {"M_RecoveryError", "The recovery ended on an error: %s."},
+        {"M_ErrorNoMemory", "memory ran out"},
+        {"M_ErrorTooLarge", "a size too large for memory was asked for"},
+        {"M_ErrorUnknown", "an unknown error"},
+        {"M_FoundByContent", "Found by content"},
+        {"M_ReportWritten", "The report is in %s"},
+        {"M_ReportFailed", "No report was written: %s"},
+        {"M_KeepFolders", "Keep folder structure"},
     };
     return kDefaults;
 }

@@ -1,7 +1,6 @@
 #pragma once
-// Reading settings and language files whatever their encoding: a UTF-8 or
-// UTF-16 byte-order mark decides it; without one the text is UTF-8. Invalid
-// bytes become U+FFFD and never stop the reading.
+// Reading and writing settings and language files; volume::DecodeText
+// decodes what is read.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,7 +8,6 @@
 
 namespace shell {
 
-std::string DecodeText(const std::vector<uint8_t>& bytes);
 std::vector<std::string> SplitLines(const std::string& text);
 
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "results/location.h"
@@ -12,6 +13,8 @@
 #include "support/test_support.h"
 #include "volume/helpers.h"
 #include "volume/text.h"
+#include "platform/drives.h"
+#include "platform/read_faults.h"
 
 using namespace testing_support;
 using results::TResultView;
@@ -351,7 +354,10 @@ TEST(ResultView, CellTextsOfEveryColumn) {
     f.State = kStateUnjudged;
     f.FileSize = 1023;
     EXPECT_EQ(results::CellText(f, results::kColumnName), "a.jpg");
-    EXPECT_EQ(results::CellText(f, results::kColumnPath), "E:\\Photos\\2019\\");
+    // The path the way the running system writes paths; either form on request.
+    EXPECT_EQ(results::CellText(f, results::kColumnPath), results::PathText(f, volume::kSystemSeparator));
+    EXPECT_EQ(results::PathText(f, '\\'), "E:\\Photos\\2019\\");
+    EXPECT_EQ(results::PathText(f, '/'), "E:/Photos/2019/");
     EXPECT_EQ(results::CellText(f, results::kColumnState), "Poor");
     EXPECT_EQ(results::CellText(f, results::kColumnSize), "1023 B");
     EXPECT_EQ(results::CellText(f, results::kColumnDate), "N/A");
@@ -378,4 +384,23 @@ TEST(ResultView, AfterASearchTheColumnSortSaysRecoverabilityAscending) {
     view.SortByColumn(results::kColumnState);
     EXPECT_FALSE(view.SortAscending);
     EXPECT_GE(view.ShownFiles.front()->State, view.ShownFiles.back()->State);
+}
+
+// The window's line after a scan of a failing drive gives the reader's reason.
+TEST(ResultView, TheDamageLineNamesWhatTheScanCouldNotRead) {
+    const std::string source = CorpusPath("fat32-basic.img");
+    if (!RequireFile(source))
+        return;
+    const std::string image = CopyToTemp(source, "damage-line");
+    const uint64_t size = std::filesystem::file_size(image);
+    auto damageLine = [&image](std::vector<platform::ByteRange> failing) {
+        ScanSetup scan;
+        EXPECT_TRUE(scan.RunWithFailingReads(image, std::move(failing)));
+        scan.disk->Selected = true;
+        return results::ScanDamageText(scan.disks);
+    };
+    // The boot sectors, and nothing after them: the root folder is the reason.
+    EXPECT_EQ(damageLine({{16 * 512, size - 16 * 512}}), "The root folder could not be read.");
+    EXPECT_EQ(damageLine({{0, 512}}), "The boot sector could not be read; its backup was used.");
+    std::filesystem::remove(image);
 }
