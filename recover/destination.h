@@ -13,5 +13,7 @@ enum class DestinationVerdict {
 };
 
 // Runs the checks in order on `folder` for the job the worker holds, and on
-// success makes the folder the worker's destination.
+// success makes the folder the worker's destination, held open from the
+// checks to the job's end. The files go, as root started through pkexec, to
+// the user who asked; that user or root must then own the folder.
 DestinationVerdict CheckDestination(TThreadRecover& worker, const std::string& folder);

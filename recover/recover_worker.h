@@ -1,26 +1,33 @@
 #pragma once
 // The recovery worker: one long-lived thread that copies the checked files of
-// a job into the destination folder, flat, under unique names.
+// a job into the destination folder, flat or in their folders, under unique
+// names, and leaves a report of what it did there.
 #include <atomic>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/users.h"
+#include "recover/recovery_outcome.h"
+#include "recover/recovery_report.h"
+#include "recover/target_folder.h"
 #include "scan/message_sink.h"
 #include "scan/progress.h"
 #include "volume/job_thread.h"
 #include "volume/records.h"
 
-// What became of one file of a job.
-struct RecoveryOutcome {
-    TMyFile* File = nullptr;
-    std::string Target;  // empty when nothing was written
-    bool Ok = false;
-    std::string Error;
-};
+namespace platform {
+class DestinationFolder;
+class OutputFile;
+} // namespace platform
+
+class TMyDisk;
+class VolumeReader;
 
 class TThreadRecover {
 public:
@@ -34,6 +41,9 @@ public:
     std::atomic<bool> Paused{false};
     std::atomic<bool> JobDone{true};
     std::string Destination;
+    // Who receives the recovered files; none keeps the files the worker's own.
+    // Set, for a program run as root through pkexec, to the user who asked.
+    std::optional<platform::InvokingUser> FileOwner;
     std::vector<std::string> SourceDrives;
     int64_t JobBytes = 0;
     int64_t BytesWritten = 0;
@@ -45,8 +55,31 @@ public:
     // Why the last job ended on an error before its last file; empty when it
     // did not. Read after the job has ended.
     std::string FailureText;
+    // What the running job could not read, and the sector it is trying
+    // again, for the progress texts; reset when a job starts.
+    volume::ReadDamage Damage;
+    // Each file lands at DEST/<volume>/<folder path>/<name> rather than in DEST itself.
+    bool KeepFolders = false;
+    // The report: written into the destination unless `ReportFile` names
+    // another place; none when `WriteReport` is off.
+    bool WriteReport = true;
+    std::string ReportFile;
+    std::string CommandLine;
+    // Where the last job's report went, empty when none was written, and why not.
+    std::string ReportPath;
+    std::string ReportError;
 
     void PrepareJob(const std::vector<TMyFile*>& allFiles);
+    // What the job's folders and report say of the volumes its files come
+    // from: their captions, folders, file systems and labels. Read before the
+    // job starts; the disks must outlive it.
+    void DescribeVolumes(const std::vector<std::unique_ptr<TMyDisk>>& disks);
+    // Opens `folder` as the destination, held until the job ends; every file
+    // is written relative to it. False, with `error` saying why, when it
+    // cannot be opened as a folder. Destination itself is left alone.
+    bool OpenDestination(const std::string& folder, std::string& error);
+    void CloseDestination();
+    platform::DestinationFolder* DestinationHandle() const { return folder_.get(); }
     void AddFile(TMyFile* file);
     bool TargetOnSourceDrive() const;
     std::string FormatJobSize() const;
@@ -63,6 +96,17 @@ public:
 
 private:
     void RunJob();
+    bool FinishCopy(std::unique_ptr<platform::OutputFile>& out, const TMyFile& file, const std::string& temporary,
+                    const std::string& wanted, std::string& finalName, std::string& error);
+    bool NameFinishedCopy(const std::string& temporary, const std::string& wanted, std::string& finalName,
+                          std::string& error);
+    std::string PathInDestination(const std::string& name) const;
+    // The folder a file lands in, opened (and made) below the destination;
+    // null with `error` saying why.
+    platform::DestinationFolder* FolderFor(const TMyFile& file, std::string& error);
+    platform::DestinationFolder* OpenFolders(const std::vector<recover::TargetFolder>& wanted, std::string& error);
+    void SetFolderTimes();
+    void SaveReport();
     void EndJob();
     void JobFailed(std::string_view reason);
     bool WaitWhilePaused();
@@ -73,5 +117,27 @@ private:
     std::condition_variable pauseChanged_;
     std::atomic<bool> terminating_{false};
     TMyFile* inProgress_ = nullptr;  // the file being copied; the job's thread only
+    // The destination held open: set before a job starts, let go when it ends.
+    std::unique_ptr<platform::DestinationFolder> folder_;
+    std::string destinationError_;  // why it could not be opened
+    struct VolumeFacts {
+        std::string FolderName;
+        const FolderList* Folders = nullptr;
+        VolumeReader* Reader = nullptr;  // asked for the label by the job's thread, which may read the drive
+        recover::ReportVolume Report;
+    };
+    std::vector<VolumeFacts> volumes_;
+    const VolumeFacts* FactsOf(const TDriverInfo* drive) const;
+    // The folder the file being copied lands in, and its place below the
+    // destination ("" or "Vol/Users/Ann/"); the last one stays open for the next file.
+    platform::DestinationFolder* into_ = nullptr;
+    std::string intoPath_;
+    std::vector<std::string> openWanted_;  // the safe names the held subfolder was opened for
+    std::unique_ptr<platform::DestinationFolder> openSub_;
+    // A wanted folder whose name something else carried, by its wanted path: the name it got instead.
+    std::map<std::string, std::string> renamedFolders_;
+    // Folders written into, by their names below the destination, with their records' times.
+    std::map<std::vector<std::string>, FileTime> folderTimes_;
+    FileTime started_ = 0;
     std::unique_ptr<JobThread> thread_;  // last: its job uses everything above
 };

@@ -1,0 +1,75 @@
+// Folders kept by the recovery worker get the times their records keep,
+// set once their files are in.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "recover/destination.h"
+#include "recover/recover_worker.h"
+#include "recover/target_folder.h"
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+int64_t UnixSeconds(FileTime time) { return static_cast<int64_t>((time - 116444736000000000ull) / 10000000); }
+
+int64_t UnixSeconds(const fs::path& p) {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::file_clock::to_sys(fs::last_write_time(p)).time_since_epoch())
+        .count();
+}
+
+struct DeletedTree {
+    const char* image;
+    const char* top;                    // every file below it is recovered
+    std::vector<std::string> folders;   // each named by a last part no other folder has
+};
+
+} // namespace
+
+TEST(KeepFolders, FoldersTakeTheirRecordsTimesAfterTheirFiles) {
+    const std::vector<DeletedTree> trees = {
+        {"ntfs-basic.img", "Users/Bob/", {"Users/Bob", "Users/Bob/Desktop", "Users/Bob/Downloads/Old"}},
+        {"fat32-basic.img", "Old Stuff/", {"Old Stuff", "Old Stuff/Photos 2010", "Old Stuff/Photos 2010/Nested"}}};
+    for (const DeletedTree& tree : trees) {
+        SCOPED_TRACE(tree.image);
+        if (!RequireFile(CorpusPath(tree.image)))
+            continue;
+        ScanSetup scan;
+        ASSERT_TRUE(scan.Run(CorpusPath(tree.image)));
+        const fs::path dest = fs::path(DUNRO_BINARY_DIR) / "scratch" / ("keep-times-" + ProcessTag());
+        fs::remove_all(dest);
+        fs::create_directories(dest);
+        for (TMyFile* f : scan.results)
+            f->Checked = SlashPath(f->FolderPath).rfind(tree.top, 0) == 0;
+        RecordingSink sink;
+        TThreadRecover worker(scan.progress, &sink);
+        worker.FilePauseMs = 0;
+        worker.KeepFolders = true;
+        worker.PrepareJob(scan.results);
+        worker.DescribeVolumes(scan.disks);
+        ASSERT_GT(worker.Jobs.size(), 2u);
+        ASSERT_EQ(CheckDestination(worker, dest.string()), DestinationVerdict::Ok);
+        worker.Start();
+        worker.WaitUntilDone();
+        const fs::path volume = dest / recover::VolumeFolderName(scan.disk->Caption, scan.disk->DriveName);
+        size_t timed = 0;
+        for (const std::string& path : tree.folders) {
+            SCOPED_TRACE(path);
+            for (const auto& folder : scan.disk->Folders) {
+                if (folder->FolderName != fs::path(path).filename().string())
+                    continue;
+                ASSERT_NE(folder->ModifiedTime, 0u);
+                ASSERT_TRUE(fs::is_directory(volume / path));
+                EXPECT_EQ(UnixSeconds(volume / path), UnixSeconds(folder->ModifiedTime));
+                ++timed;
+            }
+        }
+        EXPECT_EQ(timed, tree.folders.size());
+        fs::remove_all(dest);
+    }
+}
