@@ -10,6 +10,7 @@
 #include "cli/scan_listing.h"
 #include "cli/scan_session.h"
 #include "platform/console.h"
+#include "platform/drives.h"
 #include "preview/preview_worker.h"
 #include "scan/scan_selection.h"
 #include "recover/destination.h"
@@ -50,6 +51,17 @@ std::string NoRoomText(const std::string& size, size_t files) {
 
 // Names, paths and labels come from the volume: a hostile one must not reach the terminal raw.
 std::string Shown(const std::string& text) { return volume::PrintableText(text); }
+
+std::string ResultText(const RecoveryOutcome& outcome) {
+    if (!outcome.Ok)
+        return "failed: " + outcome.Error;
+    if (outcome.UnreadableBytes == 0)
+        return outcome.Target;
+    // The note first: a long target is what the column cuts.
+    return ReplaceAll(volume::LangText("M_RecoveredDamaged", "recovered, %s bytes unreadable (filled with zeros)"),
+                      "%s", std::to_string(outcome.UnreadableBytes)) +
+           ": " + outcome.Target;
+}
 
 // Each command runs one scan, whose records the system takes back whole when
 // the program ends: handing hundreds of thousands of them to the heap one by
@@ -118,7 +130,7 @@ int RunDrives(const Options& options) {
             out += (i ? "," : "") + std::string("{\"name\":") + JsonString(d.DriveName) + ",\"caption\":" +
                    JsonString(d.Caption) + ",\"file_system\":\"" + FileSystemWord(d.FileSystem()) +
                    "\",\"size\":" + std::to_string(d.Drive->TotalBytes) + ",\"free\":" +
-                   std::to_string(d.Drive->FreeBytes) + ",\"removable\":" + (d.Drive->DriveType == 2 ? "true" : "false") +
+                   std::to_string(d.Drive->FreeBytes) + ",\"removable\":" + (d.Drive->DriveType == platform::kDriveRemovable ? "true" : "false") +
                    "}";
         }
         std::printf("%s]}\n", out.c_str());
@@ -129,13 +141,15 @@ int RunDrives(const Options& options) {
         table.Add({d->DriveName, d->Caption, FileSystemWord(d->FileSystem()), volume::SizeText(d->Drive->TotalBytes)});
     std::fputs(table.Render({false, false, false, true}).c_str(), stdout);
     if (disks.empty())
-        std::fprintf(stderr, "no NTFS or FAT32 drive found (reading raw devices needs root)\n");
+        std::fprintf(stderr, "no NTFS, FAT or exFAT drive found (reading raw devices needs root)\n");
     return kExitOk;
 }
 
 int RunScan(const Options& options, std::atomic<bool>& interrupted) {
     ScanSession& session = SessionForThisRun(interrupted);
-    if (int rc = session.Open(options.sources))
+    if (options.deep)
+        session.SearchByContent(options.contentTypes);
+    if (int rc = session.Open(options.sources, options.partitions, options.searchPartitions))
         return rc;
     const int rc = session.Run(options);
     if (rc == kExitJobFailed)
@@ -152,7 +166,9 @@ int RunScan(const Options& options, std::atomic<bool>& interrupted) {
 
 int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
     ScanSession& session = SessionForThisRun(interrupted);
-    if (int rc = session.Open(options.sources))
+    if (options.deep)
+        session.SearchByContent(options.contentTypes);
+    if (int rc = session.Open(options.sources, options.partitions, options.searchPartitions))
         return rc;
     if (int rc = session.Run(options))
         return rc;
@@ -174,6 +190,11 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
     TThreadRecover worker(session.Progress(), &session.Sink());
     worker.FilePauseMs = 0;
     worker.PrepareJob(all);
+    worker.DescribeVolumes(session.Disks());
+    worker.KeepFolders = options.keepFolders;
+    worker.WriteReport = options.report;
+    worker.ReportFile = options.reportFile;
+    worker.CommandLine = options.commandLine;
     switch (CheckDestination(worker, options.destination)) {
     case DestinationVerdict::Missing:
         std::fprintf(stderr, "dunro: %s: %s\n", Shown(options.destination).c_str(),
@@ -210,7 +231,7 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
             worker.Stop();
             stopped = true;
         }
-        bar.Show(session.Progress().RecoverPercent(), "recovering");
+        bar.Show(session.Progress().RecoverPercent(), "recovering" + RetryingNote(worker.Damage.RetryingAt.load(std::memory_order_relaxed)));
     }
     bar.Clear();
     const bool jobFailed = session.Progress().FRecoverFailed;
@@ -221,9 +242,11 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
     std::unordered_map<const TMyFile*, size_t> idOf;
     for (size_t i = 0; i < all.size(); ++i)
         idOf[all[i]] = i;
-    size_t failed = 0;
-    for (const auto& o : worker.Outcomes)
+    size_t failed = 0, damaged = 0;
+    for (const auto& o : worker.Outcomes) {
         failed += o.Ok ? 0 : 1;
+        damaged += o.Ok && o.UnreadableBytes > 0 ? 1 : 0;
+    }
     if (options.format == "json") {
         std::string out = "{\"destination\":" + JsonString(options.destination) +
                           ",\"attempted\":" + std::to_string(worker.Outcomes.size()) +
@@ -233,33 +256,52 @@ int RunRecover(const Options& options, std::atomic<bool>& interrupted) {
             out += std::string(i ? ",\n" : "\n") + "{\"id\":" + std::to_string(idOf[o.File]) +
                    ",\"name\":" + JsonString(o.File->FileName) +
                    ",\"target\":" + (o.Ok ? JsonString(o.Target) : "null") + ",\"ok\":" + (o.Ok ? "true" : "false") +
-                   ",\"error\":" + (o.Ok ? "null" : JsonString(o.Error)) + "}";
+                   ",\"error\":" + (o.Ok ? "null" : JsonString(o.Error)) +
+                   ",\"unreadable_bytes\":" + std::to_string(o.UnreadableBytes) + "}";
         }
-        std::printf("%s\n]}\n", out.c_str());
+        out += "\n],\"report\":" + (worker.ReportPath.empty() ? std::string("null") : JsonString(worker.ReportPath));
+        std::printf("%s}\n", out.c_str());
     } else {
         Table table({"ID", "NAME", "RESULT"});
         for (const auto& o : worker.Outcomes)
-            table.Add({std::to_string(idOf[o.File]), o.File->FileName, o.Ok ? o.Target : "failed: " + o.Error});
+            table.Add({std::to_string(idOf[o.File]), o.File->FileName, ResultText(o)});
         std::fputs(table.Render({true, false, false}, 100).c_str(), stdout);
+        const std::string recovered = std::to_string(worker.Outcomes.size() - failed);
         std::printf("%s: %s\n", Shown(options.destination).c_str(),
-                    ReplaceAll(volume::LangText("M_RecoverySuccess", "%s files recovered"), "%s",
-                               std::to_string(worker.Outcomes.size() - failed))
-                        .c_str());
+                    damaged ? ReplaceAll(ReplaceAll(volume::LangText("M_RecoverySuccessDamaged",
+                                                                     "%s files recovered, %d with unreadable parts"),
+                                                    "%s", recovered),
+                                         "%d", std::to_string(damaged))
+                                  .c_str()
+                            : ReplaceAll(volume::LangText("M_RecoverySuccess", "%s files recovered"), "%s", recovered)
+                                  .c_str());
         if (failed)
             std::printf("%s\n", ReplaceAll(volume::LangText("M_RecoveryFail", "%s files failed to be recovered."), "%s",
                                            std::to_string(failed))
                                     .c_str());
     }
+    if (!worker.ReportError.empty())
+        std::fprintf(stderr, "dunro: %s\n",
+                     ReplaceAll(volume::LangText("M_ReportFailed", "No report was written: %s"), "%s",
+                                Shown(worker.ReportError))
+                         .c_str());
+    else if (!worker.ReportPath.empty() && options.format != "json")
+        std::printf("%s\n", ReplaceAll(volume::LangText("M_ReportWritten", "The report is in %s"), "%s",
+                                       Shown(worker.ReportPath))
+                                .c_str());
     if (jobFailed)
         return kExitJobFailed;
     if (stopped)
         return kExitInterrupted;
-    return failed ? kExitFailedFiles : kExitOk;
+    // A copy with zeros in place of unreadable sectors did not come back whole.
+    return failed || damaged ? kExitFailedFiles : kExitOk;
 }
 
 int RunShow(const Options& options, std::atomic<bool>& interrupted) {
     ScanSession& session = SessionForThisRun(interrupted);
-    if (int rc = session.Open(options.sources))
+    if (options.deep)
+        session.SearchByContent(options.contentTypes);
+    if (int rc = session.Open(options.sources, options.partitions, options.searchPartitions))
         return rc;
     Options all;
     if (int rc = session.Run(all))
@@ -272,15 +314,23 @@ int RunShow(const Options& options, std::atomic<bool>& interrupted) {
     const TMyFile& file = *session.Results()[static_cast<size_t>(id)];
     if (options.text)
         return ShowText(file, interrupted);
+    uint64_t unreadable = 0;
     auto status = volume::ReadFileData(
         file,
         [](std::span<const uint8_t> bytes, bool) {
             return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
         },
-        &interrupted);
+        &interrupted, nullptr, &unreadable);
     std::fflush(stdout);
     if (status != volume::ReadStatus::Ok) {
         std::fprintf(stderr, "dunro: %s: %s\n", Shown(file.FileName).c_str(), volume::ReadStatusText(status));
+        return kExitFailedFiles;
+    }
+    if (unreadable > 0) {
+        std::fprintf(stderr, "dunro: %s: %s\n", Shown(file.FileName).c_str(),
+                     ReplaceAll(volume::LangText("M_RecoveredDamaged", "recovered, %s bytes unreadable (filled with zeros)"),
+                                "%s", std::to_string(unreadable))
+                         .c_str());
         return kExitFailedFiles;
     }
     return kExitOk;

@@ -1,9 +1,10 @@
-// dunro: finds deleted files on NTFS and FAT32 volumes and copies them back.
+// dunro: finds deleted files on NTFS, FAT and exFAT volumes and copies them back.
 #include <atomic>
 #include <cstdio>
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "cli/partition_listing.h"
 #include "platform/console.h"
 #include "platform/folders.h"
 #include "platform/memory.h"
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
     try {
         if (options->command == "drives")
             return cli::RunDrives(*options);
+        if (options->command == "partitions")
+            return cli::RunPartitions(*options);
         if (options->command == "scan")
             return cli::RunScan(*options, interrupted);
         if (options->command == "recover")

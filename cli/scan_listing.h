@@ -7,18 +7,22 @@
 #include <vector>
 
 #include "cli/scan_session.h"
+#include "volume/read_outcome.h"
 #include "volume/records.h"
 
 namespace cli {
 
 const char* FileSystemWord(uint8_t fileSystem);
+// The reader's outcome as the JSON's `read_outcome`: one stable lowercase word.
+const char* OutcomeWord(volume::ReadOutcome outcome);
 
 // The grade as a person reads it, with what explains it beyond the allocation
 // map: "Poor (encrypted)" for data the file system encrypted.
 std::string GradeText(const TMyFile& file);
 
 // One file as an object of the JSON listing. `driveJson` is the drive's name
-// already written as a JSON string: every file of a source shares it.
+// already written as a JSON string (and the fields after it that name its
+// partition): every file of a source shares it.
 void AppendFileJson(std::string& out, size_t id, const TMyFile& file, const std::string& driveJson,
                     const char* category);
 

@@ -8,13 +8,18 @@
 #include <unordered_set>
 
 #include "cli/progress_bar.h"
+#include "media/container.h"
 #include "platform/drives.h"
+#include "content/signatures.h"
 #include "results/location.h"
 #include "results/view_filter.h"
+#include "results/view_texts.h"
 #include "scan/memory_guard.h"
-#include "scan/result_order.h"
+#include "results/result_order.h"
+#include "volume/helpers.h"
+#include "volume/language.h"
 #include "volume/records.h"
-#include "volume/source_check.h"
+#include "scan/source_check.h"
 #include "volume/text.h"
 
 namespace cli {
@@ -43,7 +48,22 @@ const char* CategoryWord(int category) {
     return category >= 0 && category < 6 ? kWords[category] : "Others";
 }
 
+std::string UnreadableText(uint64_t bytes) {
+    std::string amount = volume::SizeText(static_cast<int64_t>(bytes));
+    if (bytes >= 1024)
+        amount += " (" + std::to_string(bytes) + " bytes)";
+    return results::UnreadableText(amount);
+}
+
+std::string RetryingNote(uint64_t at) {
+    const std::string text = results::RetryingText(at);
+    return text.empty() ? text : "  " + text;
+}
+
 std::string SourceProblem(const std::string& source) {
+    // A container whose library this build lacks is named, not taken for a damaged volume.
+    if (std::string refusal = media::ContainerRefusal(source); !refusal.empty())
+        return refusal;
     switch (ExamineSource(source)) {
     case SourceVerdict::Usable:
         return {};
@@ -55,15 +75,23 @@ std::string SourceProblem(const std::string& source) {
     case SourceVerdict::CannotOpen:
         return "cannot be opened for reading (reading a device needs root)";
     case SourceVerdict::Unreadable:
-        return "its first sector cannot be read";
-    case SourceVerdict::Fat12:
-        return "holds FAT12; only NTFS and FAT32 are scanned";
-    case SourceVerdict::Fat16:
-        return "holds FAT16; only NTFS and FAT32 are scanned";
+        // Neither the first sector nor a backup boot sector could be read.
+        return volume::OutcomeText(volume::ReadOutcome::BootSectorUnreadable);
     case SourceVerdict::OtherFileSystem:
         break;
     }
-    return "holds neither NTFS nor FAT32";
+    return "holds neither NTFS, FAT nor exFAT";
+}
+
+// The source opens, but no file system on it can be read: what a search by content is for.
+static bool NoFileSystemRead(const std::string& source) {
+    switch (ExamineSource(source)) {
+    case SourceVerdict::Unreadable:
+    case SourceVerdict::OtherFileSystem:
+        return true;
+    default:
+        return false;
+    }
 }
 
 ScanSession::ScanSession(std::atomic<bool>& interrupted) : interrupted_(interrupted) {
@@ -72,18 +100,108 @@ ScanSession::ScanSession(std::atomic<bool>& interrupted) : interrupted_(interrup
 
 ScanSession::~ScanSession() = default;
 
-int ScanSession::Open(const std::vector<std::string>& sources) {
+scan::PartitionSearch ScanSession::SearchFor(bool full) {
+    scan::PartitionSearch search;
+    search.Full = full;
+    search.Stop = &interrupted_;
+    if (full)
+        search.Progress = [this](uint64_t done, uint64_t total) {
+            searchBar_.Show(total ? 100.0 * static_cast<double>(done) / static_cast<double>(total) : 0,
+                            "searching for partitions");
+        };
+    return search;
+}
+
+void ScanSession::SearchByContent(const std::vector<std::string>& formats) {
+    worker_->SearchContent = true;
+    worker_->ContentSignatures = content::SignaturesNamed(formats);
+}
+
+int ScanSession::Open(const std::vector<std::string>& sources, const std::vector<uint32_t>& partitions,
+                      bool fullSearch) {
     for (const std::string& source : sources) {
-        const std::string problem = SourceProblem(source);
+        // A source whose first sectors hold a partition table is a disk.
+        const uint32_t type = platform::DriveTypeOf(source);
+        if (type == platform::kDriveRemovable || type == platform::kDriveFixed) {
+            scan::DiskContents disk = scan::ReadDisk(source, type, SearchFor(fullSearch));
+            searchBar_.Clear();
+            if (interrupted_)
+                return kExitInterrupted;
+            if (disk.IsDisk()) {
+                if (int rc = OpenDisk(source, disk, partitions))
+                    return rc;
+                continue;
+            }
+        }
+        if (!partitions.empty()) {
+            std::fprintf(stderr, "dunro: %s: --partition: it holds no partition table\n",
+                         volume::PrintableText(source).c_str());
+            return kExitUsage;
+        }
+        std::string problem = SourceProblem(source);
+        if (!problem.empty() && worker_->SearchContent && NoFileSystemRead(source)) {
+            std::fprintf(stderr, "dunro: %s: %s; searching it by content\n", volume::PrintableText(source).c_str(),
+                         problem.c_str());
+            problem.clear();
+        } else if (problem.empty() && worker_->SearchContent) {
+            std::fprintf(stderr, "dunro: %s: holds a readable file system; its free space is not searched by content yet\n",
+                         volume::PrintableText(source).c_str());
+        }
         TMyDisk* disk = problem.empty() ? worker_->DiskFor(source) : nullptr;
         if (!disk) {
             std::fprintf(stderr, "dunro: %s: %s\n", volume::PrintableText(source).c_str(),
-                         problem.empty() ? "cannot be read as NTFS or FAT32" : problem.c_str());
+                         problem.empty() ? "cannot be read as NTFS, FAT or exFAT" : problem.c_str());
             return kExitBadSource;
         }
         sources_.push_back({source, disk});
     }
     return kExitOk;
+}
+
+int ScanSession::OpenDisk(const std::string& source, scan::DiskContents& disk,
+                          const std::vector<uint32_t>& partitions) {
+    const std::string shown = volume::PrintableText(source);
+    for (uint32_t wanted : partitions)
+        if (std::none_of(disk.Volumes.begin(), disk.Volumes.end(),
+                         [wanted](const scan::DiskVolume& v) { return v.Partition.Number == wanted; })) {
+            std::fprintf(stderr, "dunro: %s: there is no partition %u on this disk\n", shown.c_str(), wanted);
+            return kExitUsage;
+        }
+    size_t opened = 0;
+    for (scan::DiskVolume& volume : disk.Volumes) {
+        const uint32_t number = volume.Partition.Number;
+        const bool named = std::find(partitions.begin(), partitions.end(), number) != partitions.end();
+        if (!partitions.empty() && !named)
+            continue;
+        auto opening = std::make_unique<TMyDisk>(std::move(volume.Drive), worker_->Context());
+        if (!opening->Reader) {
+            // Partitions of other file systems are passed over, unless asked for by number.
+            if (named) {
+                std::fprintf(stderr, "dunro: %s: partition %u holds neither NTFS, FAT nor exFAT\n", shown.c_str(), number);
+                return kExitBadSource;
+            }
+            continue;
+        }
+        worker_->Disks.push_back(std::move(opening));
+        sources_.push_back({source, worker_->Disks.back().get(), number, volume.Partition.Start});
+        ++opened;
+    }
+    if (!opened) {
+        if (disk.Searched)
+            std::fprintf(stderr, "dunro: %s: no partition with NTFS, FAT or exFAT was found\n", shown.c_str());
+        else
+            std::fprintf(stderr, "dunro: %s: holds a %s partition table, but no partition with NTFS, FAT or exFAT\n",
+                         shown.c_str(), media::SchemeName(disk.Table.Table.Scheme));
+        return kExitBadSource;
+    }
+    return kExitOk;
+}
+
+const Source* ScanSession::SourceOf(const TDriverInfo* drive) const {
+    for (const Source& source : sources_)
+        if (source.disk->Drive.get() == drive)
+            return &source;
+    return nullptr;
 }
 
 void ScanSession::SetSelection(const Options& options) {
@@ -120,7 +238,9 @@ int ScanSession::Run(const Options& options) {
         }
         GuardScanMemory(progress_, *worker_);
         const double percent = progress_.ScanPercent();
-        bar.Show(percent, progress_.FListPhase ? "listing" : "reading");
+        std::string phase = progress_.FListPhase ? "listing" : "reading";
+        phase += RetryingNote(worker_->RetryingAt());
+        bar.Show(percent, phase);
     }
     worker_->WaitUntilIdle();
     bar.Clear();
@@ -128,7 +248,13 @@ int ScanSession::Run(const Options& options) {
         std::fprintf(stderr, "dunro: %s\n", volume::PrintableText(note).c_str());
     if (progress_.FScanFailed)
         return kExitJobFailed;
-    return stopped ? kExitInterrupted : kExitOk;
+    if (stopped)
+        return kExitInterrupted;
+    // An empty list from a volume that could not be read is no finding.
+    for (const Source& source : sources_)
+        if (source.disk->ReadNothing())
+            return kExitBadSource;
+    return kExitOk;
 }
 
 std::vector<std::string> ScanSession::EndNotes() const {
@@ -137,6 +263,14 @@ std::vector<std::string> ScanSession::EndNotes() const {
         notes.push_back("the scan failed: " + worker_->FailureText + "; nothing is listed");
     if (LowMemory())
         notes.push_back("memory ran short; the list holds what was read until then");
+    for (const Source& source : sources_) {
+        const volume::ReadDamage& damage = source.disk->Drive->Damage;
+        const uint64_t lost = damage.UnreadableBytes.load(std::memory_order_relaxed);
+        for (const std::string& reason : results::ReadReasons(*source.disk))
+            notes.push_back(source.name + ": " + reason);
+        if (lost > 0 && !source.disk->ReadNothing())
+            notes.push_back(source.name + ": " + UnreadableText(lost));
+    }
     if (Truncated())
         notes.push_back("the scan stopped at its limit of " + std::to_string(uint32_t{progress_.FMaxFiles}) +
                         " files; the list holds what was read until then, and files beyond it are missing");

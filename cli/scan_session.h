@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "cli/progress_bar.h"
+#include "scan/disk_volumes.h"
 #include "scan/message_sink.h"
 #include "scan/progress.h"
 #include "scan/scan_selection.h"
@@ -32,18 +34,32 @@ private:
 struct Source {
     std::string name;  // as given
     TMyDisk* disk = nullptr;
+    uint32_t partition = 0;  // the partition of a disk this volume is; 0: the source is one bare volume
+    uint64_t offset = 0;     // where the partition starts, in bytes from the disk's start
 };
 
 // Why a source cannot be scanned, or empty when it can.
 std::string SourceProblem(const std::string& source);
+// "4 KB (4096 bytes) of the drive could not be read; …", in the user's language.
+std::string UnreadableText(uint64_t bytes);
+// "  Retrying sector N" while a sector is tried again, else empty: for the progress bar.
+std::string RetryingNote(uint64_t retryingAt);
 
 class ScanSession {
 public:
     explicit ScanSession(std::atomic<bool>& interrupted);
     ~ScanSession();
 
-    // Opens every source; on failure prints the reason and returns kExitBadSource.
-    int Open(const std::vector<std::string>& sources);
+    // Opens every source: a bare volume as one, a disk as its readable
+    // partitions (only `partitions` when given). On failure prints the reason
+    // and returns kExitBadSource (kExitUsage for a partition that is not there).
+    // `fullSearch`: a disk without a readable table is searched at every 1 MiB
+    // boundary, not only where volumes usually start.
+    int Open(const std::vector<std::string>& sources, const std::vector<uint32_t>& partitions = {},
+             bool fullSearch = false);
+    // Sources opened from now on that hold no readable file system are
+    // searched by content, for these formats (empty: all).
+    void SearchByContent(const std::vector<std::string>& formats);
     // Scans with the options' selection; kExitInterrupted when Ctrl-C stopped
     // it, kExitJobFailed when it ended on an error (nothing is listed then).
     int Run(const Options& options);
@@ -60,6 +76,9 @@ public:
 
     const std::vector<TMyFile*>& Results() const { return worker_->AllFiles; }
     const std::vector<Source>& Sources() const { return sources_; }
+    // The source whose volume a found file lies on; null for a drive not opened here.
+    const Source* SourceOf(const TDriverInfo* drive) const;
+    const DiskList& Disks() const { return worker_->Disks; }
     const TScanFileType& Types() const { return types_; }
     TUnDeleteProgress& Progress() { return progress_; }
     QueueSink& Sink() { return sink_; }
@@ -67,6 +86,8 @@ public:
 
 private:
     void SetSelection(const Options& options);
+    int OpenDisk(const std::string& source, scan::DiskContents& disk, const std::vector<uint32_t>& partitions);
+    scan::PartitionSearch SearchFor(bool full);
 
     std::atomic<bool>& interrupted_;
     TUnDeleteProgress progress_;
@@ -75,6 +96,7 @@ private:
     QueueSink sink_;
     std::unique_ptr<TThreadScan> worker_;
     std::vector<Source> sources_;
+    ProgressBar searchBar_;
 };
 
 // The category's fixed English name, for machine-readable output.
