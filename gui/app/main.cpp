@@ -1,5 +1,6 @@
 // dunro-gui: the desktop window of Dunro Data Recovery.
 #include <QApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,7 +10,7 @@
 
 #include "gui/app/main_window.h"
 #include "gui/app/single_instance.h"
-#include "gui/app/texts.h"
+#include "gui/common/texts.h"
 #include "gui/widgets/skin.h"
 #include "platform/memory.h"
 
@@ -24,7 +25,7 @@ const char kUsage[] =
     "read, never written. Only one window runs per user: starting the program\n"
     "again brings it to the front.\n"
     "\n"
-    "Each IMAGE, a file holding an NTFS or FAT32 volume, is offered as a drive\n"
+    "Each IMAGE, a file holding an NTFS, FAT or exFAT volume, is offered as a drive\n"
     "beside the computer's own (\"Add Disk Image...\" in the window does the same).\n"
     "\n"
     "Reading a drive needs the rights to open it raw (root on Linux).\n"
@@ -71,7 +72,12 @@ int main(int argc, char** argv) {
 
     gui::SingleInstance instance;
     if (!instance.Claim()) {
-        instance.AskFirstToRestore();
+        // The running window offers the images; named from its own folder,
+        // they would mean something else.
+        QStringList absolute;
+        for (const std::string& image : images)
+            absolute << QFileInfo(QString::fromLocal8Bit(image.c_str())).absoluteFilePath();
+        instance.AskFirstToRestore(absolute);
         return 0;
     }
 
@@ -82,8 +88,7 @@ int main(int argc, char** argv) {
     for (const std::string& image : images)
         imageNames << QString::fromLocal8Bit(image.c_str());
     window.AddVolumeImages(imageNames);
-    QObject::connect(&instance, &gui::SingleInstance::RestoreRequested, &window,
-                     &gui::TFram_UndeleteMain::RestoreFromSecondStart);
+    gui::ConnectSecondStarts(instance, window);
     window.show();
     instance.Listen();
     return app.exec();

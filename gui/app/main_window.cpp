@@ -12,8 +12,10 @@
 
 #include "gui/app/mask_overlay.h"
 #include "gui/app/prompt_box.h"
-#include "gui/app/texts.h"
-#include "gui/app/trace.h"
+#include "gui/app/recovery_controller.h"
+#include "gui/app/scan_controller.h"
+#include "gui/common/texts.h"
+#include "gui/common/trace.h"
 #include "gui/recover/desktop_shell.h"
 #include "gui/recover/recover_progress.h"
 #include "gui/results/result_page.h"
@@ -24,6 +26,7 @@
 #include "gui/widgets/skin.h"
 #include "platform/folders.h"
 #include "recover/recover_worker.h"
+#include "results/view_texts.h"
 #include "scan/progress.h"
 #include "scan/scan_selection.h"
 #include "scan/scan_worker.h"
@@ -42,7 +45,6 @@ TFram_UndeleteMain::TFram_UndeleteMain()
         std::fflush(nullptr);
         std::_Exit(0);
     };
-    starting_ = false;
     hub_ = std::make_unique<MessageHub>();
     hub_->SetReceiver(HubTarget::MainWindow, this);
 
@@ -72,18 +74,20 @@ TFram_UndeleteMain::TFram_UndeleteMain()
         facts.recoverFiles = progress_->FRecoverFiles;
         facts.recoverAttempted = progress_->FRecoverAttempted;
         facts.refusedImage = ToUtf8(refusedImage_);
+        // Read only between scans, when the worker leaves the drives alone.
+        if (!scan_ || !scan_->Running())
+            facts.scanDamage = results::ScanDamageText(scanWorker_->Disks);
         return facts;
     };
     question_ = new TFMsgBox_RecoverSelect(*hub_, *language_, facts, this);
     notice_ = new TFMsgBox_ScanRecoHelp(*hub_, *language_, facts, this);
     resultPage_->SetQuestionCloser([this] { question_->hide(); });
-    resultPage_->SetQuestionOpener([this](int kind) { question_->ShowQuestion(kind); });
-    CreateRecoveryWindows();
+    resultPage_->SetQuestionOpener([this](Question kind) { question_->ShowQuestion(kind); });
+    recovery_ = new RecoveryController(*this, *resultPage_, *question_, *hub_, *progress_, *recoverWorker_, *scanWorker_,
+                                       *language_);
 
-    scanningTimer_.setInterval(50);
-    connect(&scanningTimer_, &QTimer::timeout, this, [this] { OnScanningTick(); });
-    initWait_.setInterval(100);
-    connect(&initWait_, &QTimer::timeout, this, [this] { OnInitializingTick(); });
+    scan_ = new ScanController(*this, *startPage_, *resultPage_, *question_, *progress_, *types_, *paths_, *scanWorker_,
+                               *language_);
 
     setFixedSize(kWidth, kHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -98,7 +102,7 @@ TFram_UndeleteMain::~TFram_UndeleteMain() {
     hide();
     delete about_;
     delete settings_;
-    delete recoverProgress_;
+    delete recovery_;
     delete notice_;
     delete question_;
     delete mask_;
@@ -140,12 +144,17 @@ void TFram_UndeleteMain::showEvent(QShowEvent* event) {
     activateWindow();
     setFocus();
     qCDebug(dunroGui) << "window shown";
-    if (refusedNotice_ != 0)
+    if (refusedNotice_ != Notice::None)
         QTimer::singleShot(0, this, [this] { ShowImageRefusal(); });
 }
 
 void TFram_UndeleteMain::closeEvent(QCloseEvent* event) {
-    // Closing by any path other than the close request ends the program at once.
+    // A recovery under way asks first and ends the program with the job;
+    // any other close ends the program at once.
+    if (recovery_->HoldClose()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     EndProcess();
 }
@@ -181,7 +190,7 @@ void TFram_UndeleteMain::ShowResultPage() {
     resultPage_->show();
 }
 
-void TFram_UndeleteMain::ShowNotice(int kind) {
+void TFram_UndeleteMain::ShowNotice(Notice kind) {
     Dim();
     notice_->ShowNotice(kind);
     notice_->show();
@@ -196,11 +205,6 @@ void TFram_UndeleteMain::RestoreFromSecondStart() {
     setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
     showNormal();
     setFixedSize(kWidth + 1, kHeight);
-    scanningTimer_.setInterval(50);
-    connect(&scanningTimer_, &QTimer::timeout, this, [this] { OnScanningTick(); });
-    initWait_.setInterval(100);
-    connect(&initWait_, &QTimer::timeout, this, [this] { OnInitializingTick(); });
-
     setFixedSize(kWidth, kHeight);
     raise();
     activateWindow();
@@ -209,6 +213,20 @@ void TFram_UndeleteMain::RestoreFromSecondStart() {
 }
 
 TFrm_RecoverySetting* TFram_UndeleteMain::SettingsWindow() const { return settings_; }
+
+Tfrm_RecoverProgress* TFram_UndeleteMain::RecoverProgress() const { return recovery_->ProgressWindow(); }
+
+void TFram_UndeleteMain::SetFolderChooser(std::unique_ptr<FolderChooser> chooser) {
+    recovery_->SetFolderChooser(std::move(chooser));
+}
+
+void TFram_UndeleteMain::SetFolderOpener(std::unique_ptr<FolderOpener> opener) {
+    recovery_->SetFolderOpener(std::move(opener));
+}
+
+bool TFram_UndeleteMain::ScanHeldForQuestion() const { return scan_->Held(); }
+bool TFram_UndeleteMain::ScanTimerActive() const { return scan_->TimerActive(); }
+bool TFram_UndeleteMain::WaitingForDriveList() const { return scan_->WaitingForDriveList(); }
 
 TFrm_About* TFram_UndeleteMain::AboutWindow() const { return about_; }
 

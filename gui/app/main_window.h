@@ -1,19 +1,19 @@
 #pragma once
 // TFram_UndeleteMain: the program's one window of its own frame. It owns the
 // program-wide objects (the selections, the progress record, the language
-// table, the two workers and every other window), hosts the pages, and is
-// the receiver of the window messages.
+// table, the two workers and every other window), places the pages, dims,
+// and is the receiver of the window messages, handing those of a scan to the
+// scan controller and those of a recovery to the recovery controller.
 #include <functional>
 #include <memory>
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
-#include "gui/app/message_hub.h"
-#include "volume/source_check.h"
+#include "gui/common/message_hub.h"
+#include "scan/source_check.h"
 
 class TLanUse;
 struct TMyFile;
@@ -36,6 +36,8 @@ class TFrm_Preview;
 class TFrm_RecoverySetting;
 class TFrm_Result;
 class Tfrm_RecoverProgress;
+class RecoveryController;
+class ScanController;
 
 class TFram_UndeleteMain : public QWidget, public HubReceiver {
     Q_OBJECT
@@ -55,7 +57,7 @@ public:
     void ShowStartPage();
     void ShowResultPage();
     // Dims and shows notice `kind`.
-    void ShowNotice(int kind);
+    void ShowNotice(Notice kind);
     // A second start of the program asked for this window: restore it to
     // 960 × 660 and bring it to the front.
     void RestoreFromSecondStart();
@@ -81,16 +83,21 @@ public:
     // The outer top-left corner, kept up to date for the floating windows.
     QPoint OuterPosition() const { return outerPosition_; }
     // Whether a close request found the scan running and holds it.
-    bool ScanHeldForQuestion() const { return scanHeld_; }
+    bool ScanHeldForQuestion() const;
 
     void OpenAbout();
+    // Brings the window to the front when a scan ended behind other windows.
+    void RaiseAfterScan(bool restoreMinimized);
 
-    // Volume images to offer as drives (the program's arguments); call before show.
+    // Volume images to offer as drives: the program's arguments, or those a
+    // second start handed over. One that cannot be scanned is refused with
+    // its notice; while the scan worker is busy they wait.
     void AddVolumeImages(const QStringList& images);
-    // The scanning timer runs from the start of a scan to its end.
-    bool ScanTimerActive() const { return scanningTimer_.isActive(); }
-    // The start waits for the drive list before the scan can begin.
-    bool WaitingForDriveList() const { return initWait_.isActive(); }
+    // The scan from the window (scan_controller.h).
+    ScanController& Scan() { return *scan_; }
+    const ScanController& Scan() const { return *scan_; }
+    bool ScanTimerActive() const;
+    bool WaitingForDriveList() const;
     // The large preview windows: pictures and texts, Word documents, and the
     // busy one that answers while the document window is still loading.
     TFrm_Preview* PicturePreview() const { return picturePreview_; }
@@ -99,11 +106,13 @@ public:
     // A row's preview button was pressed: the window for the file's kind opens.
     void OpenPreview(const TMyFile* file);
 
-    // The recovery's windows and the system's folder dialog and file browser
-    // (main_window_recover.cpp); tests put their own dialog and browser in.
-    Tfrm_RecoverProgress* RecoverProgress() const { return recoverProgress_; }
+    // The recovery's progress window and the system's folder dialog and file
+    // browser (recovery_controller.h); tests put their own dialog and browser in.
+    Tfrm_RecoverProgress* RecoverProgress() const;
     void SetFolderChooser(std::unique_ptr<FolderChooser> chooser);
     void SetFolderOpener(std::unique_ptr<FolderOpener> opener);
+    // How the process ends (SetProcessEnd).
+    void EndProcess();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -122,53 +131,17 @@ private:
     void OnDragWindow();
     void OnStayOpen();
     void OnOpenSettings();
-    void OnDimming(uintptr_t wparam);
-    void EndProcess();
     void CreatePreviewWindows();
     void DestroyPreviewWindows();
-    // The recovery's handlers (main_window_recover.cpp).
-    void CreateRecoveryWindows();
-    void OnChooseDestination();
-    void OnRecoverOntoSource();
-    void OnChooseOtherFolder();
-    void OnAskStopRecovery();
-    void OnGoOnRecovering();
-    void OnStopRecovery();
-    void OnRecoveryFinished();
-    void OnCloseFinishedProgress();
-    void OnOpenDestination();
-    void StartRecovery();
 
-    // The scan from the window: the start request, the wait for the drive
-    // list, the scanning timer, and the end of a scan.
-    void OnStartRequest();
-    void OnInitializingTick();
-    void ContinueStart();
-    void OnScanningTick();
-    void OnScanStopped();
-    void EndScan();
-    // Brings the window to the front when a scan ended behind other windows.
-    void RaiseAfterScan(bool restoreMinimized);
+
     void OnImageRefused(const QString& image, SourceVerdict verdict);
     void ShowImageRefusal();
 
     std::function<void()> endProcess_;
-    bool starting_ = false;
-    bool scanHeld_ = false;
-    // A scan was started and EndScan has not yet run for it.
-    bool scanRunning_ = false;
-    QTimer scanningTimer_;  // Timer_Scaning
-    // The wait for the drive list: its clock, the step shown, the dots.
-    QTimer initWait_;
-    QElapsedTimer initClock_;
-    int initSteps_ = 0;
-    int initDots_ = 0;
-    qint64 lastCaptionAt_ = 0;
-    qint64 lastStepAt_ = 0;
-    QString initCaption_;
     // Images refused before the window showed, told once it shows.
     QString refusedImage_;
-    int refusedNotice_ = 0;
+    Notice refusedNotice_ = Notice::None;
     QPoint outerPosition_;
 
     std::unique_ptr<MessageHub> hub_;
@@ -178,6 +151,7 @@ private:
     std::unique_ptr<TLanUse> language_;
     std::unique_ptr<TThreadScan> scanWorker_;
     std::unique_ptr<TThreadRecover> recoverWorker_;
+    ScanController* scan_ = nullptr;
     TFrm_Choose* startPage_ = nullptr;
     TFrm_Result* resultPage_ = nullptr;
     TFrm_Mask* mask_ = nullptr;
@@ -188,9 +162,7 @@ private:
     TFrm_Preview* busyPreview_ = nullptr;
     QPointer<TFrm_RecoverySetting> settings_;
     QPointer<TFrm_About> about_;
-    Tfrm_RecoverProgress* recoverProgress_ = nullptr;
-    std::unique_ptr<FolderChooser> folderChooser_;
-    std::unique_ptr<FolderOpener> folderOpener_;
+    RecoveryController* recovery_ = nullptr;
 };
 
 } // namespace gui

@@ -5,6 +5,8 @@
 
 #include "gui/app/main_window.h"
 #include "gui/app/prompt_box.h"
+#include "gui/app/recovery_controller.h"
+#include "gui/app/scan_controller.h"
 #include "gui/results/result_page.h"
 #include "gui/settings/about_window.h"
 #include "gui/settings/settings_window.h"
@@ -16,32 +18,32 @@ namespace gui {
 
 void TFram_UndeleteMain::Receive(const HubMessage& m) {
     switch (m.msg) {
-    case kMsgCloseRequest:          OnCloseRequest(); break;
-    case kMsgMinimize:              OnMinimize(); break;
-    case kMsgStartPageBackground:   break;
-    case kMsgNoticeAnswered:        OnNoticeAnswered(); break;
-    case kMsgStopRequest:           OnStopRequest(); break;
-    case kMsgScanStopped:           OnScanStopped(); break;
-    case kMsgPreviewClosed:         ShowResultPage(); break;
-    case kMsgBackToStart:           ShowStartPage(); break;
-    case kMsgRecoverRequest:        resultPage_->AnswerRecoverRequest(); break;
-    case kMsgNothingToRecover:      OnNothingToRecover(); break;
-    case kMsgDragWindow:            OnDragWindow(); break;
-    case kMsgStartRequest:          OnStartRequest(); break;
-    case kMsgExitDuringScan:        EndProcess(); break;
-    case kMsgStayOpen:              OnStayOpen(); break;
-    case kMsgLeaveResults:          EndProcess(); break;
-    case kMsgOpenSettings:          OnOpenSettings(); break;
-    case kMsgDimming:               OnDimming(m.wparam); break;
-    case kMsgRecoverOntoSource:     OnRecoverOntoSource(); break;
-    case kMsgChooseOtherFolder:     OnChooseOtherFolder(); break;
-    case kMsgAskStopRecovery:       OnAskStopRecovery(); break;
-    case kMsgGoOnRecovering:        OnGoOnRecovering(); break;
-    case kMsgStopRecovery:          OnStopRecovery(); break;
-    case kMsgRecoveryFinished:      OnRecoveryFinished(); break;
-    case kMsgCloseFinishedProgress: OnCloseFinishedProgress(); break;
-    case kMsgOpenDestination:       OnOpenDestination(); break;
-    case kMsgChooseDestination:     OnChooseDestination(); break;
+    case Msg::CloseRequest:          OnCloseRequest(); break;
+    case Msg::Minimize:              OnMinimize(); break;
+    case Msg::StartPageBackground:   break;
+    case Msg::NoticeAnswered:        OnNoticeAnswered(); break;
+    case Msg::StopRequest:           scan_->OnStopRequest(); break;
+    case Msg::ScanStopped:           scan_->OnScanStopped(); break;
+    case Msg::PreviewClosed:         ShowResultPage(); break;
+    case Msg::BackToStart:           ShowStartPage(); break;
+    case Msg::RecoverRequest:        resultPage_->AnswerRecoverRequest(); break;
+    case Msg::NothingToRecover:      OnNothingToRecover(); break;
+    case Msg::DragWindow:            OnDragWindow(); break;
+    case Msg::StartRequest:          scan_->OnStartRequest(); break;
+    case Msg::ExitDuringScan:        EndProcess(); break;
+    case Msg::StayOpen:              OnStayOpen(); break;
+    case Msg::LeaveResults:          EndProcess(); break;
+    case Msg::OpenSettings:          OnOpenSettings(); break;
+    case Msg::Dimming:               m.Undims() ? Undim() : Dim(); break;
+    case Msg::RecoverOntoSource:     recovery_->OnRecoverOntoSource(); break;
+    case Msg::ChooseOtherFolder:     recovery_->OnChooseOtherFolder(); break;
+    case Msg::AskStopRecovery:       recovery_->OnAskStopRecovery(); break;
+    case Msg::GoOnRecovering:        recovery_->OnGoOnRecovering(); break;
+    case Msg::StopRecovery:          recovery_->OnStopRecovery(); break;
+    case Msg::RecoveryFinished:      recovery_->OnRecoveryFinished(); break;
+    case Msg::CloseFinishedProgress: recovery_->OnCloseFinishedProgress(); break;
+    case Msg::OpenDestination:       recovery_->OnOpenDestination(); break;
+    case Msg::ChooseDestination:     recovery_->OnChooseDestination(); break;
     default:                        break;
     }
 }
@@ -50,19 +52,16 @@ void TFram_UndeleteMain::OnCloseRequest() {
     if (progress_->FCloseAllowed) {
         if (resultPage_->isVisible()) {
             Dim();
-            question_->ShowQuestion(4);
+            question_->ShowQuestion(Question::ExitLeavingResults);
         } else {
             EndProcess();
         }
         return;
     }
     // A scan is under way: it is held where it stands while the question waits.
-    if (!scanWorker_->PassIdle && !scanHeld_) {
-        scanHeld_ = true;
-        progress_->PauseScan();
-    }
+    scan_->HoldForQuestion();
     Dim();
-    question_->ShowQuestion(3);
+    question_->ShowQuestion(Question::ExitDuringScan);
 }
 
 void TFram_UndeleteMain::OnMinimize() { showMinimized(); }
@@ -72,16 +71,13 @@ void TFram_UndeleteMain::OnNoticeAnswered() {
     Undim();
 }
 
-void TFram_UndeleteMain::OnNothingToRecover() { ShowNotice(4); }
+void TFram_UndeleteMain::OnNothingToRecover() { ShowNotice(Notice::NothingChecked); }
 
 void TFram_UndeleteMain::OnDragWindow() { skin::BeginWindowDrag(this, QCursor::pos()); }
 
 void TFram_UndeleteMain::OnStayOpen() {
     question_->hide();
-    if (scanHeld_) {
-        scanHeld_ = false;
-        progress_->ResumeScan();
-    }
+    scan_->Resume();
     Undim();
 }
 
@@ -94,11 +90,5 @@ void TFram_UndeleteMain::OnOpenSettings() {
     settings_->Open();
 }
 
-void TFram_UndeleteMain::OnDimming(uintptr_t wparam) {
-    if (wparam == 0)
-        Dim();
-    else
-        Undim();
-}
 
 } // namespace gui

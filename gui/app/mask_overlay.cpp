@@ -3,7 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "gui/app/message_hub.h"
+#include "gui/common/message_hub.h"
 #include "gui/widgets/skin.h"
 
 namespace gui {
@@ -23,7 +23,7 @@ void TFrm_Mask::mousePressEvent(QMouseEvent* event) {
     // Dimming stays: the window in front still waits for its answer, and a
     // click beside it only brings the main window (and with it that window) up.
     if (event->button() == Qt::LeftButton)
-        hub_.Send(kMsgDimming, 0);
+        hub_.Dim();
 }
 
 } // namespace gui

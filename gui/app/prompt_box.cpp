@@ -1,10 +1,11 @@
 #include "gui/app/prompt_box.h"
 
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLabel>
 
-#include "gui/app/message_hub.h"
-#include "gui/app/texts.h"
+#include "gui/common/message_hub.h"
+#include "gui/common/texts.h"
 #include "gui/widgets/image_button.h"
 #include "gui/widgets/skin.h"
 #include "gui/widgets/skin_label.h"
@@ -49,14 +50,15 @@ RdImgButton* PromptBox::AddButton(bool primary, const QString& name, const QStri
     return button;
 }
 
-void PromptBox::Present(int kind, const QString& text, int textWidth, int textSlack, int iconSlack) {
-    kind_ = kind;
+void PromptBox::Present(const QString& text, int textWidth, int textSlack, int iconSlack) {
     text_->SetMarkedText(text);
     const int labelHeight = text_->heightForWidth(textWidth);
     // The design size, taller only when a translation needs more lines than it holds.
     const int buttonsTop = kDesignSize.height() - kButtonBottom - 34;
     const int needed = skin::kTitleHeight + 12 + labelHeight + 12 + (kDesignSize.height() - buttonsTop);
     resize(kDesignSize.width(), std::max(kDesignSize.height(), needed + textSlack / 2));
+    // The body's place below the title bar is known only once the layout has run.
+    layout()->activate();
     const int boxHeight = height();
     // Positions are in the box's coordinates; the body starts below the title bar.
     const int bodyTop = Body()->y();
@@ -105,27 +107,34 @@ TFMsgBox_ScanRecoHelp::TFMsgBox_ScanRecoHelp(MessageHub& hub, const TLanUse& lan
     SetIcon(QStringLiteral("notice"));
 }
 
-void TFMsgBox_ScanRecoHelp::ShowNotice(int kind) {
+void TFMsgBox_ScanRecoHelp::ShowNotice(Notice kind) {
+    kind_ = kind;
     setWindowTitle(AppTitle());
-    Present(kind, NoticeText(language_, kind, facts_ ? facts_() : PromptFacts{}), 248, 19, 15);
+    Present(NoticeText(language_, kind, facts_ ? facts_() : PromptFacts{}), 248, 19, 15);
 }
 
+namespace {
+// Notices 6 and 7 (no room, a folder that cannot be written) lead back to
+// the folder dialog; the others only close.
+bool LeadsBackToTheDialog(Notice kind) { return kind == Notice::NoRoom || kind == Notice::ReadOnlyFolder; }
+} // namespace
+
 void TFMsgBox_ScanRecoHelp::Accept() {
-    if (Kind() == 6 || Kind() == 7) {
-        hub_.Post(kMsgChooseDestination);
+    if (LeadsBackToTheDialog(Kind())) {
+        hub_.Post(Msg::ChooseDestination);
         hide();
         return;
     }
-    hub_.Post(kMsgNoticeAnswered, 0, 1);
+    hub_.PostNoticeAnswered(true);
 }
 
 void TFMsgBox_ScanRecoHelp::Decline() {
-    if (Kind() == 6 || Kind() == 7) {
-        hub_.Post(kMsgChooseDestination);
+    if (LeadsBackToTheDialog(Kind())) {
+        hub_.Post(Msg::ChooseDestination);
         hide();
         return;
     }
-    hub_.Post(kMsgNoticeAnswered, 0, 0);
+    hub_.PostNoticeAnswered(false);
 }
 
 TFMsgBox_RecoverSelect::TFMsgBox_RecoverSelect(MessageHub& hub, const TLanUse& language,
@@ -137,35 +146,42 @@ TFMsgBox_RecoverSelect::TFMsgBox_RecoverSelect(MessageHub& hub, const TLanUse& l
     SetIcon(QStringLiteral("question"));
 }
 
-void TFMsgBox_RecoverSelect::ShowQuestion(int kind) {
+void TFMsgBox_RecoverSelect::ShowQuestion(Question kind) {
+    kind_ = kind;
     setWindowTitle(AppTitle());
-    Present(kind, QuestionText(language_, kind, facts_ ? facts_() : PromptFacts{}), 278, 28, 24);
+    Present(QuestionText(language_, kind, facts_ ? facts_() : PromptFacts{}), 278, 28, 24);
     show();
     raise();
     activateWindow();
     DefaultButton()->setFocus();
 }
 
+namespace {
+// What each question's YES and NO post.
+struct QuestionAnswers {
+    Question kind;
+    HubMessage yes;
+    HubMessage no;
+};
+const QuestionAnswers kAnswers[] = {
+    {Question::RecoverOntoSource, {HubTarget::MainWindow, Msg::RecoverOntoSource}, {HubTarget::MainWindow, Msg::ChooseOtherFolder}},
+    {Question::StopRecovery, {HubTarget::MainWindow, Msg::StopRecovery}, {HubTarget::MainWindow, Msg::GoOnRecovering}},
+    {Question::ExitDuringScan, {HubTarget::MainWindow, Msg::ExitDuringScan}, {HubTarget::MainWindow, Msg::StayOpen}},
+    {Question::ExitLeavingResults, {HubTarget::MainWindow, Msg::LeaveResults}, {HubTarget::MainWindow, Msg::StayOpen}},
+    {Question::BackLeavingResults, BackAnswer(true), BackAnswer(false)},
+};
+} // namespace
+
 void TFMsgBox_RecoverSelect::Accept() {
-    switch (Kind()) {
-    case 1: hub_.Post(kMsgRecoverOntoSource); break;
-    case 2: hub_.Post(kMsgStopRecovery); break;
-    case 3: hub_.Post(kMsgExitDuringScan); break;
-    case 4: hub_.Post(kMsgLeaveResults); break;
-    case 5: hub_.Post(HubTarget::ResultPage, kMsgLeaveResults, 1); break;
-    default: break;
-    }
+    for (const QuestionAnswers& answers : kAnswers)
+        if (answers.kind == Kind())
+            hub_.Post(answers.yes);
 }
 
 void TFMsgBox_RecoverSelect::Decline() {
-    switch (Kind()) {
-    case 1: hub_.Post(kMsgChooseOtherFolder); break;
-    case 2: hub_.Post(kMsgGoOnRecovering); break;
-    case 3:
-    case 4: hub_.Post(kMsgStayOpen); break;
-    case 5: hub_.Post(HubTarget::ResultPage, kMsgLeaveResults, 0); break;
-    default: break;
-    }
+    for (const QuestionAnswers& answers : kAnswers)
+        if (answers.kind == Kind())
+            hub_.Post(answers.no);
 }
 
 } // namespace gui

@@ -24,14 +24,13 @@ public:
     // texts about the current recovery job.
     PromptBox(MessageHub& hub, const TLanUse& language, std::function<PromptFacts()> facts, QWidget* anchor);
 
-    int Kind() const { return kind_; }
     QString Text() const;
     RdImgButton* DefaultButton() const { return defaultButton_; }
     RdImgButton* OtherButton() const { return otherButton_; }
 
 protected:
     // `textWidth` at most, laid out after the box's formulas.
-    void Present(int kind, const QString& text, int textWidth, int textSlack, int iconSlack);
+    void Present(const QString& text, int textWidth, int textSlack, int iconSlack);
     RdImgButton* AddButton(bool primary, const QString& name, const QString& caption);
     void SetIcon(const QString& art);
     void keyPressEvent(QKeyEvent* event) override;
@@ -50,21 +49,24 @@ private:
     RdLabel* text_;
     RdImgButton* defaultButton_ = nullptr;
     RdImgButton* otherButton_ = nullptr;
-    int kind_ = 0;
 };
 
-// Notices 1 to 7, with one OK button.
+// Notices 1 to 9, with one OK button.
 class TFMsgBox_ScanRecoHelp : public PromptBox {
     Q_OBJECT
 public:
     TFMsgBox_ScanRecoHelp(MessageHub& hub, const TLanUse& language, std::function<PromptFacts()> facts,
                           QWidget* anchor);
     // Sets the kind, the text and the layout; the caller shows the box.
-    void ShowNotice(int kind);
+    void ShowNotice(Notice kind);
+    Notice Kind() const { return kind_; }
 
 protected:
     void Accept() override;
     void Decline() override;
+
+private:
+    Notice kind_ = Notice::None;
 };
 
 // Questions 1 to 5, with YES and NO.
@@ -74,11 +76,15 @@ public:
     TFMsgBox_RecoverSelect(MessageHub& hub, const TLanUse& language, std::function<PromptFacts()> facts,
                            QWidget* anchor);
     // Sets the kind, the text and the layout, and shows the box.
-    void ShowQuestion(int kind);
+    void ShowQuestion(Question kind);
+    Question Kind() const { return kind_; }
 
 protected:
     void Accept() override;
     void Decline() override;
+
+private:
+    Question kind_ = Question::None;
 };
 
 } // namespace gui

@@ -1,22 +1,22 @@
 #include "gui/app/prompt_texts.h"
 
-#include "gui/app/texts.h"
+#include "gui/common/texts.h"
 
 namespace gui {
 
-QString NoticeText(const TLanUse& language, int kind, const PromptFacts& facts) {
+QString NoticeText(const TLanUse& language, Notice kind, const PromptFacts& facts) {
     switch (kind) {
-    case 1:
+    case Notice::NoTypeChosen:
         return Tr(language, "M_ScanNeedType", "You must select at least one file type to continue.");
-    case 2:
+    case Notice::NoPlaceChosen:
         return Tr(language, "M_ScanNeedLocat", "You must select at least one item to continue.");
-    case 3:
+    case Notice::NothingFound:
         return Tr(language, "M_ScanNoResult", "No deleted files found.");
-    case 4:
+    case Notice::NothingChecked:
         return Tr(language, "M_RecoNeedFile", "Please select at least one file to continue the recovery.");
-    case 5:
+    case Notice::FolderMissing:
         return Tr(language, "M_RecoNeedLocat", "The directory does not exist. Please choose a valid directory.");
-    case 6: {
+    case Notice::NoRoom: {
         QString text = Tr(language, "M_RecoDiskPoor_",
                           "The selected drive does not have %d1 free space to store the recovered %d2. Please "
                           "choose another one to continue the recovery.");
@@ -25,7 +25,7 @@ QString NoticeText(const TLanUse& language, int kind, const PromptFacts& facts) 
         text.replace(QLatin1String("%d2"), files, Qt::CaseInsensitive);
         return text;
     }
-    case 7: {
+    case Notice::ReadOnlyFolder: {
         QString text = Tr(language, "M_RecoLocatReadOnly",
                           "%s cannot be recovered to a read-only removable disk. Please choose another one to "
                           "continue the recovery.");
@@ -35,29 +35,31 @@ QString NoticeText(const TLanUse& language, int kind, const PromptFacts& facts) 
             text.replace(at, 2, files);
         return text;
     }
-    case kNoticeImageNoVolume:
-    case kNoticeImageUnreadable: {
-        QString text = kind == kNoticeImageNoVolume
+    case Notice::ImageNoVolume:
+    case Notice::ImageUnreadable: {
+        QString text = kind == Notice::ImageNoVolume
                            ? Tr(language, "M_ImageNoVolume",
-                                "%s holds neither an NTFS nor a FAT32 volume, so it cannot be scanned.")
+                                "%s holds no NTFS, FAT or exFAT volume, so it cannot be scanned.")
                            : Tr(language, "M_ImageUnreadable",
                                 "%s cannot be read. Check that the file exists and that you may read it.");
         text.replace(QLatin1String("%s"), QStringLiteral("<a>%1</a>").arg(FromUtf8(facts.refusedImage)),
                      Qt::CaseInsensitive);
         return text;
     }
+    case Notice::ScanUnreadable:
+        return FromUtf8(facts.scanDamage);
     default:
         return {};
     }
 }
 
-QString QuestionText(const TLanUse& language, int kind, const PromptFacts& facts) {
+QString QuestionText(const TLanUse& language, Question kind, const PromptFacts& facts) {
     switch (kind) {
-    case 1:
+    case Question::RecoverOntoSource:
         return Tr(language, "M_AskOriginalDisk",
                   "Are you sure to recover the files to the original drive? (It may overwrite the original data "
                   "and reduce the chance of a successful recovery.)");
-    case 2: {
+    case Question::StopRecovery: {
         QString text = Tr(language, "M_AskRecoStop",
                           "%d files may not be recovered. Are you sure you want to stop the recovery?");
         // The files not yet finished, the one in progress included.
@@ -65,10 +67,10 @@ QString QuestionText(const TLanUse& language, int kind, const PromptFacts& facts
         text.replace(QLatin1String("%d"), QString::number(left), Qt::CaseInsensitive);
         return text;
     }
-    case 3:
+    case Question::ExitDuringScan:
         return Tr(language, "M_AskExitInScaning", "Scanning is in progress. Are you sure you want to exit the program?");
-    case 4:
-    case 5:
+    case Question::ExitLeavingResults:
+    case Question::BackLeavingResults:
         return Tr(language, "M_CloseApp", "Current scan results won't be saved if you leave now? Continue?");
     default:
         return {};

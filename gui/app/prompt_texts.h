@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "gui/common/messages.h"
+
 class TLanUse;
 
 namespace gui {
@@ -17,14 +19,10 @@ struct PromptFacts {
     uint32_t recoverFiles = 0; // the progress record's FRecoverFiles
     uint32_t recoverAttempted = 0;
     std::string refusedImage;  // the disk image notices 8 and 9 name
+    std::string scanDamage;    // what the last scan could not read, for notice 10
 };
 
-constexpr int kFirstNotice = 1, kLastNotice = 7;
-// A disk image that holds neither NTFS nor FAT32, and one that cannot be read.
-constexpr int kNoticeImageNoVolume = 8, kNoticeImageUnreadable = 9;
-constexpr int kFirstQuestion = 1, kLastQuestion = 5;
-
-QString NoticeText(const TLanUse& language, int kind, const PromptFacts& facts);
-QString QuestionText(const TLanUse& language, int kind, const PromptFacts& facts);
+QString NoticeText(const TLanUse& language, Notice kind, const PromptFacts& facts);
+QString QuestionText(const TLanUse& language, Question kind, const PromptFacts& facts);
 
 } // namespace gui

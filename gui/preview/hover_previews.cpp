@@ -1,5 +1,6 @@
 #include "gui/preview/hover_previews.h"
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -8,7 +9,7 @@
 
 #include <algorithm>
 
-#include "gui/app/trace.h"
+#include "gui/common/trace.h"
 #include "gui/preview/preview_pane.h"
 #include "gui/results/result_list.h"
 #include "gui/results/result_list_model.h"
@@ -35,16 +36,20 @@ HoverPreviews::HoverPreviews(ResultList& list, int& hoverRow, const TLanUse& lan
 HoverPreviews::~HoverPreviews() {
     list_.viewport()->removeEventFilter(this);
     FreeReleased();
-    while (!panes_.empty()) {
-        TFrm_Preview_Small* pane = panes_.back();
-        panes_.pop_back();
+    // Every pane is stopped first, so that their reads end side by side and
+    // the page's end waits kEndWaitMs at most in all, not per pane. Freeing
+    // a pane waits for its worker; a worker stuck in a read longer than that
+    // is left to the end of the process rather than holding the window thread.
+    for (TFrm_Preview_Small* pane : panes_)
         pane->Stop();
-        // Freeing a pane waits for its worker; a worker stuck in a read
-        // longer than that is left to the end of the process rather than
-        // holding the window thread.
-        if (pane->Finished() || pane->Worker().State.WorkDone || pane->Worker().WaitUntilDoneFor(kEndWaitMs))
+    QElapsedTimer clock;
+    clock.start();
+    for (TFrm_Preview_Small* pane : panes_) {
+        const qint64 left = std::max<qint64>(0, kEndWaitMs - clock.elapsed());
+        if (pane->Finished() || pane->Worker().Idle() || pane->Worker().WaitUntilDoneFor(uint32_t(left)))
             delete pane;
     }
+    panes_.clear();
 }
 
 std::pair<int, int> HoverPreviews::HoverBand() const {

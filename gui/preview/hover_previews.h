@@ -22,12 +22,12 @@ class TFrm_Preview_Small;
 class HoverPreviews : public QObject {
     Q_OBJECT
 public:
-    // The longest the page's end waits for each pane's worker.
+    // The longest the page's end waits for the panes' workers, all together.
     static constexpr int kEndWaitMs = 10'000;
 
     // `hoverRow` is the page's HoverRow, which its view changes forget too.
     HoverPreviews(ResultList& list, int& hoverRow, const TLanUse& language);
-    // Stops every pane, waits for its worker (at most kEndWaitMs each) and frees it.
+    // Stops every pane, waits for their workers (at most kEndWaitMs in all) and frees them.
     ~HoverPreviews() override;
 
     // Newest first.

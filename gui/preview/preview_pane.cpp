@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "gui/app/texts.h"
+#include "gui/common/texts.h"
 #include "gui/preview/loading_sign.h"
 #include "gui/preview/picture_view.h"
 #include "gui/widgets/skin.h"

@@ -2,7 +2,7 @@
 
 #include <QPlainTextEdit>
 
-#include "gui/app/texts.h"
+#include "gui/common/texts.h"
 #include "gui/preview/loading_sign.h"
 #include "gui/preview/picture_decoder.h"
 #include "gui/preview/picture_view.h"
@@ -15,7 +15,8 @@ PreviewSurface::PreviewSurface(const TLanUse& language, const PreviewLimits& lim
                                QWidget* parent, Qt::WindowFlags flags)
     : QWidget(parent, flags),
       language_(language),
-      worker_(limits),
+      limits_(limits),
+      worker_(std::make_unique<TPreviewWorker>(limits)),
       box_(box),
       picture_(new PictureView(this)),
       memo_(new QPlainTextEdit(this)),
@@ -25,6 +26,8 @@ PreviewSurface::PreviewSurface(const TLanUse& language, const PreviewLimits& lim
     pollTimer_.setObjectName(QStringLiteral("Timer_Analy"));
     pollTimer_.setInterval(kPollMs);
     connect(&pollTimer_, &QTimer::timeout, this, [this] { Poll(); });
+    retiredTimer_.setInterval(kPollMs);
+    connect(&retiredTimer_, &QTimer::timeout, this, [this] { FreeRetired(); });
 
     memo_->setReadOnly(true);
     memo_->setFrameShape(QFrame::NoFrame);
@@ -62,7 +65,19 @@ void PreviewSurface::ShowLoadingSign() {
 
 void PreviewSurface::StartRequest(const TMyFile* file) {
     pollTimer_.start();
-    worker_.Start(file);
+    if (!worker_->Idle()) {
+        worker_->Cancel();
+        retired_.push_back(std::move(worker_));
+        worker_ = std::make_unique<TPreviewWorker>(limits_);
+        retiredTimer_.start();
+    }
+    worker_->Start(file);
+}
+
+void PreviewSurface::FreeRetired() {
+    std::erase_if(retired_, [](const std::unique_ptr<TPreviewWorker>& worker) { return worker->Idle(); });
+    if (retired_.empty())
+        retiredTimer_.stop();
 }
 
 void PreviewSurface::ShowNoPreview() {
@@ -75,10 +90,10 @@ void PreviewSurface::ShowNoPreview() {
 
 void PreviewSurface::Poll() {
     loading_->Advance();
-    if (!worker_.State.WorkDone.load(std::memory_order_acquire))
+    if (!worker_->Idle())
         return;
     // A cancelled request shows nothing: the surface goes hidden and idle.
-    const bool cancelled = worker_.State.CancelRequest;
+    const bool cancelled = worker_->State.CancelRequest;
     FinishAndShow();
     if (cancelled)
         EndCancelled();
@@ -89,32 +104,32 @@ void PreviewSurface::FinishAndShow() {
     loading_->SetFrame(0);
     loading_->hide();
     loadingLabel_->hide();
-    if (!worker_.State.CancelRequest) {
+    if (!worker_->State.CancelRequest) {
         ShowResult();
         ResultShown();
     }
-    worker_.State.Finished = true;
+    worker_->State.Finished = true;
 }
 
 void PreviewSurface::ShowResult() {
-    if (!worker_.Success() || worker_.Kind() == kPreviewNone) {
+    if (!worker_->Success() || worker_->Kind() == kPreviewNone) {
         ShowNoPreview();
         return;
     }
-    switch (worker_.Kind()) {
+    switch (worker_->Kind()) {
     case kPreviewPicture:
         ShowPicture();
         break;
     case kPreviewText:
         memo_->clear();
         memo_->show();
-        memo_->setPlainText(FromUtf8(worker_.Text()));
+        memo_->setPlainText(FromUtf8(worker_->Text()));
         break;
     case kPreviewDocx: {
         memo_->clear();
         memo_->show();
         QStringList lines;
-        for (const std::string& line : worker_.Lines())
+        for (const std::string& line : worker_->Lines())
             lines << FromUtf8(line);
         memo_->setPlainText(lines.join(QLatin1Char('\n')));
         break;
@@ -133,7 +148,7 @@ void PreviewSurface::ShowPicture() {
     picture_->Clear();
     picture_->show();
     picture_->raise();
-    const QImage image = DecodePreviewPicture(worker_.Content(), PreviewMemoryRoom());
+    const QImage image = DecodePreviewPicture(worker_->Content(), PreviewMemoryRoom());
     if (image.isNull()) {
         picture_->hide();
         noPreview_->show();

@@ -5,8 +5,15 @@
 // picture, the text memo, "No Preview Available"). A surface goes from
 // hidden and idle to loading, to showing a result, to hidden again; a
 // cancel while loading ends hidden and idle once the worker has stopped.
+// The window thread never waits for the worker: a request made while it is
+// still busy (a read of a slow drive that a cancel cannot cut short) retires
+// that worker, cancelled, and goes to a fresh one; a retired worker is freed
+// once it reports that it is done.
 #include <QTimer>
 #include <QWidget>
+
+#include <memory>
+#include <vector>
 
 #include "preview/preview_worker.h"
 
@@ -26,10 +33,12 @@ public:
 
     ~PreviewSurface() override;
 
-    TPreviewWorker& Worker() { return worker_; }
-    const TPreviewWorker& Worker() const { return worker_; }
+    TPreviewWorker& Worker() { return *worker_; }
+    const TPreviewWorker& Worker() const { return *worker_; }
+    // Cancelled workers still inside a read, freed once they report done.
+    size_t RetiredWorkers() const { return retired_.size(); }
     // The window has taken (or given up) the worker's last result.
-    bool Finished() const { return worker_.State.Finished; }
+    bool Finished() const { return worker_->State.Finished; }
     // Where the picture and the text go.
     QRect ContentBox() const { return box_; }
 
@@ -48,7 +57,8 @@ protected:
     void HideContent();
     // The loading sign at its first frame, the loading text, both in front.
     void ShowLoadingSign();
-    // Starts the poll timer and the worker on `file`, its state cleared.
+    // Starts the poll timer and the worker on `file`, its state cleared; a
+    // worker still busy is retired first and a fresh one takes the request.
     void StartRequest(const TMyFile* file);
     void ShowNoPreview();
 
@@ -65,7 +75,12 @@ private:
     void ShowResult();
     void ShowPicture();
 
-    TPreviewWorker worker_;
+    void FreeRetired();
+
+    const PreviewLimits& limits_;
+    std::unique_ptr<TPreviewWorker> worker_;
+    std::vector<std::unique_ptr<TPreviewWorker>> retired_;
+    QTimer retiredTimer_;
     const QRect box_;
     QTimer pollTimer_;
     PictureView* picture_;

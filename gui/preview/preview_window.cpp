@@ -7,8 +7,8 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 
-#include "gui/app/message_hub.h"
-#include "gui/app/texts.h"
+#include "gui/common/message_hub.h"
+#include "gui/common/texts.h"
 #include "gui/preview/loading_sign.h"
 #include "gui/preview/picture_view.h"
 #include "gui/widgets/image_button.h"
@@ -146,15 +146,13 @@ void TFrm_Preview::Open(const TMyFile* file) {
         Picture()->Clear();
         Picture()->setAccessibleName(fullTitle_);
         Memo()->setAccessibleName(fullTitle_);
-        // The worker takes the next request only once it has ended the last.
-        Worker().WaitUntilDone();
         ShowLoadingSign();
         StartRequest(file);
     } else {
         FitTitle(AppTitle());
         ShowNoPreview();
     }
-    hub_.Send(kMsgDimming, 0);
+    hub_.Dim();
     show();
     raise();
     activateWindow();
@@ -162,14 +160,14 @@ void TFrm_Preview::Open(const TMyFile* file) {
 }
 
 void TFrm_Preview::Close() {
-    hub_.Send(kMsgDimming, 1);
+    hub_.Undim();
     hide();
     Worker().Cancel();
     if (Finished())
         Worker().ReleaseContent();
     Memo()->clear();
     if (!progress_.FAbort)
-        hub_.Send(kMsgPreviewClosed);
+        hub_.Send(Msg::PreviewClosed);
 }
 
 void TFrm_Preview::EndCancelled() { hide(); }

@@ -8,6 +8,10 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/users.h"
 
 class QWidget;
 
@@ -30,7 +34,12 @@ public:
 
 // The system's folder dialog (file-system folders only).
 std::unique_ptr<FolderChooser> SystemFolderChooser();
-// The system's file browser (Explorer on Windows).
+// The system's file browser (Explorer on Windows). A program run as root
+// through pkexec opens it as the user who asked, or not at all: a file
+// browser started as root would outlive the program with root's rights.
 std::unique_ptr<FolderOpener> SystemFolderOpener();
+// Opens a folder by running `command` followed by the folder's path as
+// `user`, in a child process that drops to that user's ids first.
+std::unique_ptr<FolderOpener> FolderOpenerAsUser(const platform::InvokingUser& user, std::vector<std::string> command);
 
 } // namespace gui

@@ -1,13 +1,15 @@
 #include "gui/recover/recover_progress.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLayout>
 
 #include <cmath>
 
-#include "gui/app/message_hub.h"
-#include "gui/app/texts.h"
+#include "gui/common/message_hub.h"
+#include "gui/common/texts.h"
 #include "gui/recover/progress_texts.h"
 #include "gui/widgets/image_button.h"
 #include "gui/widgets/progress_bar.h"
@@ -15,6 +17,7 @@
 #include "gui/widgets/skin_label.h"
 #include "gui/widgets/title_bar.h"
 #include "recover/recover_worker.h"
+#include "results/view_texts.h"
 #include "scan/progress.h"
 
 namespace gui {
@@ -27,6 +30,7 @@ constexpr QSize kButtonSize(106, 32);
 constexpr int kStateLeft = 26;
 constexpr int kTextLeft = 87;
 constexpr int kButtonRight = 20, kButtonBottom = 16;
+constexpr int kReportWidth = 370;
 // The state picture stands in the middle of the band between the title bar
 // and the button; the lines are centred on it.
 constexpr int kStateTop =
@@ -60,6 +64,7 @@ Tfrm_RecoverProgress::Tfrm_RecoverProgress(MessageHub& hub, const TLanUse& langu
       bar_(new RdProgressBar(Body())),
       percent_(new RdLabel(Body())),
       tip_(new RdLabel(Body())),
+      report_(new RdLabel(Body())),
       ok_(new RdImgButton(RdImgButton::Look::Primary, Body())) {
     setObjectName(QStringLiteral("frm_RecoverProgress"));
     setWindowTitle(AppTitle());
@@ -78,6 +83,9 @@ Tfrm_RecoverProgress::Tfrm_RecoverProgress(MessageHub& hub, const TLanUse& langu
     percent_->setWordWrap(false);
     tip_->setObjectName(QStringLiteral("RdLabel_RecoveryOverTip"));
     tip_->SetColor(skin::Colors().mutedText);
+    report_->setObjectName(QStringLiteral("RdLabel_ReportPlace"));
+    report_->SetColor(skin::Colors().mutedText);
+    report_->setWordWrap(false);
     ok_->setObjectName(QStringLiteral("RdImageButton_OK"));
     ok_->SetCaption(Tr(language, "M_DlgStop", "Stop"));
     ok_->setFixedSize(kButtonSize);
@@ -95,6 +103,7 @@ Tfrm_RecoverProgress::Tfrm_RecoverProgress(MessageHub& hub, const TLanUse& langu
     ShowState(running_);
     line2_->hide();
     tip_->hide();
+    report_->hide();
 }
 
 QLabel* Tfrm_RecoverProgress::StateImage() const {
@@ -143,7 +152,10 @@ void Tfrm_RecoverProgress::Refresh() {
         percent = 1;
     percent_->SetMarkedText(QString::number(percent) + QLatin1Char('%'));
     bar_->setValue(percent);
-    line1_->SetMarkedText(text);
+    // A failing drive may hold a read for many seconds: the line says why the bar waits.
+    const QString retrying =
+        FromUtf8(results::RetryingText(worker_.Damage.RetryingAt.load(std::memory_order_relaxed)));
+    line1_->SetMarkedText(retrying.isEmpty() ? text : text + QChar(QChar::LineSeparator) + retrying);
     LayOutRunning();
 }
 
@@ -165,8 +177,17 @@ void Tfrm_RecoverProgress::ShowFinished() {
     ok_->setFocus();
 }
 
+uint32_t Tfrm_RecoverProgress::DamagedCount() const {
+    // The outcomes are the worker's until its job has ended.
+    uint32_t damaged = 0;
+    if (worker_.JobDone)
+        for (const RecoveryOutcome& outcome : worker_.Outcomes)
+            damaged += outcome.Ok && outcome.UnreadableBytes > 0;
+    return damaged;
+}
+
 void Tfrm_RecoverProgress::ShowSuccessView() {
-    line1_->SetMarkedText(RecoveredText(language_, progress_.FRecoverSucceeded));
+    line1_->SetMarkedText(RecoveredText(language_, progress_.FRecoverSucceeded, DamagedCount()));
     percent_->SetMarkedText(QString());
     tip_->SetMarkedText(Tr(language_, "M_RecoveryOverSuccess", "Click OK to open the recovery directory."));
     tip_->show();
@@ -174,6 +195,7 @@ void Tfrm_RecoverProgress::ShowSuccessView() {
     bar_->hide();
     ShowState(success_);
     succeeded_ = true;
+    ShowReportLine();
     LayOutFinished();
 }
 
@@ -181,17 +203,42 @@ void Tfrm_RecoverProgress::ShowFailureView() {
     const uint32_t files = progress_.FRecoverFiles;
     const uint32_t recovered = progress_.FRecoverSucceeded;
     percent_->hide();
-    line1_->SetMarkedText(RecoveredText(language_, recovered));
+    line1_->SetMarkedText(RecoveredText(language_, recovered, DamagedCount()));
     line2_->SetMarkedText(FailedText(language_, files - recovered));
     line2_->show();
     bar_->hide();
     ShowState(failure_);
     tip_->SetMarkedText(Tr(language_, "M_RecoveryOverFail", "Please choose another drive to try again."));
     // Another drive is worth a try only when every file was tried; after a
-    // stop the rest were simply not attempted.
+    // stop the rest were simply not attempted. A job that ended on an error
+    // says why instead.
     tip_->setVisible(progress_.FRecoverAttempted >= files);
+    if (progress_.FRecoverFailed && !worker_.FailureText.empty()) {
+        tip_->SetMarkedText(JobErrorText(language_, worker_.FailureText));
+        tip_->show();
+    }
     succeeded_ = false;
+    ShowReportLine();
     LayOutFinished();
+}
+
+// The path is cut in its middle to the line's width; the whole of it is the
+// line's tool tip and what a screen reader reads.
+void Tfrm_RecoverProgress::ShowReportLine() {
+    if (!worker_.JobDone || worker_.ReportPath.empty()) {
+        report_->hide();
+        return;
+    }
+    const QString path = QDir::toNativeSeparators(FromUtf8(worker_.ReportPath));
+    const QString whole = Tr(language_, "M_ReportWritten", "The report is in %s");
+    const QString before = whole.left(whole.indexOf(QStringLiteral("%s")));
+    const QFontMetrics metrics(report_->font());
+    const QString shown = QString(whole).replace(
+        QStringLiteral("%s"), metrics.elidedText(path, Qt::ElideMiddle, kReportWidth - metrics.horizontalAdvance(before)));
+    report_->SetMarkedText(shown);
+    report_->setToolTip(path);
+    report_->setAccessibleName(QString(whole).replace(QStringLiteral("%s"), path));
+    report_->show();
 }
 
 void Tfrm_RecoverProgress::ShowAgain() {
@@ -205,7 +252,7 @@ void Tfrm_RecoverProgress::ShowAgain() {
 
 void Tfrm_RecoverProgress::OkPressed() {
     if (worker_.JobDone && finished_ && succeeded_) {
-        hub_.Send(kMsgOpenDestination);
+        hub_.Send(Msg::OpenDestination);
         return;
     }
     ClosePressed();
@@ -216,13 +263,13 @@ void Tfrm_RecoverProgress::ClosePressed() {
         // Its end message is on its way and brings the finished view first.
         if (!finished_)
             return;
-        hub_.Send(kMsgCloseFinishedProgress);
+        hub_.Send(Msg::CloseFinishedProgress);
         return;
     }
     hide();
     EnableButtons(false);
     worker_.Pause();
-    hub_.Send(kMsgAskStopRecovery);
+    hub_.Send(Msg::AskStopRecovery);
 }
 
 void Tfrm_RecoverProgress::EnableButtons(bool enabled) {
@@ -258,6 +305,10 @@ void Tfrm_RecoverProgress::LayOutFinished() {
         tip_->FitToWidth(370);
         block += tip_->height() + (line2_->isHidden() ? 0 : 10);
     }
+    if (!report_->isHidden()) {
+        report_->FitToWidth(kReportWidth);
+        block += report_->height() + 6;
+    }
     block += 8;
     int y = kStateTop + (kStateSize.height() - block) / 2;
     Place(line1_, kTextLeft, y);
@@ -266,8 +317,12 @@ void Tfrm_RecoverProgress::LayOutFinished() {
         Place(line2_, kTextLeft, y);
         y += line2_->height() + 10;
     }
-    if (!tip_->isHidden())
+    if (!tip_->isHidden()) {
         Place(tip_, kTextLeft, y);
+        y += tip_->height() + 6;
+    }
+    if (!report_->isHidden())
+        Place(report_, kTextLeft, y);
 }
 
 void Tfrm_RecoverProgress::CentreOnMainWindow() {

@@ -42,6 +42,9 @@ public:
     void ShowFinished();
     // The user chose to go on after STOP: the window comes back and the job resumes.
     void ShowAgain();
+    // As its close button: while the job runs, holds it and asks whether to
+    // stop (question 2); after the end, closes the finished view.
+    void RequestClose() { ClosePressed(); }
 
     // The clock the dots step by, in milliseconds; tests put their own in.
     void SetClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
@@ -55,6 +58,8 @@ public:
     RdLabel* MainLine() const { return line1_; }
     RdLabel* FailedLine() const { return line2_; }
     RdLabel* Tip() const { return tip_; }
+    // Where the ended job's report is; hidden when it wrote none.
+    RdLabel* ReportLine() const { return report_; }
     RdLabel* Percent() const { return percent_; }
     RdProgressBar* Bar() const { return bar_; }
     RdImgButton* OkButton() const { return ok_; }
@@ -66,6 +71,9 @@ private:
     void EnableButtons(bool enabled);
     void ShowState(QLabel* image);
     void ShowSuccessView();
+    void ShowReportLine();
+    // Files of the ended job recovered with zeros where they could not be read.
+    uint32_t DamagedCount() const;
     void ShowFailureView();
     void LayOutRunning();
     void LayOutFinished();
@@ -88,6 +96,7 @@ private:
     RdProgressBar* bar_;
     RdLabel* percent_;
     RdLabel* tip_;
+    RdLabel* report_;
     RdImgButton* ok_;
     QTimer timer_;
 

@@ -1,6 +1,6 @@
 #include "gui/results/result_list_model.h"
 
-#include "gui/app/texts.h"
+#include "gui/common/texts.h"
 #include "results/view_texts.h"
 #include "scan/scan_selection.h"
 

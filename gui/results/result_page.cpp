@@ -4,19 +4,22 @@
 #include <QMouseEvent>
 #include <QShortcut>
 
-#include "gui/app/texts.h"
+#include "gui/common/texts.h"
 #include "gui/preview/hover_previews.h"
 #include "gui/results/result_list.h"
 #include "gui/results/result_list_model.h"
 #include "gui/results/result_trees.h"
 #include "gui/results/search_box.h"
+#include "gui/widgets/check_box.h"
 #include "gui/widgets/image_button.h"
 #include "gui/widgets/skin.h"
 #include "gui/widgets/skin_label.h"
 #include "gui/widgets/title_bar.h"
+#include "platform/folders.h"
 #include "results/view_texts.h"
 #include "scan/progress.h"
 #include "scan/scan_worker.h"
+#include "shell/ini_file.h"
 #include "volume/text.h"
 
 namespace gui {
@@ -31,6 +34,25 @@ constexpr int kPaneTop = 62;
 constexpr int kPaneWidth = 240;
 constexpr int kTabHeight = 32;
 constexpr int kBottomRow = 568;
+
+// The keep-folders choice lives in Main.ini's [Main] section; off unless stored as 1.
+constexpr char kKeepFoldersKey[] = "KeepFolders";
+
+std::string MainIniPath() { return platform::DataFolder() + "Main.ini"; }
+
+bool StoredKeepFolders() {
+    TSafeIniFile ini;
+    ini.Load(MainIniPath());
+    return ini.ReadString("Main", kKeepFoldersKey, "0") == "1";
+}
+
+void StoreKeepFolders(bool keep) {
+    TSafeIniFile ini;
+    const std::string path = MainIniPath();
+    ini.Load(path);
+    ini.WriteString("Main", kKeepFoldersKey, keep ? "1" : "0");
+    ini.Save(path);
+}
 constexpr int kSelectedGap = 20;  // between the selected-files text and Recover
 
 QString ProgramVersion() { return QStringLiteral(DUNRO_VERSION); }
@@ -54,7 +76,9 @@ TFrm_Result::TFrm_Result(MessageHub& hub, const TLanUse& language, TThreadScan& 
       list_(new ResultList(Body())),
       model_(new ResultListModel(view_, language, this)),
       selected_(new RdLabel(Body())),
-      recover_(new RdImgButton(RdImgButton::Look::Primary, Body())) {
+      damage_(new RdLabel(Body())),
+      recover_(new RdImgButton(RdImgButton::Look::Primary, Body())),
+      keepFolders_(new RdCheckBox(RdCheckBox::Look::Box, Body())) {
     setObjectName(QStringLiteral("Frm_Result"));
     setAccessibleName(AppTitle());
     BuildLayout();
@@ -111,6 +135,7 @@ void TFrm_Result::BuildLayout() {
     list_->setAccessibleName(Tr(language_, "M_FileList", "Found files"));
     list_->horizontalHeader()->setAccessibleName(list_->accessibleName());
     list_->verticalHeader()->setAccessibleName(list_->accessibleName());
+    list_->CheckHeader()->SetCheckBoxName(Tr(language_, "M_CheckAllFiles", "Check all files"));
     const int listLeft = kMargin + kPaneWidth + 12;
     list_->setGeometry(listLeft, kPaneTop, 960 - kMargin - listLeft, pane.bottom() - kPaneTop + 1);
     list_->SetResultModel(model_);
@@ -153,6 +178,16 @@ void TFrm_Result::BuildLayout() {
     selected_->setObjectName(QStringLiteral("Lbl_SelectFileCount"));
     selected_->setWordWrap(false);
     selected_->hide();
+    damage_->setObjectName(QStringLiteral("Lbl_Unreadable"));
+    damage_->SetColor(c.failure);
+    keepFolders_->setObjectName(QStringLiteral("CheckBox_KeepFolders"));
+    keepFolders_->setText(Tr(language_, "M_KeepFolders", "Keep folder structure"));
+    keepFolders_->setAccessibleName(keepFolders_->text());
+    keepFolders_->setChecked(StoredKeepFolders());
+    keepFolders_->setGeometry(kMargin, kBottomRow, keepFolders_->sizeHint().width(), 36);
+    const int damageLeft = keepFolders_->geometry().right() + 24;
+    damage_->setGeometry(damageLeft, kBottomRow, 540 + kMargin - damageLeft, 36);
+    damage_->hide();
 
     setTabOrder(back_, search_->Magnifier());
     setTabOrder(search_->Magnifier(), search_->Edit());
@@ -162,15 +197,17 @@ void TFrm_Result::BuildLayout() {
     setTabOrder(locationTab_, typeTree_);
     setTabOrder(typeTree_, folderTree_);
     setTabOrder(folderTree_, list_);
-    setTabOrder(list_, recover_);
+    setTabOrder(list_, keepFolders_);
+    setTabOrder(keepFolders_, recover_);
 }
 
 void TFrm_Result::ConnectControls() {
     searchTimer_.setSingleShot(true);
     searchTimer_.setInterval(100);
     connect(&searchTimer_, &QTimer::timeout, this, [this] { SearchTimerFired(); });
-    // Typing restarts the timer; what the page itself puts into the box does not.
-    connect(search_->Edit(), &QLineEdit::textEdited, this, [this] { searchTimer_.start(); });
+    // Any change of the text but the page's own restarts the timer: typing,
+    // a paste, or a screen reader setting the text.
+    connect(search_, &SearchBox::TextChanged, this, [this] { SearchTextChanged(); });
     // Enter does not wait for the timer.
     connect(search_->Edit(), &QLineEdit::returnPressed, this, [this] { SearchTimerFired(); });
     connect(search_->Edit(), &SearchEdit::Pressed, this, [this] { SearchBoxPressed(); });
@@ -196,7 +233,8 @@ void TFrm_Result::ConnectControls() {
     connect(list_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) { SortByColumn(column); });
 
     connect(back_, &QPushButton::clicked, this, [this] { BackPressed(false); });
-    connect(recover_, &QPushButton::clicked, this, [this] { hub_.Post(kMsgRecoverRequest); });
+    connect(recover_, &QPushButton::clicked, this, [this] { hub_.Post(Msg::RecoverRequest); });
+    connect(keepFolders_, &QCheckBox::toggled, this, [](bool keep) { StoreKeepFolders(keep); });
     // Closing or minimizing ends the search box's edit first, as losing the focus would.
     connect(TitleBar(), &RdTitleBar::CloseClicked, this, [this] { EndSearchEdit(); });
     connect(TitleBar(), &RdTitleBar::MinimizeClicked, this, [this] { EndSearchEdit(); });
@@ -244,12 +282,16 @@ void TFrm_Result::LoadResults() {
     folderTree_->Clear();
     searchTimer_.stop();
     searchActive_ = false;
-    search_->Edit()->clear();
+    search_->SetText(QString());
     search_->IdleLook();
     view_.AppliedSearch = results::ViewFilter{};
     ShowLocation(nullptr);
     UpdateSelectedText();
     foundCount_ = progress_.FResultCount;
+    const QString damage = FromUtf8(results::ScanDamageText(scan_.Disks));
+    damage_->SetMarkedText(damage);
+    damage_->setAccessibleName(damage);
+    damage_->setVisible(!damage.isEmpty());
     if (foundCount_ == 0) {
         header_->SetMarkedText(QString());
         return;
@@ -263,17 +305,17 @@ void TFrm_Result::LoadResults() {
 }
 
 void TFrm_Result::Receive(const HubMessage& message) {
-    if (message.msg != kMsgLeaveResults)
+    if (message.msg != Msg::LeaveResults)
         return;
     if (closeQuestion_)
         closeQuestion_();
-    if (message.wparam == 1)
+    if (message.Yes())
         Leave();
-    hub_.Send(kMsgDimming, 1);
+    hub_.Undim();
 }
 
 void TFrm_Result::AnswerRecoverRequest() {
-    hub_.Post(view_.CheckedCount > 0 ? kMsgChooseDestination : kMsgNothingToRecover);
+    hub_.Post(view_.CheckedCount > 0 ? Msg::ChooseDestination : Msg::NothingToRecover);
 }
 
 void TFrm_Result::UncheckAllShown() {
@@ -298,7 +340,7 @@ void TFrm_Result::TakeFocusFromSearch() {
 void TFrm_Result::FolderTreeChanged() {
     searchActive_ = false;
     view_.AppliedSearch = results::ViewFilter{};
-    search_->Edit()->clear();
+    search_->SetText(QString());
     search_->IdleLook();
     TakeFocusFromSearch();
     hoverRow_ = -1;
@@ -330,7 +372,7 @@ void TFrm_Result::ShowLocation(const QTreeWidgetItem* node) {
 void TFrm_Result::TypeTreeChanged() {
     searchActive_ = true;
     view_.AppliedSearch.reset();
-    search_->Edit()->setText(search_->Placeholder());
+    search_->SetText(search_->Placeholder());
     search_->IdleLook();
     TakeFocusFromSearch();
     const QTreeWidgetItem* node = typeTree_->currentItem();
@@ -366,6 +408,17 @@ void TFrm_Result::SearchTimerFired() {
     }
 }
 
+void TFrm_Result::SearchTextChanged() {
+    // Text that arrives without a click into the box (a screen reader sets
+    // it) is a search all the same, and shows in the normal colour.
+    if (!searchActive_) {
+        searchActive_ = true;
+        if (!search_->Edit()->hasFocus())
+            search_->IdleLook();
+    }
+    searchTimer_.start();
+}
+
 void TFrm_Result::SearchBoxPressed() {
     search_->ActiveLook();
     searchActive_ = true;
@@ -374,12 +427,12 @@ void TFrm_Result::SearchBoxPressed() {
 void TFrm_Result::MagnifierPressed() {
     searchActive_ = true;
     search_->ActiveLook();
-    search_->Edit()->clear();
+    search_->SetText(QString());
     search_->Edit()->setFocus(Qt::MouseFocusReason);
 }
 
 void TFrm_Result::ClearPressed() {
-    search_->Edit()->clear();
+    search_->SetText(QString());
     search_->IdleLook();
     typeTree_->setFocus();
     FolderTreeChanged();
@@ -457,9 +510,9 @@ void TFrm_Result::BackPressed(bool onArrow) {
         return;
     }
     if (!view_.AllFiles.empty()) {
-        hub_.Send(kMsgDimming, 0);
+        hub_.Dim();
         if (openQuestion_)
-            openQuestion_(5);
+            openQuestion_(Question::BackLeavingResults);
         return;
     }
     Leave();
@@ -474,7 +527,7 @@ void TFrm_Result::Leave() {
     typeTree_->Clear();
     folderTree_->Clear();
     UpdateSelectedText();
-    hub_.Post(kMsgBackToStart);
+    hub_.Post(Msg::BackToStart);
 }
 
 void TFrm_Result::ResetList() {
@@ -484,6 +537,8 @@ void TFrm_Result::ResetList() {
     selected_->hide();
     list_->viewport()->update();
 }
+
+bool TFrm_Result::KeepFolders() const { return keepFolders_->isChecked(); }
 
 void TFrm_Result::UpdateSelectedText() {
     if (view_.CheckedCount == 0) {

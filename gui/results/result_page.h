@@ -9,11 +9,12 @@
 
 #include <QTimer>
 
-#include "gui/app/message_hub.h"
-#include "gui/app/skin_page.h"
+#include "gui/common/message_hub.h"
+#include "gui/common/skin_page.h"
 #include "results/result_view.h"
 
 class QTreeWidgetItem;
+class RdCheckBox;
 class RdImgButton;
 class RdLabel;
 class TThreadScan;
@@ -49,12 +50,15 @@ public:
 
     // Shows question `kind` over the dimmed window; hides the question box
     // once its answer has arrived.
-    void SetQuestionOpener(std::function<void(int)> open) { openQuestion_ = std::move(open); }
+    void SetQuestionOpener(std::function<void(Question)> open) { openQuestion_ = std::move(open); }
     void SetQuestionCloser(std::function<void()> close) { closeQuestion_ = std::move(close); }
 
     const results::TResultView& View() const { return view_; }
     RdImgButton* BackButton() const { return back_; }
     RdImgButton* RecoverButton() const { return recover_; }
+    // Whether a recovery keeps the found files' folders; remembered in Main.ini.
+    RdCheckBox* KeepFoldersBox() const { return keepFolders_; }
+    bool KeepFolders() const;
     RdImgButton* TypeTab() const { return typeTab_; }
     RdImgButton* LocationTab() const { return locationTab_; }
     bool TypeTabInFront() const;
@@ -65,6 +69,8 @@ public:
     SearchBox* Search() const { return search_; }
     HoverPreviews* Hover() const { return hover_.get(); }
     RdLabel* HeaderLabel() const { return header_; }
+    // What the scan could not read of the drives; hidden when it read everything.
+    RdLabel* DamageLabel() const { return damage_; }
     RdLabel* SelectedLabel() const { return selected_; }
     bool SearchActive() const { return searchActive_; }
     // The Back button's arrow, in its own coordinates: a press there leaves
@@ -89,6 +95,7 @@ private:
     void ShowLocation(const QTreeWidgetItem* node);
     void ApplySearch(const results::ViewFilter& filter);
     void SearchTimerFired();
+    void SearchTextChanged();
     void SearchBoxPressed();
     void MagnifierPressed();
     void ClearPressed();
@@ -126,9 +133,11 @@ private:
     ResultList* list_;
     ResultListModel* model_;
     RdLabel* selected_;
+    RdLabel* damage_;
     RdImgButton* recover_;
+    RdCheckBox* keepFolders_;
     QTimer searchTimer_;
-    std::function<void(int)> openQuestion_;
+    std::function<void(Question)> openQuestion_;
     std::function<void()> closeQuestion_;
     std::unique_ptr<HoverPreviews> hover_;  // before the list goes, its panes go
 };

@@ -1,6 +1,6 @@
 #include "gui/results/result_trees.h"
 
-#include "gui/app/texts.h"
+#include "gui/common/texts.h"
 #include "results/location.h"
 #include "results/tree_nodes.h"
 #include "scan/progress.h"
@@ -132,8 +132,12 @@ void FolderTree::Build(const DiskList& disks, uint32_t foundCount) {
                                     system ? kNodeSystemDrive : kNodeDrive, disk->AcceptedCount,
                                     system ? QStringLiteral("drive-windows") : QStringLiteral("drive"), disk);
         root->addChild(node);
+        // Which reader read it: "exFAT", "FAT16", "FAT12" as the chooser names them.
+        if (disk->Reader)
+            node->setToolTip(0, FromUtf8(disk->Reader->FileSystemName()));
         const uint8_t fileSystem = disk->FileSystem();
-        if ((fileSystem == kFileSystemNtfs || fileSystem == kFileSystemFat32) && !disk->Folders.empty())
+        if ((fileSystem == kFileSystemNtfs || IsFatFileSystem(fileSystem) || fileSystem == kFileSystemExfat) &&
+            !disk->Folders.empty())
             AddSubFolders(node, *disk->Folders.front(), false);
     }
     root->setExpanded(true);

@@ -6,7 +6,7 @@
 #include <unordered_set>
 
 #include "gui/widgets/check_tree.h"
-#include "volume/disk.h"
+#include "scan/disk.h"
 #include "volume/file_type.h"
 
 class TUnDeleteProgress;

@@ -56,11 +56,21 @@ SearchBox::SearchBox(const QString& placeholder, const QString& clearHint, QWidg
     clear_->SetArt(QStringLiteral("clear"));
     clear_->SetHint(clearHint);
     clear_->setGeometry(width() - 28, (kHeight - 24) / 2, 24, 24);
-    connect(edit_, &QLineEdit::textChanged, this, [this] { UpdateClearButton(); });
+    connect(edit_, &QLineEdit::textChanged, this, [this] {
+        UpdateClearButton();
+        if (!ownChange_)
+            emit TextChanged();
+    });
     IdleLook();
 }
 
 bool SearchBox::HoldsSearch() const { return !edit_->text().isEmpty() && edit_->text() != placeholder_; }
+
+void SearchBox::SetText(const QString& text) {
+    ownChange_ = true;
+    edit_->setText(text);
+    ownChange_ = false;
+}
 
 void SearchBox::IdleLook() {
     active_ = false;
@@ -68,7 +78,7 @@ void SearchBox::IdleLook() {
         magnifier_->show();
         edit_->setGeometry(kIdleLeft, 1, kIdleWidth, kHeight - 2);
         if (edit_->text().isEmpty())
-            edit_->setText(placeholder_);
+            SetText(placeholder_);
     }
     QPalette palette = edit_->palette();
     palette.setColor(QPalette::Text, HoldsSearch() ? skin::Colors().text : skin::Colors().mutedText);
@@ -82,7 +92,7 @@ void SearchBox::ActiveLook() {
     magnifier_->hide();
     edit_->setGeometry(kActiveLeft, 1, kActiveWidth, kHeight - 2);
     if (edit_->text() == placeholder_)
-        edit_->clear();
+        SetText(QString());
     QPalette palette = edit_->palette();
     palette.setColor(QPalette::Text, skin::Colors().text);
     edit_->setPalette(palette);

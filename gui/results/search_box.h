@@ -38,6 +38,8 @@ public:
     const QString& Placeholder() const { return placeholder_; }
     // The box holds text the user typed: neither empty nor the placeholder.
     bool HoldsSearch() const;
+    // Puts text into the box without it counting as the user's (TextChanged stays quiet).
+    void SetText(const QString& text);
 
     // Unless the box holds a search: the magnifier shows, the box stands
     // beside it, and an empty box shows the placeholder, dimmed.
@@ -45,6 +47,11 @@ public:
     // The box over the magnifier's place, emptied when it held the placeholder.
     void ActiveLook();
     bool Active() const { return active_; }
+
+signals:
+    // The text changed by anything but the box's and the page's own doing:
+    // typing, a paste, or a screen reader or test robot setting it.
+    void TextChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -56,6 +63,7 @@ private:
     SearchEdit* edit_;
     RdImgButton* clear_;
     bool active_ = false;
+    bool ownChange_ = false;
 };
 
 } // namespace gui

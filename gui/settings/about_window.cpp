@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "gui/app/message_hub.h"
-#include "gui/app/texts.h"
+#include "gui/common/message_hub.h"
+#include "gui/common/texts.h"
 #include "gui/widgets/image_button.h"
 #include "gui/widgets/skin.h"
 #include "gui/widgets/skin_label.h"
@@ -39,7 +39,7 @@ TFrm_About::TFrm_About(MessageHub& hub, const TLanUse& language, QWidget* mainWi
     version_->SetMarkedText(Tr(language, "M_AboutVersion", "Version %s").replace(QLatin1String("%s"), ProgramVersion()));
     description_->setObjectName(QStringLiteral("RdLabel_Description"));
     description_->SetMarkedText(Tr(language, "M_AboutText",
-                                   "Finds deleted files on NTFS and FAT32 drives and copies them to a folder you "
+                                   "Finds deleted files on NTFS, FAT and exFAT drives and copies them to a folder you "
                                    "choose. It only reads the drives it scans and <a>never writes to them</a>."));
     ok_->setObjectName(QStringLiteral("RdImgBtn_OK"));
     ok_->SetCaption(Tr(language, "M_OK", "OK"));
@@ -70,7 +70,7 @@ TFrm_About::TFrm_About(MessageHub& hub, const TLanUse& language, QWidget* mainWi
 }
 
 void TFrm_About::Open() {
-    hub_.Send(kMsgDimming, 0);
+    hub_.Dim();
     if (QWidget* main = parentWidget())
         move(main->frameGeometry().left() + (960 - width()) / 2, main->frameGeometry().top() + (660 - height()) / 2);
     show();
@@ -81,7 +81,7 @@ void TFrm_About::Open() {
 
 void TFrm_About::Dismiss() {
     hide();
-    hub_.Send(kMsgDimming, 1);
+    hub_.Undim();
 }
 
 } // namespace gui

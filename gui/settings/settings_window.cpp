@@ -3,8 +3,8 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "gui/app/texts.h"
-#include "gui/app/window_translator.h"
+#include "gui/common/texts.h"
+#include "gui/common/window_translator.h"
 #include "gui/widgets/check_box.h"
 #include "gui/widgets/check_list.h"
 #include "gui/widgets/image_button.h"

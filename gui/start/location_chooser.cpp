@@ -6,8 +6,8 @@
 #include <QPainterPath>
 #include <QSignalBlocker>
 
-#include "gui/app/texts.h"
-#include "gui/app/trace.h"
+#include "gui/common/texts.h"
+#include "gui/common/trace.h"
 #include "gui/start/location_list.h"
 #include "gui/widgets/check_box.h"
 #include "gui/widgets/image_button.h"
@@ -17,6 +17,7 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/folders.h"
+#include "scan/disk_drives.h"
 #include "scan/scan_selection.h"
 #include "scan/scan_worker.h"
 #include "shell/folder_list.h"
@@ -65,14 +66,25 @@ QString RefusedHint(const TLanUse& language) {
 // The names the systems give NTFS and FAT volumes, and FUSE's, which hides the type.
 bool MaybeScannable(const std::string& fileSystem) {
     QString name = FromUtf8(fileSystem).toLower();
-    for (const char* known : {"", "ntfs", "ntfs3", "fuseblk", "vfat", "msdos", "fat", "fat32"})
+    for (const char* known : {"", "ntfs", "ntfs3", "fuseblk", "vfat", "msdos", "fat", "fat32", "fat16", "fat12", "exfat"})
         if (name == QLatin1String(known))
             return true;
     return false;
 }
 
 QString FileSystemName(uint8_t fileSystem) {
-    return fileSystem == kFileSystemNtfs ? QStringLiteral("NTFS") : QStringLiteral("FAT32");
+    switch (fileSystem) {
+    case kFileSystemNtfs:
+        return QStringLiteral("NTFS");
+    case kFileSystemFat16:
+        return QStringLiteral("FAT16");
+    case kFileSystemFat12:
+        return QStringLiteral("FAT12");
+    case kFileSystemExfat:
+        return QStringLiteral("exFAT");
+    default:
+        return QStringLiteral("FAT32");
+    }
 }
 
 } // namespace
@@ -137,6 +149,8 @@ Tfrm_Choose_Location::Tfrm_Choose_Location(const TLanUse& language, TThreadScan&
     });
     refreshTimer_.setInterval(kRefreshTickMs);
     connect(&refreshTimer_, &QTimer::timeout, this, [this] { OnRefreshTick(); });
+    imageTimer_.setInterval(kImageTickMs);
+    connect(&imageTimer_, &QTimer::timeout, this, [this] { OnImageTick(); });
 }
 
 QString Tfrm_Choose_Location::FolderListPath() const { return FromUtf8(platform::DataFolder() + "FileList.ini"); }
@@ -184,8 +198,9 @@ void Tfrm_Choose_Location::StartLoading() {
 void Tfrm_Choose_Location::OnRefreshTick() {
     spinner_->SetAngle(spinner_->Angle() + 20);
     ++ticks_;
-    // The third tick lets the window appear before the drives are examined.
-    if (ticks_ == 3 && !refreshStarted_) {
+    // The third tick lets the window appear before the drives are examined;
+    // images named before wait for it, or it for them.
+    if (ticks_ >= 3 && !refreshStarted_ && !worker_.Busy()) {
         refreshStarted_ = true;
         worker_.StartDriveRefresh();
     }
@@ -228,7 +243,7 @@ QListWidgetItem* Tfrm_Choose_Location::AddDriveEntry(const TMyDisk& disk, int ro
     QListWidgetItem* item = list_->AddEntry(kind, FromUtf8(disk.Caption), FromUtf8(disk.DriveName), {}, row);
     RdLocationList::SetDetail(item, FileSystemName(disk.FileSystem()) + QStringLiteral(" · ") +
                                         FromUtf8(volume::SizeText(disk.Drive->TotalBytes)));
-    if (platform::IsVolumeImage(disk.DriveName))
+    if (platform::IsVolumeImage(disk.DriveName) || scan::IsImagePartitionDrive(disk.DriveName))
         item->setData(kArtRole, QStringLiteral("disk-image"));
     return item;
 }
@@ -287,7 +302,7 @@ void Tfrm_Choose_Location::PlaceFolder(QListWidgetItem* item, const QString& pat
         item->setData(kLocationRole, FromUtf8(location));
         return;
     }
-    // A drive this process may not open could still hold NTFS or FAT32,
+    // A drive this process may not open could still hold NTFS, FAT or exFAT,
     // unless the file system is known to be another.
     bool locked = false;
     if (place && !place->drive.empty() && MaybeScannable(place->fileSystem))
@@ -298,7 +313,7 @@ void Tfrm_Choose_Location::PlaceFolder(QListWidgetItem* item, const QString& pat
         return;
     }
     QString hint = Tr(language_, "M_FolderUnscannable",
-                      "This folder lies on a file system of type %s. Only NTFS and FAT32 volumes can be scanned.");
+                      "This folder lies on a file system of type %s. Only NTFS, FAT and exFAT volumes can be scanned.");
     const QString fileSystem = place && !place->fileSystem.empty() ? FromUtf8(place->fileSystem) : QStringLiteral("?");
     hint.replace(QLatin1String("%s"), fileSystem, Qt::CaseInsensitive);
     RdLocationList::SetUnusable(item, hint);
@@ -353,26 +368,63 @@ void Tfrm_Choose_Location::RemoveFolder(QListWidgetItem* item) {
     UpdateCheckAll();
 }
 
-bool Tfrm_Choose_Location::AddVolumeImage(const QString& image) {
-    // The worker's drive list may change only while it is idle.
-    if (worker_.Busy())
-        return false;
-    const std::string name = ToUtf8(image);
-    const SourceVerdict verdict = ExamineSource(name);
-    TMyDisk* disk = verdict == SourceVerdict::Usable ? worker_.DiskFor(name) : nullptr;
+void Tfrm_Choose_Location::AddVolumeImage(const QString& image) {
+    pendingImages_ << image;
+    if (!imageTimer_.isActive())
+        imageTimer_.start();
+    OnImageTick();
+}
+
+void Tfrm_Choose_Location::OnImageTick() {
+    // The worker's drive list may change only while it is idle, and not
+    // between the end of a refresh and the list filled from it.
+    if (worker_.Busy() || (refreshStarted_ && !ready_))
+        return;
+    if (imagesInFlight_) {
+        if (!worker_.ImagesOpened.load(std::memory_order_acquire))
+            return;
+        imagesInFlight_ = false;
+        worker_.AdoptOpenedImages();
+        for (const OpenedImage& opened : worker_.OpenedImages) {
+            if (opened.Verdict != SourceVerdict::Usable || opened.DriveNames.empty()) {
+                if (refused_)
+                    refused_(FromUtf8(opened.Name), opened.Verdict == SourceVerdict::Usable
+                                                        ? SourceVerdict::OtherFileSystem
+                                                        : opened.Verdict);
+                continue;
+            }
+            // A disk image lists a drive per volume, in the order of its table.
+            for (const std::string& drive : opened.DriveNames)
+                ShowOpenedImage(FromUtf8(opened.Name), drive);
+        }
+        worker_.OpenedImages.clear();
+    }
+    if (pendingImages_.isEmpty()) {
+        imageTimer_.stop();
+        return;
+    }
+    for (const QString& image : pendingImages_)
+        worker_.ImagesToOpen.push_back(ToUtf8(image));
+    pendingImages_.clear();
+    imagesInFlight_ = true;
+    worker_.StartImageOpen();
+}
+
+void Tfrm_Choose_Location::ShowOpenedImage(const QString& image, const std::string& driveName) {
+    TMyDisk* disk = ListedDisk(worker_.Disks, driveName);
     if (!disk) {
         if (refused_)
-            refused_(image, verdict == SourceVerdict::Usable ? SourceVerdict::OtherFileSystem : verdict);
-        return false;
+            refused_(image, SourceVerdict::OtherFileSystem);
+        return;
     }
     if (!ready_)
-        return true;  // listed with the drives when the list fills
+        return;  // listed with the drives when the list fills
     for (int i = 0; i < list_->count(); ++i) {
         QListWidgetItem* item = list_->item(i);
         if (RdLocationList::KindOf(item) != kLocationFolder && item->data(kDriveRole).toString() == FromUtf8(disk->DriveName)) {
             item->setCheckState(Qt::Checked);
             UpdateCheckAll();
-            return true;
+            return;
         }
     }
     // After the drives already listed, and with the desktop and the recycle
@@ -392,7 +444,6 @@ bool Tfrm_Choose_Location::AddVolumeImage(const QString& image) {
         ++afterDrives;
     AddSpecialEntries(afterDrives);
     UpdateCheckAll();
-    return true;
 }
 
 void Tfrm_Choose_Location::UpdateCheckAll() {

@@ -5,11 +5,13 @@
 // list once the scan worker has refreshed the drive list, and before a scan
 // it turns the checked entries into the scan's location selection.
 #include <functional>
+#include <string>
 
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
-#include "volume/source_check.h"
+#include "scan/source_check.h"
 
 class QLabel;
 class QListWidgetItem;
@@ -39,20 +41,26 @@ public:
 
     // The refresh timer's period; each tick turns the spinner by 20 degrees.
     static constexpr int kRefreshTickMs = 80;
+    // How often the examination of named images is looked after.
+    static constexpr int kImageTickMs = 20;
 
     // When the start page first shows: the list waits behind the loading
     // panel until the worker has refreshed the drive list.
     void StartLoading();
-    // The list is filled and the drive list known.
-    bool DriveListReady() const { return ready_; }
+    // The list is filled, the drive list known and every image named so far examined.
+    bool DriveListReady() const { return ready_ && !ImagesPending(); }
     // Fills the scan's location selection from the checked entries.
     void CollectScanPaths();
     // Enables or disables the check-all box, the add buttons and the list.
     void EnableControls(bool enable);
 
     // Adds a volume image as a drive of the list (the command line's images,
-    // "Add Disk Image…"); false, after telling why, when it cannot be scanned.
-    bool AddVolumeImage(const QString& image);
+    // "Add Disk Image…"), or tells why it cannot be scanned. The image is
+    // examined on the worker's thread, whose first reads may take long on a
+    // failing drive: the entry or the refusal follows once it is done.
+    void AddVolumeImage(const QString& image);
+    // Images named but not yet listed or refused.
+    bool ImagesPending() const { return !pendingImages_.isEmpty() || imagesInFlight_; }
     // Adds a folder as the "Add Folder" dialog does; false when it is refused.
     bool AddFolder(const QString& folder);
     void RemoveFolder(QListWidgetItem* item);
@@ -74,6 +82,10 @@ protected:
 
 private:
     void OnRefreshTick();
+    void OnImageTick();
+    // The entry of one drive of an image the worker examined (the image
+    // itself, or one of its partitions), checked when already listed.
+    void ShowOpenedImage(const QString& image, const std::string& driveName);
     void FillList();
     // A folder's entry, usable or not, for `path` (which exists).
     QListWidgetItem* AddFolderEntry(const QString& path, int row = -1);
@@ -91,6 +103,9 @@ private:
     TThreadScan& worker_;
     TScanPath& paths_;
     ImageRefusal refused_;
+    QStringList pendingImages_;
+    bool imagesInFlight_ = false;
+    QTimer imageTimer_;
     PathAsker askFolder_;
     PathAsker askImage_;
 

@@ -4,8 +4,8 @@
 #include <QMouseEvent>
 #include <QSignalBlocker>
 
-#include "gui/app/message_hub.h"
-#include "gui/app/texts.h"
+#include "gui/common/message_hub.h"
+#include "gui/common/texts.h"
 #include "gui/start/scan_dial.h"
 #include "gui/start/type_tile.h"
 #include "gui/widgets/check_box.h"
@@ -13,8 +13,10 @@
 #include "gui/widgets/skin.h"
 #include "gui/widgets/skin_label.h"
 #include "platform/folders.h"
+#include "results/view_texts.h"
 #include "scan/progress.h"
 #include "scan/scan_selection.h"
+#include "scan/scan_worker.h"
 #include "shell/ini_file.h"
 
 namespace gui {
@@ -50,6 +52,7 @@ TFrm_Choose::TFrm_Choose(MessageHub& hub, const TLanUse& language, TUnDeleteProg
                          Tfrm_Choose_Location::ImageRefusal imageRefused, QWidget* parent)
     : SkinPage(hub, language, std::move(openAbout), parent),
       progress_(progress),
+      worker_(worker),
       types_(types),
       master_(new RdCheckBox(RdCheckBox::Look::Toggle, Body())),
       dial_(new TScanDial(Body())),
@@ -143,7 +146,7 @@ void TFrm_Choose::showEvent(QShowEvent* event) {
 void TFrm_Choose::mousePressEvent(QMouseEvent* event) {
     // The background tells the main window, which has nothing to do with it.
     if (event->button() == Qt::LeftButton)
-        hub_.Send(kMsgStartPageBackground);
+        hub_.Send(Msg::StartPageBackground);
 }
 
 void TFrm_Choose::OnTypeToggled(int index, bool on) {
@@ -168,17 +171,17 @@ void TFrm_Choose::OnScanClicked() {
     if (scanRequested_) {
         // Pressed again while the start waits for the drive list: withdraw it.
         scanRequested_ = false;
-        hub_.Post(kMsgStopRequest);
+        hub_.Post(Msg::StopRequest);
         return;
     }
     if (progress_.FScanIdle) {
         dial_->SetRunning(true);
         dial_->SetCaption(stopCaption_);
         CopyTypeSelections();
-        hub_.Post(kMsgStartRequest);
+        hub_.Post(Msg::StartRequest);
         return;
     }
-    hub_.Post(kMsgStopRequest);
+    hub_.Post(Msg::StopRequest);
     dial_->setValue(0);
 }
 
@@ -238,6 +241,9 @@ void TFrm_Choose::ShowScanProgress(int percent) {
         text.replace(QLatin1String("%s"), QStringLiteral("<a>%1</a>").arg(uint32_t(progress_.FListedCount)),
                      Qt::CaseInsensitive);
     }
+    // A failing drive may hold a read for many seconds: the caption says why nothing moves.
+    if (const QString retrying = FromUtf8(results::RetryingText(worker_.RetryingAt())); !retrying.isEmpty())
+        text += QChar(QChar::LineSeparator) + retrying;
     ShowProgress(percent, text);
 }
 

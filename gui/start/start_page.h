@@ -9,7 +9,7 @@
 
 #include <QTimer>
 
-#include "gui/app/skin_page.h"
+#include "gui/common/skin_page.h"
 #include "gui/start/location_chooser.h"
 
 class RdCheckBox;
@@ -81,6 +81,7 @@ private:
     QString PercentText(int percent) const;
 
     TUnDeleteProgress& progress_;
+    TThreadScan& worker_;
     TScanFileType& types_;
     std::array<uint8_t, kTypeSwitchCount> selections_{1, 1, 1, 1, 1, 1};
     std::array<TTypeTile*, kTypeSwitchCount> tiles_{};

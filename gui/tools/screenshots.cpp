@@ -1,13 +1,17 @@
 // Renders every window and box of the program offscreen into PNG files, in
-// English and in German: dunro_gui_screenshots FOLDER IMAGE [RESULT_IMAGE].
+// English and in German: dunro_gui_screenshots FOLDER IMAGE [RESULT_IMAGE [CARD_IMAGE [DISK_IMAGE]]].
 // IMAGE is offered as a drive on the start page; the result page shows a
-// scan of RESULT_IMAGE (else of IMAGE) run from the window as a user runs it.
+// scan of RESULT_IMAGE (else of IMAGE) run from the window as a user runs it;
+// with CARD_IMAGE, a memory card's volume scanned the same way. DISK_IMAGE,
+// a whole disk, is added as the user adds one: its partitions become drives
+// of the start page.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
+#include <QScreen>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -109,7 +113,8 @@ QTreeWidgetItem* ItemNamed(QTreeWidget& tree, const QString& text) {
 bool ScanFromWindow(gui::TFram_UndeleteMain& main, const QString& image) {
     gui::TFrm_Choose& start = *main.StartPage();
     gui::Tfrm_Choose_Location& chooser = *start.Chooser();
-    if (!chooser.AddVolumeImage(image))
+    chooser.AddVolumeImage(image);
+    if (!QTest::qWaitFor([&chooser] { return !chooser.ImagesPending(); }, 30000))
         return false;
     RdCheckBox* all = chooser.CheckAllBox();
     if (!all->isChecked())
@@ -207,6 +212,8 @@ bool RenderPreviews(gui::TFram_UndeleteMain& main, const QString& folder, const 
     const QPoint button = page.List()->PreviewButton(beach).center();
     QTest::mouseMove(page.List()->viewport(), QPoint(40, button.y()));
     QTest::mouseMove(page.List()->viewport(), button);
+    // On an X display the server moves the pointer: its events come a moment later.
+    WaitFor([&page] { return !page.Hover()->Panes().empty(); }, 3000);
     if (page.Hover()->Panes().empty()) {
         std::fprintf(stderr, "no hover pane\n");
         return false;
@@ -264,8 +271,8 @@ void CheckFiveWholeFiles(gui::TFrm_Result& page) {
 }
 
 // The recovery over the result page: the progress window running, after a
-// real job into a fresh folder, after a job that failed in part, and
-// notices 6 and 7 for the checked files.
+// real job into a fresh folder, after a job that failed in part, after one
+// that ended on an error, and notices 6 and 7 for the checked files.
 bool RenderRecovery(gui::TFram_UndeleteMain& main, const QString& folder, const QString& suffix) {
     gui::TFrm_Result& page = *main.ResultPage();
     gui::Tfrm_RecoverProgress& progress = *main.RecoverProgress();
@@ -312,10 +319,23 @@ bool RenderRecovery(gui::TFram_UndeleteMain& main, const QString& folder, const 
     progress.hide();
     main.Undim();
 
+    // An error that ended the job after the third of five files, with its reason.
+    record.FRecoverAttempted = 3;
+    record.FRecoverSucceeded = 2;
+    record.FRecoverFailed = true;
+    main.RecoverWorker().FailureText = "memory ran out";
+    main.Dim();
+    progress.ShowFinished();
+    ok &= Save(Composite(main, &progress), folder, QStringLiteral("recover-error") + suffix);
+    progress.hide();
+    main.Undim();
+    record.FRecoverFailed = false;
+    main.RecoverWorker().FailureText.clear();
+
     CheckFiveWholeFiles(page);
     main.RecoverWorker().PrepareJob(main.ScanWorker().AllFiles);
     for (int kind : {6, 7}) {
-        main.ShowNotice(kind);
+        main.ShowNotice(gui::Notice(kind));
         ok &= Save(Composite(main, main.NoticeBox()), folder, QStringLiteral("recover-notice-%1").arg(kind) + suffix);
         main.NoticeBox()->hide();
         main.Undim();
@@ -327,7 +347,7 @@ bool RenderRecovery(gui::TFram_UndeleteMain& main, const QString& folder, const 
 // cannot be scanned (the machine's own file system), to show how the chooser
 // tells so; the result page shows a scan of `resultImage`.
 bool RenderLanguage(const QString& folder, const QString& language, const QString& suffix, const QString& image,
-                    const QString& resultImage, const QString& outside) {
+                    const QString& resultImage, const QString& outside, const QString& diskImage) {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
     const QString data = config.path() + QStringLiteral("/Dunro Data Recovery/");
@@ -364,33 +384,40 @@ bool RenderLanguage(const QString& folder, const QString& language, const QStrin
     main.Progress().FRecoverFiles = 10;
     main.Progress().FRecoverAttempted = 4;
 
-    for (int kind = gui::kFirstNotice; kind <= gui::kLastNotice; ++kind) {
-        main.ShowNotice(kind);
+    for (int kind = 1; kind <= 7; ++kind) {
+        main.ShowNotice(gui::Notice(kind));
         ok &= Save(Composite(main, main.NoticeBox()), folder, QStringLiteral("notice-%1").arg(kind) + suffix);
         main.NoticeBox()->hide();
         main.Undim();
     }
     // The notices for disk images that cannot be scanned: one that holds no
-    // NTFS or FAT32 volume, one that is not there.
+    // NTFS, FAT or exFAT volume, one that is not there.
     const QString blank = config.path() + QStringLiteral("/notes.img");
     WriteFile(blank, QString(4096, QLatin1Char(' ')));
     const QString refused[][2] = {{blank, QStringLiteral("notice-8")},
                                   {config.path() + QStringLiteral("/holiday.img"), QStringLiteral("notice-9")}};
     for (const auto& [image, name] : refused) {
         main.AddVolumeImages({image});
+        WaitFor([&main] { return !main.StartPage()->Chooser()->ImagesPending(); }, 30000);
         ok &= Save(Composite(main, main.NoticeBox()), folder, name + suffix);
         main.NoticeBox()->hide();
         main.Undim();
     }
-    for (int kind = gui::kFirstQuestion; kind <= gui::kLastQuestion; ++kind) {
+    if (!diskImage.isEmpty()) {
+        main.AddVolumeImages({diskImage});
+        WaitFor([&main] { return !main.StartPage()->Chooser()->ImagesPending(); }, 30000);
+        Settle();
+        ok &= Save(Composite(main, nullptr), folder, QStringLiteral("start-disk-image") + suffix);
+    }
+    for (int kind = 1; kind <= 5; ++kind) {
         main.Dim();
-        main.QuestionBox()->ShowQuestion(kind);
+        main.QuestionBox()->ShowQuestion(gui::Question(kind));
         ok &= Save(Composite(main, main.QuestionBox()), folder, QStringLiteral("question-%1").arg(kind) + suffix);
         main.QuestionBox()->hide();
         main.Undim();
     }
 
-    main.Hub().Send(gui::kMsgOpenSettings);
+    main.Hub().Send(gui::Msg::OpenSettings);
     ok &= Save(Composite(main, main.SettingsWindow()), folder, QStringLiteral("settings") + suffix);
     main.SettingsWindow()->close();
     Settle();
@@ -402,6 +429,47 @@ bool RenderLanguage(const QString& folder, const QString& language, const QStrin
     ok &= RenderResults(main, resultImage, folder, suffix);
     ok &= RenderPreviews(main, folder, suffix);
     ok &= RenderRecovery(main, folder, suffix);
+    return ok;
+}
+
+// A memory card's scan: `card` (an exFAT volume image) offered as a drive,
+// shown in the chooser with its file system, scanned from the window, and
+// its result page opened on the folder tree with the card's folders.
+bool RenderCard(const QString& folder, const QString& language, const QString& suffix, const QString& card) {
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    const QString data = config.path() + QStringLiteral("/Dunro Data Recovery/");
+    QDir(config.path()).mkpath(QStringLiteral("Dunro Data Recovery"));
+    if (!WriteFile(data + QStringLiteral("Main.ini"), QStringLiteral("[Main]\r\nLanguage=%1\r\n").arg(language)))
+        return false;
+    gui::TFram_UndeleteMain main;
+    main.SetProcessEnd([] {});
+    main.AddVolumeImages({card});
+    main.move(0, 0);
+    main.show();
+    gui::TFrm_Choose& start = *main.StartPage();
+    if (!WaitFor([&start] { return start.Chooser()->DriveListReady(); }, 30000)) {
+        std::fprintf(stderr, "the drive list did not fill\n");
+        return false;
+    }
+    Settle();
+    bool ok = Save(Composite(main, nullptr), folder, QStringLiteral("card-start") + suffix);
+    if (!ScanFromWindow(main, card)) {
+        std::fprintf(stderr, "a scan of %s from the window did not reach the result page\n", qPrintable(card));
+        return false;
+    }
+    Settle();
+    gui::TFrm_Result& page = *main.ResultPage();
+    QTest::mouseClick(page.LocationTab(), Qt::LeftButton);
+    QTreeWidgetItem* drive = page.Folders()->topLevelItem(0)->child(0);
+    drive->setExpanded(true);
+    if (QTreeWidgetItem* photos = ItemNamed(*page.Folders(), QStringLiteral("DCIM"))) {
+        photos->setExpanded(true);
+        page.Folders()->setCurrentItem(photos->childCount() ? photos->child(0) : photos);
+    }
+    page.Folders()->setFocus();
+    Settle();
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("card-result") + suffix);
     return ok;
 }
 
@@ -495,11 +563,36 @@ bool RenderControls(const QString& folder) {
     return Save(panel.grab().toImage(), folder, QStringLiteral("controls"));
 }
 
+// On an X display: the hint balloon as the server shows it, read back from
+// the screen over a window of the page colour, where a window without a
+// compositor shows what a widget's own picture cannot (a black frame of
+// clear pixels, say).
+bool RenderBalloonOnScreen(const QString& folder) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return true;
+    QWidget backdrop(nullptr, Qt::FramelessWindowHint);
+    backdrop.setAutoFillBackground(true);
+    QPalette palette = backdrop.palette();
+    palette.setColor(QPalette::Window, skin::Colors().page);
+    backdrop.setPalette(palette);
+    backdrop.setGeometry(0, 0, 400, 160);
+    backdrop.show();
+    if (!QTest::qWaitForWindowExposed(&backdrop))
+        return false;
+    RdHintBalloon balloon(&backdrop);
+    balloon.ShowAt(QPoint(40, 30), QStringLiteral("Click scan to find the recoverable files."), 0);
+    if (!QTest::qWaitForWindowExposed(&balloon))
+        return false;
+    QTest::qWait(200);
+    const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, 400, 160);
+    return Save(screen.toImage(), folder, QStringLiteral("balloon-on-screen"));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && argc != 4) {
-        std::fputs("usage: dunro_gui_screenshots FOLDER IMAGE [RESULT_IMAGE]\n", stderr);
+    if (argc < 3 || argc > 6) {
+        std::fputs("usage: dunro_gui_screenshots FOLDER IMAGE [RESULT_IMAGE [CARD_IMAGE [DISK_IMAGE]]]\n", stderr);
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -512,17 +605,26 @@ int main(int argc, char** argv) {
     // drive's name: each is linked into one folder that becomes the current one.
     QTemporaryDir images;
     const QFileInfo image(QString::fromLocal8Bit(argv[2]));
-    const QFileInfo resultImage(QString::fromLocal8Bit(argv[argc == 4 ? 3 : 2]));
-    for (const QFileInfo& info : {image, resultImage})
-        QFile::link(info.absoluteFilePath(), images.filePath(info.fileName()));
+    const QFileInfo resultImage(QString::fromLocal8Bit(argv[argc >= 4 ? 3 : 2]));
+    const QFileInfo card(argc >= 5 ? QString::fromLocal8Bit(argv[4]) : QString());
+    const QFileInfo diskImage(argc == 6 ? QString::fromLocal8Bit(argv[5]) : QString());
+    for (const QFileInfo& info : {image, resultImage, card, diskImage})
+        if (!info.filePath().isEmpty())
+            QFile::link(info.absoluteFilePath(), images.filePath(info.fileName()));
     QDir::setCurrent(images.path());
     // A folder on this machine's own file system, which the chooser shows but cannot scan.
     const QString outside = QDir::tempPath() + QStringLiteral("/Holiday Photos");
     QDir().mkpath(outside);
-    bool ok = RenderLanguage(folder, QStringLiteral("English"), QString(), image.fileName(), resultImage.fileName(), outside);
+    bool ok = RenderLanguage(folder, QStringLiteral("English"), QString(), image.fileName(), resultImage.fileName(), outside,
+                             diskImage.fileName());
     ok &= RenderLanguage(folder, QStringLiteral("Deutsch"), QStringLiteral("-de"), image.fileName(), resultImage.fileName(),
-                         outside);
+                         outside, diskImage.fileName());
     QDir().rmdir(outside);
+    if (!card.fileName().isEmpty()) {
+        ok &= RenderCard(folder, QStringLiteral("English"), QString(), card.fileName());
+        ok &= RenderCard(folder, QStringLiteral("Deutsch"), QStringLiteral("-de"), card.fileName());
+    }
     ok &= RenderControls(folder);
+    ok &= RenderBalloonOnScreen(folder);
     return ok ? 0 : 1;
 }

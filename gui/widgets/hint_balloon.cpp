@@ -1,7 +1,8 @@
 #include "gui/widgets/hint_balloon.h"
 
 #include <QPainter>
-#include <QPainterPath>
+#include <QPainterPathStroker>
+#include <QResizeEvent>
 
 #include "gui/widgets/skin.h"
 
@@ -12,7 +13,9 @@ constexpr int kMaxTextWidth = 260;
 } // namespace
 
 RdHintBalloon::RdHintBalloon(QWidget* parent) : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint) {
-    setAttribute(Qt::WA_TranslucentBackground);
+    // No translucent window: without a compositor its clear pixels come out
+    // black. The mask set on every resize cuts the window to the outline.
+    setAutoFillBackground(false);
     setFont(skin::Font(12));
     hideTimer_.setSingleShot(true);
     connect(&hideTimer_, &QTimer::timeout, this, &QWidget::hide);
@@ -32,11 +35,10 @@ void RdHintBalloon::ShowAt(const QPoint& anchor, const QString& text, int ms) {
 
 void RdHintBalloon::mousePressEvent(QMouseEvent*) { hide(); }
 
-void RdHintBalloon::paintEvent(QPaintEvent*) {
-    const skin::Palette& c = skin::Colors();
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF body = QRectF(rect()).adjusted(1, kPointer + 1, -1, -1);
+QRectF RdHintBalloon::Body() const { return QRectF(rect()).adjusted(1, kPointer + 1, -1, -1); }
+
+QPainterPath RdHintBalloon::Outline() const {
+    const QRectF body = Body();
     QPainterPath shape;
     shape.addRoundedRect(body, skin::kRadius, skin::kRadius);
     QPainterPath pointer;
@@ -44,11 +46,28 @@ void RdHintBalloon::paintEvent(QPaintEvent*) {
     pointer.lineTo(24, 1);
     pointer.lineTo(30, body.top() + 1);
     pointer.closeSubpath();
-    shape = shape.united(pointer);
+    return shape.united(pointer);
+}
+
+void RdHintBalloon::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The outline grown by half a pixel keeps the whole border pen inside the mask.
+    QPainterPathStroker stroker;
+    stroker.setWidth(2);
+    const QPainterPath covered = Outline().united(stroker.createStroke(Outline()));
+    setMask(QRegion(covered.toFillPolygon().toPolygon(), Qt::WindingFill));
+}
+
+void RdHintBalloon::paintEvent(QPaintEvent*) {
+    const skin::Palette& c = skin::Colors();
+    QPainter p(this);
+    // What the mask lets through beyond the outline's smooth edge takes the note's border colour.
+    p.fillRect(rect(), c.primary);
+    p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(c.primary, 1.2));
     p.setBrush(QColor(0xfd, 0xf6, 0xec));
-    p.drawPath(shape);
+    p.drawPath(Outline());
     p.setPen(c.text);
-    p.drawText(body.adjusted(kPadding, kPadding, -kPadding, -kPadding), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
+    p.drawText(Body().adjusted(kPadding, kPadding, -kPadding, -kPadding), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
                text_);
 }

@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include "gui/widgets/check_box.h"
+#include "gui/widgets/report_list_accessible.h"
 #include "gui/widgets/skin.h"
 
 namespace {
@@ -68,7 +69,7 @@ RdCheckHeader::RdCheckHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, pare
     setFocusPolicy(Qt::TabFocus);
 }
 
-void RdCheckHeader::Flip() {
+void RdCheckHeader::ClickCheckBox() {
     const bool checked = state_ != Qt::Checked;
     SetCheckState(checked ? Qt::Checked : Qt::Unchecked);
     emit CheckToggled(checked);
@@ -88,7 +89,7 @@ void RdCheckHeader::keyPressEvent(QKeyEvent* event) {
     }
     case Qt::Key_Space:
         if (focusSection_ == 0) {
-            Flip();
+            ClickCheckBox();
             return;
         }
         [[fallthrough]];
@@ -117,6 +118,8 @@ void RdCheckHeader::SetCheckState(Qt::CheckState state) {
         return;
     state_ = state;
     viewport()->update();
+    if (auto* list = qobject_cast<RdReportList*>(parentWidget()))
+        AnnounceCheckChange(list, -1);
 }
 
 QRect RdCheckHeader::MarkRect(const QRect& section) const {
@@ -159,7 +162,7 @@ void RdCheckHeader::mousePressEvent(QMouseEvent* event) {
     if (index == 0) {
         const QRect section(sectionViewportPosition(0), 0, sectionSize(0), height());
         if (MarkRect(section).adjusted(-4, -4, 4, 4).contains(event->position().toPoint())) {
-            Flip();
+            ClickCheckBox();
             return;
         }
     }
@@ -167,6 +170,7 @@ void RdCheckHeader::mousePressEvent(QMouseEvent* event) {
 }
 
 RdReportList::RdReportList(QWidget* parent) : QTableView(parent), header_(new RdCheckHeader(this)) {
+    InstallReportListAccessibility();
     setHorizontalHeader(header_);
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(26);
@@ -186,7 +190,13 @@ RdReportList::RdReportList(QWidget* parent) : QTableView(parent), header_(new Rd
 void RdReportList::setModel(QAbstractItemModel* model) {
     QTableView::setModel(model);
     if (model)
-        connect(model, &QAbstractItemModel::dataChanged, this, [this] { UpdateHeaderState(); });
+        connect(model, &QAbstractItemModel::dataChanged, this,
+                [this](const QModelIndex& first, const QModelIndex& last, const QList<int>& roles) {
+                    UpdateHeaderState();
+                    // One row's check flipped (a click, Space, a screen reader): the screen reader hears it.
+                    if (first.row() == last.row() && first.column() == 0 && roles.contains(Qt::CheckStateRole))
+                        AnnounceCheckChange(this, first.row());
+                });
     UpdateHeaderState();
 }
 

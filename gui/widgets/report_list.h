@@ -2,8 +2,9 @@
 // The virtual report list: columns of a model that hands its rows out on
 // demand (the result list may hold millions), a check box on every row, and
 // a check box in the first column's header that checks or unchecks them all.
-// It stays a QTableView, so screen readers see a table with named headers,
-// rows and check states.
+// It stays a QTableView; screen readers see it through ReportListAccessible:
+// a table with named headers, rows, check boxes they can flip and the
+// header's check-all box, named by the header's accessible name.
 #include <QHeaderView>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -38,6 +39,13 @@ public:
     Qt::CheckState CheckState() const { return state_; }
     // The section the keyboard works on.
     int FocusSection() const { return focusSection_; }
+    // Flips the check box as a click on it does (Space, a screen reader's action).
+    void ClickCheckBox();
+    // Where the check box lies in a section of the first column.
+    QRect MarkRect(const QRect& section) const;
+    // What a screen reader calls the check box.
+    void SetCheckBoxName(const QString& name) { checkBoxName_ = name; }
+    const QString& CheckBoxName() const { return checkBoxName_; }
 
 signals:
     // The user clicked the header's check box; `checked` is the new state.
@@ -51,8 +59,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    QRect MarkRect(const QRect& section) const;
-    void Flip();
+    QString checkBoxName_;
     Qt::CheckState state_ = Qt::Unchecked;
     int focusSection_ = 0;
 };

@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QAccessibleValueInterface>
+#include <QLineEdit>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,7 +13,10 @@
 
 #include "gui/app/prompt_box.h"
 #include "gui/recover/recover_progress.h"
+#include "gui/results/result_list.h"
+#include "gui/results/result_list_model.h"
 #include "gui/results/result_page.h"
+#include "gui/results/search_box.h"
 #include "gui/settings/about_window.h"
 #include "gui/settings/settings_window.h"
 #include "gui/start/location_chooser.h"
@@ -25,6 +29,7 @@
 #include "gui/widgets/image_button.h"
 #include "gui/widgets/popup_menu.h"
 #include "gui/widgets/progress_bar.h"
+#include "gui/widgets/skin_label.h"
 #include "gui/widgets/title_bar.h"
 #include "gui_test_support.h"
 
@@ -78,6 +83,14 @@ void PressThroughAccessibility(QWidget* w) {
     a->actionInterface()->doAction(action);
 }
 
+QStringList ShownNames(gui::TFrm_Result& page) {
+    QStringList names;
+    for (const TMyFile* f : page.View().ShownFiles)
+        names << QString::fromStdString(f->FileName);
+    names.sort();
+    return names;
+}
+
 } // namespace
 
 class AccessibilityTest : public QObject {
@@ -92,11 +105,11 @@ private slots:
         auto& w = *main.window;
         ExpectEveryControlNamed(w.StartPage());
         ExpectEveryControlNamed(w.ResultPage());
-        w.ShowNotice(6);
+        w.ShowNotice(gui::Notice::NoRoom);
         ExpectEveryControlNamed(w.NoticeBox());
-        w.QuestionBox()->ShowQuestion(1);
+        w.QuestionBox()->ShowQuestion(gui::Question::RecoverOntoSource);
         ExpectEveryControlNamed(w.QuestionBox());
-        w.Hub().Send(gui::kMsgOpenSettings);
+        w.Hub().Send(gui::Msg::OpenSettings);
         Settle();
         ExpectEveryControlNamed(w.SettingsWindow());
         w.SettingsWindow()->close();
@@ -135,11 +148,11 @@ private slots:
     void AnAccessiblePressAnswersTheQuestion() {
         MainHarness main;
         main.window->Dim();
-        main.window->QuestionBox()->ShowQuestion(1);
+        main.window->QuestionBox()->ShowQuestion(gui::Question::RecoverOntoSource);
         main.log->Clear();
         PressThroughAccessibility(main.window->QuestionBox()->DefaultButton());
         // The press is animated: it lands a moment later.
-        QTRY_VERIFY(main.log->Has(gui::kMsgRecoverOntoSource));
+        QTRY_VERIFY(main.log->Has(gui::Msg::RecoverOntoSource));
     }
 
     void CheckBoxesReportTheirStateAndDisabledButtonsTheirs() {
@@ -165,21 +178,21 @@ private slots:
         QFETCH(int, key);
         MainHarness main;
         main.window->Dim();
-        main.window->QuestionBox()->ShowQuestion(3);
+        main.window->QuestionBox()->ShowQuestion(gui::Question::ExitDuringScan);
         RdImgButton* no = main.window->QuestionBox()->OtherButton();
         no->setFocus();
         main.log->Clear();
         QTest::keyClick(no, Qt::Key(key));
         Settle();
         QCOMPARE(main.log->messages.size(), 1);
-        QCOMPARE(main.log->messages.first().msg, unsigned(gui::kMsgStayOpen));
+        QCOMPARE(main.log->messages.first().msg, gui::Msg::StayOpen);
     }
 
     void TabWalksTheQuestionBoxInAnswerOrder() {
         MainHarness main;
         main.window->Dim();
         gui::TFMsgBox_RecoverSelect& box = *main.window->QuestionBox();
-        box.ShowQuestion(2);
+        box.ShowQuestion(gui::Question::StopRecovery);
         QCOMPARE(box.focusWidget(), box.DefaultButton());
         QTest::keyClick(box.DefaultButton(), Qt::Key_Tab);
         QCOMPARE(box.focusWidget(), box.OtherButton());
@@ -273,10 +286,98 @@ private slots:
         QVERIFY(WaitFor([&page] { return page.Chooser()->DriveListReady(); }));
         main.log->Clear();
         PressThroughAccessibility(page.ScanButton());
-        QTRY_VERIFY(main.log->Has(gui::kMsgStartRequest));
+        QTRY_VERIFY(main.log->Has(gui::Msg::StartRequest));
         QTRY_COMPARE(QAccessible::queryAccessibleInterface(page.ScanButton())->text(QAccessible::Name),
                      QStringLiteral("STOP"));
         QVERIFY(WaitFor([&main] { return main.window->ResultPage()->isVisible(); }));
+    }
+
+    // A screen-reader user must hear which files will be recovered and
+    // change it: a row's name cell is a check box of its own, the header's
+    // check-all box is named, tells its state and checks every row.
+    void FileRowsAndTheCheckAllBoxTellAndChangeTheirChecks() {
+        MainHarness main;
+        QVERIFY(ScanAndShowResults(*main.window, DUNRO_CORPUS_DIR "/ntfs-basic.img"));
+        gui::TFrm_Result& page = *main.window->ResultPage();
+        gui::ResultList& list = *page.List();
+        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&list);
+        QCOMPARE(table->role(), QAccessible::Table);
+        QCOMPARE(table->text(QAccessible::Name), QStringLiteral("Found files"));
+        QAccessibleTableInterface* cells = table->tableInterface();
+        QVERIFY(cells);
+        const int rows = page.ListModel()->rowCount();
+        QVERIFY(rows > 2);
+        QCOMPARE(cells->rowCount(), rows);
+        QCOMPARE(cells->columnCount(), page.ListModel()->columnCount());
+        QCOMPARE(cells->columnDescription(results::kColumnSize), QStringLiteral("Size"));
+
+        list.selectRow(0);
+        QAccessibleInterface* name = cells->cellAt(1, results::kColumnName);
+        QCOMPARE(name->text(QAccessible::Name), QString::fromStdString(page.View().ShownFiles[1]->FileName));
+        QVERIFY(name->state().checkable);
+        QVERIFY(!name->state().checked);
+        QVERIFY(!cells->cellAt(1, results::kColumnSize)->state().checkable);
+        QAccessibleActionInterface* actions = name->actionInterface();
+        QVERIFY(actions && actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+        actions->doAction(QAccessibleActionInterface::toggleAction());
+        QVERIFY(page.View().ShownFiles[1]->Checked);
+        QCOMPARE(page.View().CheckedCount, 1);
+        QVERIFY(name->state().checked);
+        QVERIFY(page.SelectedLabel()->isVisible());
+        // Checking is not selecting: the selected row stays the one it was.
+        QCOMPARE(cells->selectedRows(), QList<int>{0});
+        actions->doAction(QAccessibleActionInterface::toggleAction());
+        QCOMPARE(page.View().CheckedCount, 0);
+        QVERIFY(!name->state().checked);
+
+        QAccessibleInterface* all = table->child(0);
+        QCOMPARE(all->role(), QAccessible::CheckBox);
+        QCOMPARE(all->text(QAccessible::Name), QStringLiteral("Check all files"));
+        QVERIFY(all->state().checkable);
+        QVERIFY(!all->state().checked);
+        QVERIFY(all->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+        all->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QCOMPARE(page.View().CheckedCount, rows);
+        QVERIFY(all->state().checked);
+        QVERIFY(cells->cellAt(rows - 1, results::kColumnName)->state().checked);
+        all->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QCOMPARE(page.View().CheckedCount, 0);
+        QVERIFY(!all->state().checked);
+
+        // The column headers are named, and pressing one sorts by it.
+        QAccessibleInterface* size = table->child(1 + results::kColumnSize);
+        QCOMPARE(size->role(), QAccessible::ColumnHeader);
+        QCOMPARE(size->text(QAccessible::Name), QStringLiteral("Size"));
+        size->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(page.View().SortColumn, results::kColumnSize);
+        // Children are numbered as the table view's own events number them.
+        QCOMPARE(table->indexOfChild(name), 2 * (cells->columnCount() + 1) + 1 + results::kColumnName);
+    }
+
+    // A screen reader or a test robot puts text into the box through its
+    // accessible interface, never through key presses: the search follows
+    // all the same, after the short pause typing has.
+    void TextPutIntoTheSearchBoxThroughAccessibilitySearches() {
+        MainHarness main;
+        QVERIFY(ScanAndShowResults(*main.window, DUNRO_CORPUS_DIR "/ntfs-basic.img"));
+        gui::TFrm_Result& page = *main.window->ResultPage();
+        QAccessibleInterface* box = QAccessible::queryAccessibleInterface(page.Search()->Edit());
+        QCOMPARE(box->role(), QAccessible::EditableText);
+        QCOMPARE(box->text(QAccessible::Name), QStringLiteral("Search files"));
+
+        box->setText(QAccessible::Value, QStringLiteral("JPG"));
+        QVERIFY(ShownNames(page).size() > 2);  // not at once
+        QTRY_COMPARE_WITH_TIMEOUT(ShownNames(page), (QStringList{QStringLiteral("Plage à Nice.jpg"), QStringLiteral("beach.jpg")}),
+                                  1000);
+        QVERIFY(page.Search()->ClearButton()->isVisible());
+
+        QAccessibleEditableTextInterface* edit = box->editableTextInterface();
+        QVERIFY(edit);
+        edit->replaceText(0, 3, QStringLiteral("beach"));
+        QTRY_COMPARE_WITH_TIMEOUT(ShownNames(page), QStringList{QStringLiteral("beach.jpg")}, 1000);
+        edit->deleteText(0, 5);
+        edit->insertText(0, QStringLiteral("Plage"));
+        QTRY_COMPARE_WITH_TIMEOUT(ShownNames(page), QStringList{QStringLiteral("Plage à Nice.jpg")}, 1000);
     }
 
     void TheLoadingPanelIsNamed() {

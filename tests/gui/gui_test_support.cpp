@@ -62,7 +62,7 @@ MessageLog::MessageLog(gui::MessageHub& hub) {
     connect(&hub, &gui::MessageHub::Delivered, this, [this](const gui::HubMessage& m) { messages.append(m); });
 }
 
-QList<gui::HubMessage> MessageLog::Of(unsigned msg) const {
+QList<gui::HubMessage> MessageLog::Of(gui::Msg msg) const {
     QList<gui::HubMessage> found;
     for (const gui::HubMessage& m : messages)
         if (m.msg == msg)
@@ -76,6 +76,10 @@ MainHarness::MainHarness(const QStringList& images) : window(std::make_unique<gu
     window->AddVolumeImages(images);
     shell = InstallRecoveryShell(*window);
     window->show();
+    // On an X display the server makes the window active a moment later, and
+    // only then do keys and focus reach it; offscreen this holds at once.
+    window->activateWindow();
+    QTest::qWaitForWindowActive(window.get());
     Settle();
 }
 

@@ -16,10 +16,19 @@
 #include <string>
 
 #include "gui/app/main_window.h"
-#include "gui/app/message_hub.h"
+#include "gui/common/message_hub.h"
 #include "gui/recover/desktop_shell.h"
 
 namespace gui_test {
+
+// How long a test lets the window thread be kept from its events. The
+// sanitizers slow every instruction several times over, so their build gets
+// more room; a window frozen by a slow read is held for seconds either way.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kWindowThreadHoldLimitMs = 300;
+#else
+constexpr qint64 kWindowThreadHoldLimitMs = 100;
+#endif
 
 // Points the settings and runtime folders at a fresh temporary folder and
 // applies the skin; call first in initTestCase.
@@ -37,9 +46,9 @@ class MessageLog : public QObject {
 public:
     explicit MessageLog(gui::MessageHub& hub);
     QList<gui::HubMessage> messages;
-    // The messages delivered so far with number `msg`.
-    QList<gui::HubMessage> Of(unsigned msg) const;
-    bool Has(unsigned msg) const { return !Of(msg).isEmpty(); }
+    // The messages delivered so far of kind `msg`.
+    QList<gui::HubMessage> Of(gui::Msg msg) const;
+    bool Has(gui::Msg msg) const { return !Of(msg).isEmpty(); }
     void Clear() { messages.clear(); }
 };
 

@@ -189,7 +189,7 @@ private slots:
     }
 
     void AFolderOnAVolumeThatCannotBeScannedIsShownDisabledWithTheReason() {
-        // This machine's own file system is neither NTFS nor FAT32.
+        // This machine's own file system is neither NTFS, FAT nor exFAT.
         const QString folder = NewFolder(QStringLiteral("Outside"));
         MainHarness main({Corpus("ntfs-basic.img")});
         QVERIFY(main.WaitForDriveList());
@@ -279,17 +279,17 @@ private slots:
     }
 
     void AnImageWithoutNtfsOrFat32IsRefusedWithANoticeThatSaysSo() {
-        MainHarness main({Corpus("fat16-small.img")});
+        MainHarness main({Corpus("not-a-filesystem.img")});
         auto& w = *main.window;
         QVERIFY(WaitFor([&w] { return w.NoticeBox()->isVisible(); }, 5000));
-        QCOMPARE(w.NoticeBox()->Kind(), gui::kNoticeImageNoVolume);
+        QCOMPARE(w.NoticeBox()->Kind(), gui::Notice::ImageNoVolume);
         QCOMPARE(w.NoticeBox()->Text(),
-                 QStringLiteral("fat16-small.img holds neither an NTFS nor a FAT32 volume, so it cannot be scanned."));
+                 QStringLiteral("not-a-filesystem.img holds no NTFS, FAT or exFAT volume, so it cannot be scanned."));
         QTest::mouseClick(w.NoticeBox()->DefaultButton(), Qt::LeftButton);
         Settle();
         QVERIFY(!w.Dimmed());
         QVERIFY(main.WaitForDriveList());
-        QVERIFY(!EntryOf(*w.StartPage()->Chooser()->List(), Corpus("fat16-small.img")));
+        QVERIFY(!EntryOf(*w.StartPage()->Chooser()->List(), Corpus("not-a-filesystem.img")));
     }
 
     void AddDiskImageAddsAVolumeAsADriveAndRefusesOtherFiles() {
@@ -301,6 +301,7 @@ private slots:
         QString answer = fat;
         chooser.SetImageAsker([&answer](QWidget*, const QString&) { return answer; });
         QTest::mouseClick(chooser.AddImageButton(), Qt::LeftButton);
+        QVERIFY(WaitFor([&chooser] { return !chooser.ImagesPending(); }, 5000));
         Settle();
         QListWidgetItem* added = EntryOf(*chooser.List(), fat);
         QVERIFY(added);
@@ -310,16 +311,18 @@ private slots:
 
         answer = Corpus("not-a-filesystem.img");
         QTest::mouseClick(chooser.AddImageButton(), Qt::LeftButton);
+        QVERIFY(WaitFor([&chooser] { return !chooser.ImagesPending(); }, 5000));
         Settle();
         QVERIFY(w.NoticeBox()->isVisible());
-        QCOMPARE(w.NoticeBox()->Kind(), gui::kNoticeImageNoVolume);
+        QCOMPARE(w.NoticeBox()->Kind(), gui::Notice::ImageNoVolume);
         QTest::mouseClick(w.NoticeBox()->DefaultButton(), Qt::LeftButton);
         Settle();
 
         answer = dir_.path() + QStringLiteral("/no-such.img");
         QTest::mouseClick(chooser.AddImageButton(), Qt::LeftButton);
+        QVERIFY(WaitFor([&chooser] { return !chooser.ImagesPending(); }, 5000));
         Settle();
-        QCOMPARE(w.NoticeBox()->Kind(), gui::kNoticeImageUnreadable);
+        QCOMPARE(w.NoticeBox()->Kind(), gui::Notice::ImageUnreadable);
         QCOMPARE(w.NoticeBox()->Text(), QStringLiteral("no-such.img cannot be read. Check that the file exists and "
                                                        "that you may read it."));
         QVERIFY(!EntryOf(*chooser.List(), answer));

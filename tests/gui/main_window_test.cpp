@@ -44,12 +44,12 @@ private slots:
     void DimmingMessageDimsAndUndims() {
         MainHarness main;
         auto& w = *main.window;
-        w.Hub().Send(gui::kMsgDimming, 0);
+        w.Hub().Dim();
         QVERIFY(w.Dimmed());
         QVERIFY(w.Mask()->isVisible());
         QCOMPARE(w.Mask()->geometry(), w.rect());
         QVERIFY(!w.StartPage()->isEnabled());
-        w.Hub().Send(gui::kMsgDimming, 1);
+        w.Hub().Undim();
         QVERIFY(!w.Dimmed());
         QVERIFY(w.StartPage()->isEnabled());
     }
@@ -60,8 +60,8 @@ private slots:
         main.log->Clear();
         QTest::mouseClick(main.window->Mask(), Qt::LeftButton, {}, QPoint(100, 100));
         Settle();
-        QCOMPARE(main.log->Of(gui::kMsgDimming).size(), 1);
-        QCOMPARE(main.log->Of(gui::kMsgDimming).first().wparam, uintptr_t(0));
+        QCOMPARE(main.log->Of(gui::Msg::Dimming).size(), 1);
+        QCOMPARE(main.log->Of(gui::Msg::Dimming).first().wparam, uintptr_t(0));
         QVERIFY(main.window->Dimmed());
     }
 
@@ -69,7 +69,7 @@ private slots:
         MainHarness main;
         QTest::mouseClick(main.window->StartPage()->TitleBar()->CloseButton(), Qt::LeftButton);
         Settle();
-        QVERIFY(main.log->Has(gui::kMsgCloseRequest));
+        QVERIFY(main.log->Has(gui::Msg::CloseRequest));
         QCOMPARE(main.processEnds, 1);
         QVERIFY(!main.window->QuestionBox()->isVisible());
     }
@@ -77,7 +77,7 @@ private slots:
     void CloseRequestOnTheResultPageAsksQuestion4() {
         MainHarness main;
         auto& w = *main.window;
-        w.Hub().Post(gui::kMsgPreviewClosed);  // shows the result page
+        w.Hub().Post(gui::Msg::PreviewClosed);  // shows the result page
         Settle();
         QVERIFY(w.ResultPage()->isVisible());
         QTest::mouseClick(w.ResultPage()->TitleBar()->CloseButton(), Qt::LeftButton);
@@ -85,20 +85,20 @@ private slots:
         QCOMPARE(main.processEnds, 0);
         QVERIFY(w.Dimmed());
         QVERIFY(w.QuestionBox()->isVisible());
-        QCOMPARE(w.QuestionBox()->Kind(), 4);
+        QCOMPARE(w.QuestionBox()->Kind(), gui::Question::ExitLeavingResults);
         // NO: the box goes, the window comes back.
         QTest::mouseClick(w.QuestionBox()->OtherButton(), Qt::LeftButton);
         Settle();
-        QVERIFY(main.log->Has(gui::kMsgStayOpen));
+        QVERIFY(main.log->Has(gui::Msg::StayOpen));
         QVERIFY(!w.QuestionBox()->isVisible());
         QVERIFY(!w.Dimmed());
         QCOMPARE(main.processEnds, 0);
         // YES: the program ends.
-        w.Hub().Post(gui::kMsgCloseRequest);
+        w.Hub().Post(gui::Msg::CloseRequest);
         Settle();
         QTest::mouseClick(w.QuestionBox()->DefaultButton(), Qt::LeftButton);
         Settle();
-        QVERIFY(main.log->Has(gui::kMsgLeaveResults));
+        QVERIFY(main.log->Has(gui::Msg::LeaveResults));
         QCOMPARE(main.processEnds, 1);
     }
 
@@ -107,9 +107,9 @@ private slots:
         auto& w = *main.window;
         w.Progress().FCloseAllowed = false;
         w.ScanWorker().PassIdle = false;
-        w.Hub().Post(gui::kMsgCloseRequest);
+        w.Hub().Post(gui::Msg::CloseRequest);
         Settle();
-        QCOMPARE(w.QuestionBox()->Kind(), 3);
+        QCOMPARE(w.QuestionBox()->Kind(), gui::Question::ExitDuringScan);
         QVERIFY(w.QuestionBox()->isVisible());
         QVERIFY(w.ScanHeldForQuestion());
         QVERIFY(w.Dimmed());
@@ -119,11 +119,11 @@ private slots:
         QVERIFY(!w.QuestionBox()->isVisible());
         QVERIFY(!w.Dimmed());
         QCOMPARE(main.processEnds, 0);
-        w.Hub().Post(gui::kMsgCloseRequest);
+        w.Hub().Post(gui::Msg::CloseRequest);
         Settle();
         QTest::mouseClick(w.QuestionBox()->DefaultButton(), Qt::LeftButton);
         Settle();
-        QVERIFY(main.log->Has(gui::kMsgExitDuringScan));
+        QVERIFY(main.log->Has(gui::Msg::ExitDuringScan));
         QCOMPARE(main.processEnds, 1);
         w.ScanWorker().PassIdle = true;
         w.Progress().FCloseAllowed = true;
@@ -141,7 +141,7 @@ private slots:
         auto& w = *main.window;
         QTest::mouseClick(w.StartPage()->TitleBar()->MinimizeButton(), Qt::LeftButton);
         Settle();
-        QVERIFY(main.log->Has(gui::kMsgMinimize));
+        QVERIFY(main.log->Has(gui::Msg::Minimize));
         QVERIFY(w.isMinimized());
         w.RestoreFromSecondStart();
         Settle();
@@ -156,7 +156,7 @@ private slots:
         QTest::mousePress(main.window->StartPage()->TitleBar(), Qt::LeftButton, {}, QPoint(120, 20));
         QTest::mouseRelease(main.window->StartPage()->TitleBar(), Qt::LeftButton, {}, QPoint(120, 20));
         Settle();
-        QVERIFY(main.log->Has(gui::kMsgDragWindow));
+        QVERIFY(main.log->Has(gui::Msg::DragWindow));
     }
 
     void MovingTheWindowKeepsItsOuterPosition() {
@@ -169,12 +169,12 @@ private slots:
     void BackAndPreviewClosedSwitchPages() {
         MainHarness main;
         auto& w = *main.window;
-        w.Hub().Send(gui::kMsgPreviewClosed);
+        w.Hub().Send(gui::Msg::PreviewClosed);
         QVERIFY(w.ResultPage()->isVisible());
         QVERIFY(!w.StartPage()->isVisible());
         QTest::mouseClick(w.ResultPage()->BackButton(), Qt::LeftButton);
         Settle();
-        QVERIFY(main.log->Has(gui::kMsgBackToStart));
+        QVERIFY(main.log->Has(gui::Msg::BackToStart));
         QVERIFY(w.StartPage()->isVisible());
         QVERIFY(!w.ResultPage()->isVisible());
     }
@@ -182,7 +182,7 @@ private slots:
     void AMessagePostedFromAWorkerThreadArrivesOnTheWindowThread() {
         MainHarness main;
         MessageSink& sink = main.window->Hub();
-        std::thread worker([&sink] { sink.post(gui::kMsgPreviewClosed, 0, 0); });
+        std::thread worker([&sink] { sink.post(unsigned(gui::Msg::PreviewClosed), 0, 0); });
         worker.join();
         QVERIFY(!main.window->ResultPage()->isVisible());  // queued, not yet handled
         Settle();
@@ -191,11 +191,11 @@ private slots:
 
     void NothingToRecoverShowsNotice4() {
         MainHarness main;
-        main.window->Hub().Post(gui::kMsgNothingToRecover);
+        main.window->Hub().Post(gui::Msg::NothingToRecover);
         Settle();
         QVERIFY(main.window->Dimmed());
         QVERIFY(main.window->NoticeBox()->isVisible());
-        QCOMPARE(main.window->NoticeBox()->Kind(), 4);
+        QCOMPARE(main.window->NoticeBox()->Kind(), gui::Notice::NothingChecked);
     }
 
     void StopRequestStopsTheScanPass() {
@@ -203,7 +203,7 @@ private slots:
         auto& w = *main.window;
         w.ScanWorker().PassIdle = false;
         w.Progress().FScanCancelled = false;
-        w.Hub().Post(gui::kMsgStopRequest);
+        w.Hub().Post(gui::Msg::StopRequest);
         Settle();
         QVERIFY(w.ScanWorker().PassIdle);
         QVERIFY(w.Progress().FScanCancelled);
@@ -223,7 +223,7 @@ private slots:
         QTest::keyClick(w.StartPage()->OptionsMenu(), Qt::Key_Down);
         QTest::keyClick(w.StartPage()->OptionsMenu(), Qt::Key_Return);
         Settle();
-        QVERIFY(main.log->Has(gui::kMsgOpenSettings));
+        QVERIFY(main.log->Has(gui::Msg::OpenSettings));
         QVERIFY(w.SettingsWindow());
         QVERIFY(w.SettingsWindow()->isVisible());
         QCOMPARE(w.SettingsWindow()->windowModality(), Qt::ApplicationModal);
@@ -242,14 +242,14 @@ private slots:
         QVERIFY(w.AboutWindow());
         QVERIFY(w.AboutWindow()->isVisible());
         QVERIFY(w.Dimmed());
-        QCOMPARE(main.log->Of(gui::kMsgDimming).size(), 1);
+        QCOMPARE(main.log->Of(gui::Msg::Dimming).size(), 1);
         QCOMPARE(gui::ProgramVersion(), QStringLiteral(DUNRO_PROJECT_VERSION));
         QCOMPARE(w.AboutWindow()->VersionLabel()->text(), QStringLiteral("Version " DUNRO_PROJECT_VERSION));
         QTest::keyClick(w.AboutWindow(), Qt::Key_Escape);
         Settle();
         QVERIFY(!w.AboutWindow()->isVisible());
         QVERIFY(!w.Dimmed());
-        QCOMPARE(main.log->Of(gui::kMsgDimming).last().wparam, uintptr_t(1));
+        QCOMPARE(main.log->Of(gui::Msg::Dimming).last().wparam, uintptr_t(1));
     }
 
     void ResultPageTakesTheAnswerOfQuestion5() {
@@ -257,7 +257,7 @@ private slots:
         auto& w = *main.window;
         w.ShowResultPage();
         w.Dim();
-        w.QuestionBox()->ShowQuestion(5);
+        w.QuestionBox()->ShowQuestion(gui::Question::BackLeavingResults);
         QTest::mouseClick(w.QuestionBox()->DefaultButton(), Qt::LeftButton);
         Settle();
         QVERIFY(!w.QuestionBox()->isVisible());

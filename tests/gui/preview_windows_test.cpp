@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -16,6 +17,7 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 #include "gui/preview/hover_previews.h"
 #include "gui/preview/loading_sign.h"
@@ -29,6 +31,7 @@
 #include "gui/widgets/image_button.h"
 #include "gui/widgets/skin_label.h"
 #include "gui_test_support.h"
+#include "platform/read_faults.h"
 #include "results/result_view.h"
 #include "scan/progress.h"
 #include "scan/scan_selection.h"
@@ -166,6 +169,49 @@ Shows WhatShows(gui::PreviewSurface& s) {
         return Shows::NoPreview;
     return s.Loading()->isVisible() ? Shows::Loading : Shows::Nothing;
 }
+
+// A copy of `image` at `copy` whose reads of `path`'s data wait `ms` each,
+// as a drive retrying a sector does; the other files read at full speed.
+bool SlowCopy(const QString& image, const QString& copy, const QString& path, uint32_t ms) {
+    if (!QFile::exists(copy) && !QFile::copy(image, copy))
+        return false;
+    const qint64 cluster = Manifest(image).value(QStringLiteral("cluster_size")).toInteger();
+    platform::ReadFaultPlan plan;
+    for (const QJsonValue& run : ManifestEntry(image, path).value(QStringLiteral("runs")).toArray()) {
+        const QJsonArray extent = run.toArray();
+        if (extent.size() == 2 && !extent.at(0).isNull())
+            plan.Slow.push_back({uint64_t(extent.at(0).toInteger() * cluster), uint64_t(extent.at(1).toInteger() * cluster), ms});
+    }
+    if (plan.Slow.empty() || cluster <= 0)
+        return false;
+    platform::SetReadFaults(copy.toStdString(), plan);
+    return true;
+}
+
+// The longest the window thread went without running a 10 ms timer.
+class Heartbeat : public QObject {
+public:
+    Heartbeat() {
+        clock_.start();
+        connect(&timer_, &QTimer::timeout, this, [this] { Beat(); });
+        timer_.start(10);
+    }
+    qint64 LongestHoldMs() {
+        Beat();
+        return longest_;
+    }
+
+private:
+    void Beat() {
+        const qint64 now = clock_.elapsed();
+        longest_ = std::max(longest_, now - last_);
+        last_ = now;
+    }
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 longest_ = 0;
+};
 
 } // namespace
 
@@ -589,11 +635,11 @@ private slots:
         PressButton(page, row);
         QVERIFY(w.Dimmed());
         QVERIFY(!page.isEnabled());
-        QCOMPARE(main.log->Of(gui::kMsgDimming).back().wparam, uintptr_t(0));
+        QCOMPARE(main.log->Of(gui::Msg::Dimming).back().wparam, uintptr_t(0));
         page.hide();
         large.CloseButton()->click();
-        QCOMPARE(main.log->Of(gui::kMsgDimming).back().wparam, uintptr_t(1));
-        QVERIFY(main.log->Has(gui::kMsgPreviewClosed));
+        QCOMPARE(main.log->Of(gui::Msg::Dimming).back().wparam, uintptr_t(1));
+        QVERIFY(main.log->Has(gui::Msg::PreviewClosed));
         QVERIFY(page.isVisible());
         QVERIFY(!w.Dimmed());
 
@@ -602,7 +648,7 @@ private slots:
         page.hide();
         w.Progress().FAbort = true;
         large.CloseButton()->click();
-        QVERIFY(!main.log->Has(gui::kMsgPreviewClosed));
+        QVERIFY(!main.log->Has(gui::Msg::PreviewClosed));
         QVERIFY(!page.isVisible());
         QVERIFY(!w.Dimmed());
         w.Progress().FAbort = false;
@@ -709,6 +755,69 @@ private slots:
         QCOMPARE(large.NoPreviewLabel()->accessibleName().isEmpty() ? large.NoPreviewLabel()->text() : large.NoPreviewLabel()->accessibleName(),
                  QStringLiteral("No Preview Available"));
         large.CloseButton()->click();
+    }
+
+    // Closing a preview only cancels its worker, which may still be inside a
+    // read of a slow drive when Back and SCAN free the last scan's records.
+    void APreviewReadStillPendingWhenANewScanStartsTouchesNoFreedRecord() {
+        const QString image = Corpus("ntfs-fragmented.img");
+        const QString slow = dir_.path() + QStringLiteral("/ntfs-slow-scan.img");
+        QVERIFY(SlowCopy(image, slow, QStringLiteral("Compressed/compressed-deleted.txt"), 1500));
+        MainHarness main;
+        auto& w = *main.window;
+        QVERIFY(ScanAndShowResults(w, slow.toStdString()));
+        TMyFile* compressed = Found(w, "compressed-deleted.txt");
+        QVERIFY(compressed && compressed->CompressionUnit > 0 && IsPreviewable(*compressed));
+        gui::TFrm_Preview& large = *w.PicturePreview();
+        w.OpenPreview(compressed);
+        QTest::qWait(200);
+        QVERIFY(!large.Worker().State.WorkDone);
+        large.CloseButton()->click();
+        QVERIFY(w.ResultPage()->isVisible());
+        w.ShowStartPage();
+        w.ScanWorker().StartScan();
+        w.ScanWorker().WaitUntilIdle();
+        w.Progress().FScanIdle = true;
+        w.Progress().FCloseAllowed = true;
+        // The cancelled read returns into what the new scan made of the records.
+        QVERIFY(WaitFor([&] { return large.Worker().State.WorkDone.load(); }, 15000));
+        Settle();
+        QVERIFY(!large.isVisible());
+        QVERIFY(!w.Dimmed());
+    }
+
+    // The window thread never waits for a worker: a preview opened while the
+    // worker still reads for the closed one (5 s a read) shows the loading
+    // sign and its file, from a fresh worker.
+    void ReplacingAPreviewWhoseReadHangsNeverHoldsTheWindowThread() {
+        const QString image = Corpus("ntfs-fragmented.img");
+        const QString slow = dir_.path() + QStringLiteral("/ntfs-slow-replace.img");
+        QVERIFY(SlowCopy(image, slow, QStringLiteral("Compressed/compressed-deleted.txt"), 5000));
+        MainHarness main;
+        auto& w = *main.window;
+        QVERIFY(ScanAndShowResults(w, slow.toStdString()));
+        TMyFile* hanging = Found(w, "compressed-deleted.txt");
+        TMyFile* next = Found(w, "compressed-small.txt");
+        QVERIFY(hanging && next && IsPreviewable(*next));
+        gui::TFrm_Preview& large = *w.PicturePreview();
+        w.OpenPreview(hanging);
+        QTest::qWait(300);
+        Heartbeat heartbeat;
+        QTest::qWait(30);
+        large.CloseButton()->click();
+        w.OpenPreview(next);
+        QVERIFY(large.isVisible());
+        QCOMPARE(WhatShows(large), Shows::Loading);
+        QVERIFY(WaitFor([&] { return large.Finished() && WhatShows(large) == Shows::Text; }, 20000));
+        QVERIFY(large.Memo()->toPlainText().size() > 0);
+        QCOMPARE(large.FullTitle(), QStringLiteral("Dunro Data Recovery - compressed-small.txt"));
+        const qint64 held = heartbeat.LongestHoldMs();
+        qInfo("the window thread was held at most %lld ms while the preview was replaced", held);
+        QVERIFY2(held < kWindowThreadHoldLimitMs, qPrintable(QStringLiteral("held %1 ms").arg(held)));
+        large.CloseButton()->click();
+        // The worker left in the read is freed once the read has returned.
+        QCOMPARE(large.RetiredWorkers(), size_t(1));
+        QVERIFY(WaitFor([&] { return large.RetiredWorkers() == 0; }, 15000));
     }
 
     void TheWindowsTextsComeInGerman() {

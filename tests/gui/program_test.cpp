@@ -5,8 +5,14 @@
 #include <QProcess>
 #include <QTest>
 
+#include "gui/app/prompt_box.h"
+#include "gui/app/prompt_texts.h"
 #include "gui/app/single_instance.h"
+#include "gui/start/location_chooser.h"
+#include "gui/start/location_list.h"
+#include "gui/start/start_page.h"
 #include "gui_test_support.h"
+#include "scan_test_support.h"
 
 using namespace gui_test;
 
@@ -103,6 +109,38 @@ private slots:
         QCOMPARE(main.window->size(), QSize(960, 660));
         QVERIFY(main.window->isVisible());
         QTRY_COMPARE(QApplication::activeWindow(), main.window.get());
+    }
+
+    // The images of a second start are offered by the running window, named
+    // from the second start's own folder; one it cannot read is refused with
+    // the usual notice.
+    void ASecondStartHandsItsImagesToTheRunningWindow() {
+        const QString runtime = FreshRuntime();
+        const QString folder = dir_.path() + QStringLiteral("/second-start");
+        QDir().mkpath(folder);
+        const QString image = folder + QStringLiteral("/-handed over.img");
+        QVERIFY(QFile::copy(Corpus("ntfs-basic.img"), image));
+        gui::SingleInstance instance(runtime);
+        QVERIFY(instance.Claim());
+        MainHarness main;
+        gui::ConnectSecondStarts(instance, *main.window);
+        QVERIFY(instance.Listen());
+        QVERIFY(main.WaitForDriveList());
+        gui::RdLocationList& list = *main.window->StartPage()->Chooser()->List();
+        QVERIFY(!EntryOf(list, image));
+
+        QProcess second;
+        second.setProcessEnvironment(Environment(runtime));
+        second.setWorkingDirectory(folder);
+        second.start(kProgram, {QStringLiteral("./-handed over.img"), QStringLiteral("missing.img")});
+        QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 20000);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(WaitFor([&] { return EntryOf(list, image) != nullptr; }, 10000));
+        QCOMPARE(EntryOf(list, image)->checkState(), Qt::Checked);
+        QVERIFY(WaitFor([&] { return main.window->NoticeBox()->isVisible(); }, 10000));
+        QCOMPARE(main.window->NoticeBox()->Kind(), gui::Notice::ImageUnreadable);
+        QVERIFY2(BoxText(*main.window->NoticeBox()).contains(QStringLiteral("missing.img")),
+                 qPrintable(BoxText(*main.window->NoticeBox())));
     }
 
     void ASecondStartBeforeTheFirstHasAWindowExitsZero() {

@@ -65,8 +65,8 @@ private slots:
         QFETCH(QString, text);
         MainHarness main;
         main.window->RecoverWorker().JobBytes = 1'572'864;
-        main.window->ShowNotice(kind);
-        QCOMPARE(main.window->NoticeBox()->Kind(), kind);
+        main.window->ShowNotice(gui::Notice(kind));
+        QCOMPARE(int(main.window->NoticeBox()->Kind()), kind);
         QCOMPARE(BoxText(*main.window->NoticeBox()), text);
         QVERIFY(main.window->NoticeBox()->isVisible());
         QVERIFY(main.window->Dimmed());
@@ -79,11 +79,11 @@ private slots:
         MainHarness main;
         main.window->RecoverWorker().JobBytes = 3'145'728;
         main.window->RecoverWorker().Jobs = {&first_, &second_};
-        main.window->ShowNotice(6);
+        main.window->ShowNotice(gui::Notice::NoRoom);
         QCOMPARE(BoxText(*main.window->NoticeBox()),
                  QStringLiteral("The selected drive does not have 3.0 MB free space to store the recovered files. "
                                 "Please choose another one to continue the recovery."));
-        main.window->ShowNotice(7);
+        main.window->ShowNotice(gui::Notice::ReadOnlyFolder);
         QVERIFY(BoxText(*main.window->NoticeBox()).startsWith(QStringLiteral("Files cannot be recovered")));
         main.window->RecoverWorker().Jobs.clear();
     }
@@ -115,13 +115,13 @@ private slots:
         QFETCH(qlonglong, lparam);
         QFETCH(bool, stillShown);
         MainHarness main;
-        main.window->ShowNotice(kind);
+        main.window->ShowNotice(gui::Notice(kind));
         main.log->Clear();
         GiveAnswer(*main.window->NoticeBox(), answer);
         QCOMPARE(main.log->messages.size(), 1);
         const HubMessage posted = main.log->messages.first();
         QCOMPARE(posted.target, HubTarget::MainWindow);
-        QCOMPARE(posted.msg, msg);
+        QCOMPARE(unsigned(posted.msg), msg);
         QCOMPARE(posted.wparam, uintptr_t(0));
         QCOMPARE(qlonglong(posted.lparam), lparam);
         QCOMPARE(main.window->NoticeBox()->isVisible(), stillShown);
@@ -148,8 +148,8 @@ private slots:
         main.window->Progress().FRecoverFiles = 10;
         main.window->Progress().FRecoverAttempted = 4;
         main.window->Dim();
-        main.window->QuestionBox()->ShowQuestion(kind);
-        QCOMPARE(main.window->QuestionBox()->Kind(), kind);
+        main.window->QuestionBox()->ShowQuestion(gui::Question(kind));
+        QCOMPARE(int(main.window->QuestionBox()->Kind()), kind);
         QCOMPARE(BoxText(*main.window->QuestionBox()), text);
         QVERIFY(main.window->QuestionBox()->isVisible());
         QCOMPARE(main.window->QuestionBox()->DefaultButton()->text(), QStringLiteral("Yes"));
@@ -190,13 +190,13 @@ private slots:
         QFETCH(qulonglong, wparam);
         MainHarness main;
         main.window->Dim();
-        main.window->QuestionBox()->ShowQuestion(kind);
+        main.window->QuestionBox()->ShowQuestion(gui::Question(kind));
         main.log->Clear();
         GiveAnswer(*main.window->QuestionBox(), answer);
         QVERIFY(!main.log->messages.isEmpty());
         const HubMessage posted = main.log->messages.first();
         QCOMPARE(posted.target, target);
-        QCOMPARE(posted.msg, msg);
+        QCOMPARE(unsigned(posted.msg), msg);
         QCOMPARE(qulonglong(posted.wparam), wparam);
         QCOMPARE(posted.lparam, intptr_t(0));
     }
@@ -204,10 +204,10 @@ private slots:
     void BoxesTakeTheChosenLanguage() {
         WriteMainIni({QStringLiteral("[Main]"), QStringLiteral("Language=Deutsch")});
         MainHarness main;
-        main.window->ShowNotice(1);
+        main.window->ShowNotice(gui::Notice::NoTypeChosen);
         QCOMPARE(BoxText(*main.window->NoticeBox()), QStringLiteral("Bitte wählen Sie mindestens einen Dateityp aus."));
         QCOMPARE(main.window->NoticeBox()->DefaultButton()->text(), QStringLiteral("OK"));
-        main.window->QuestionBox()->ShowQuestion(3);
+        main.window->QuestionBox()->ShowQuestion(gui::Question::ExitDuringScan);
         QCOMPARE(main.window->QuestionBox()->DefaultButton()->text(), QStringLiteral("Ja"));
         QCOMPARE(main.window->QuestionBox()->OtherButton()->text(), QStringLiteral("Abbrechen"));
         QFile::remove(MainIniPath());
@@ -218,7 +218,7 @@ private slots:
         main.window->move(40, 30);
         Settle();
         main.window->Dim();
-        main.window->QuestionBox()->ShowQuestion(1);
+        main.window->QuestionBox()->ShowQuestion(gui::Question::RecoverOntoSource);
         const QRect box = main.window->QuestionBox()->frameGeometry();
         const QPoint origin = main.window->frameGeometry().topLeft();
         QCOMPARE(box.left(), origin.x() + (960 - box.width()) / 2);
@@ -229,7 +229,7 @@ private slots:
 
     void ShowingABoxDoesNotBlockTheWindowThread() {
         MainHarness main;
-        main.window->ShowNotice(3);
+        main.window->ShowNotice(gui::Notice::NothingFound);
         // Still here, with the box up: nothing waited for an answer.
         QVERIFY(main.window->NoticeBox()->isVisible());
         QVERIFY(!main.window->NoticeBox()->isModal());

@@ -21,11 +21,13 @@
 #include "gui/results/result_list.h"
 #include "gui/results/result_list_model.h"
 #include "gui/results/result_page.h"
+#include "gui/widgets/check_box.h"
 #include "gui/widgets/image_button.h"
 #include "gui/widgets/progress_bar.h"
 #include "gui/widgets/skin_label.h"
 #include "gui/widgets/title_bar.h"
 #include "gui_test_support.h"
+#include "platform/read_faults.h"
 #include "recover/recover_worker.h"
 #include "scan/progress.h"
 #include "scan/scan_worker.h"
@@ -83,8 +85,12 @@ QByteArray Sha256Of(const QString& path) {
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
 }
 
+// The recovered files in a folder; the job's report beside them is not one.
 QStringList FilesIn(const QString& folder) {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    files.removeAll(QStringLiteral("dunro-report.xml"));
+    files.removeAll(QStringLiteral("dunro-report.csv"));
+    return files;
 }
 
 // Checks each file through its row's check box, as a click does.
@@ -196,6 +202,31 @@ QByteArray ManifestSha(const QList<ManifestFile>& files, const QString& name) {
 // The progress window's text lines as a reader sees them.
 QString LineText(RdLabel* label) { return label->isHidden() ? QString() : label->text(); }
 
+// Makes every read of `path`'s data in `copy` (a copy of the corpus image
+// `image`) wait `ms`, as a drive that retries a sector does; for devices
+// opened from now on.
+bool SlowDown(const std::string& image, const QString& copy, const QString& path, uint32_t ms) {
+    QFile file(QString::fromStdString(image) + QStringLiteral(".manifest.json"));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QJsonObject manifest = QJsonDocument::fromJson(file.readAll()).object();
+    const qint64 cluster = manifest.value(QStringLiteral("cluster_size")).toInteger();
+    platform::ReadFaultPlan plan;
+    for (const QJsonValue& value : manifest.value(QStringLiteral("files")).toArray()) {
+        const QJsonObject entry = value.toObject();
+        if (entry.value(QStringLiteral("path")).toString() != path)
+            continue;
+        for (const QJsonValue& run : entry.value(QStringLiteral("runs")).toArray())
+            if (!run.toArray().at(0).isNull())
+                plan.Slow.push_back({uint64_t(run.toArray().at(0).toInteger() * cluster),
+                                     uint64_t(run.toArray().at(1).toInteger() * cluster), ms});
+    }
+    if (plan.Slow.empty() || cluster <= 0)
+        return false;
+    platform::SetReadFaults(copy.toStdString(), plan);
+    return true;
+}
+
 } // namespace
 
 class RecoverWindowTest : public QObject {
@@ -268,7 +299,7 @@ private slots:
         main.log->Clear();
         QTest::mouseClick(progress.OkButton(), Qt::LeftButton);
         Settle();
-        QVERIFY(main.log->Has(gui::kMsgOpenDestination));
+        QVERIFY(main.log->Has(gui::Msg::OpenDestination));
         QCOMPARE(shell.opener->opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
         QVERIFY(!progress.isVisible());
         QVERIFY(!w.Dimmed());
@@ -278,6 +309,59 @@ private slots:
         PressRecover(main);
         QCOMPARE(shell.chooser->calls.size(), 2);
         QCOMPARE(shell.chooser->calls.last().start, QDir::toNativeSeparators(folder));
+    }
+
+    // Off by default; Space on the focused box turns it on and Main.ini keeps
+    // it for the next window, whose recovery then keeps the folders and says
+    // where its report is.
+    void KeepFolderStructureIsRememberedAndKeepsTheFolders() {
+        WriteMainIni({QStringLiteral("[Main]"), QStringLiteral("Language=English")});
+        {
+            MainHarness main;
+            RdCheckBox* box = main.window->ResultPage()->KeepFoldersBox();
+            QCOMPARE(box->text(), QStringLiteral("Keep folder structure"));
+            QCOMPARE(box->accessibleName(), QStringLiteral("Keep folder structure"));
+            QVERIFY(!box->isChecked());
+            QVERIFY(box->focusPolicy() & Qt::TabFocus);
+            QVERIFY(ScanAndShowResults(*main.window, Corpus("ntfs-basic.img")));
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Space);
+            QVERIFY(box->isChecked());
+        }
+        QFile ini(MainIniPath());
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf16(reinterpret_cast<const char16_t*>(ini.readAll().constData() + 2))
+                    .contains(QStringLiteral("KeepFolders=1")));
+        ini.close();
+
+        MainHarness main;
+        auto& w = *main.window;
+        QVERIFY(w.ResultPage()->KeepFoldersBox()->isChecked());
+        const QList<ManifestFile> files = FromManifest(Corpus("ntfs-basic.img"), kThreeIntact);
+        QVERIFY(ScanAndCheck(main, Corpus("ntfs-basic.img"), files));
+        const QString folder = dir_.filePath(QStringLiteral("kept-folders"));
+        QVERIFY(QDir().mkpath(folder));
+        main.shell.chooser->answers.push_back([folder] { return folder; });
+        PressRecover(main);
+        QVERIFY(WaitForTheOutcome(w));
+        gui::Tfrm_RecoverProgress& progress = *w.RecoverProgress();
+        QVERIFY(progress.Succeeded());
+        const QStringList volumes = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(volumes.size(), 1);
+        for (const ManifestFile& f : files)
+            QCOMPARE(Sha256Of(folder + QLatin1Char('/') + volumes.first() + QLatin1Char('/') + f.folder + f.name),
+                     f.sha256);
+        QVERIFY(QFile::exists(folder + QStringLiteral("/dunro-report.xml")));
+        QVERIFY(!progress.ReportLine()->isHidden());
+        QCOMPARE(progress.ReportLine()->accessibleName(),
+                 QStringLiteral("The report is in ") + QDir::toNativeSeparators(folder + QStringLiteral("/dunro-report.xml")));
+        QTest::mouseClick(progress.OkButton(), Qt::LeftButton);
+        Settle();
+        // Unchecked again, the next window starts with it off.
+        QTest::mouseClick(w.ResultPage()->KeepFoldersBox(), Qt::LeftButton);
+        QVERIFY(!w.ResultPage()->KeepFoldersBox()->isChecked());
+        MainHarness next;
+        QVERIFY(!next.window->ResultPage()->KeepFoldersBox()->isChecked());
     }
 
     void CancellingTheDialogUndimsTheWindowAndStartsNothing() {
@@ -326,7 +410,7 @@ private slots:
         PressRecover(main);
         gui::TFMsgBox_RecoverSelect& question = *w.QuestionBox();
         QVERIFY(question.isVisible());
-        QCOMPARE(question.Kind(), 1);
+        QCOMPARE(question.Kind(), gui::Question::RecoverOntoSource);
         QVERIFY(w.Dimmed());
         QVERIFY(!w.RecoverProgress()->isVisible());
 
@@ -335,7 +419,7 @@ private slots:
         Settle();
         QCOMPARE(shell.chooser->calls.size(), 2);
         QVERIFY(question.isVisible());
-        QCOMPARE(question.Kind(), 1);
+        QCOMPARE(question.Kind(), gui::Question::RecoverOntoSource);
 
         // YES: the job runs onto the source drive after all.
         QTest::mouseClick(question.DefaultButton(), Qt::LeftButton);
@@ -373,7 +457,7 @@ private slots:
         PressRecover(main);
         gui::TFMsgBox_ScanRecoHelp& notice = *w.NoticeBox();
         QVERIFY(notice.isVisible());
-        QCOMPARE(notice.Kind(), 6);
+        QCOMPARE(notice.Kind(), gui::Notice::NoRoom);
         QVERIFY(w.Dimmed());
         const QString size = QString::fromStdString(volume::SizeText(w.RecoverWorker().JobBytes));
         QCOMPARE(BoxText(notice), QStringLiteral("The selected drive does not have %1 free space to store the recovered "
@@ -406,7 +490,7 @@ private slots:
         PressRecover(main);
         gui::TFMsgBox_ScanRecoHelp& notice = *w.NoticeBox();
         QVERIFY(notice.isVisible());
-        QCOMPARE(notice.Kind(), 7);
+        QCOMPARE(notice.Kind(), gui::Notice::ReadOnlyFolder);
         QCOMPARE(BoxText(notice), QStringLiteral("Files cannot be recovered to a read-only removable disk. Please choose "
                                                  "another one to continue the recovery."));
         QTest::mouseClick(notice.TitleBar()->CloseButton(), Qt::LeftButton);
@@ -430,12 +514,12 @@ private slots:
         PressRecover(main);
         gui::TFMsgBox_ScanRecoHelp& notice = *w.NoticeBox();
         QVERIFY(notice.isVisible());
-        QCOMPARE(notice.Kind(), 5);
+        QCOMPARE(notice.Kind(), gui::Notice::FolderMissing);
         QVERIFY(w.Dimmed());
         main.log->Clear();
         QTest::mouseClick(notice.DefaultButton(), Qt::LeftButton);
         Settle();
-        QVERIFY(main.log->Has(gui::kMsgNoticeAnswered));
+        QVERIFY(main.log->Has(gui::Msg::NoticeAnswered));
         QCOMPARE(shell.chooser->calls.size(), 1);
         QVERIFY(!w.Dimmed());
         QVERIFY(w.Progress().FRecoverIdle);
@@ -463,7 +547,7 @@ private slots:
         Settle();
         QVERIFY(!progress.isVisible());
         QVERIFY(question.isVisible());
-        QCOMPARE(question.Kind(), 2);
+        QCOMPARE(question.Kind(), gui::Question::StopRecovery);
         // The files not yet finished, the one under way included: 5 − 1 + 1.
         QCOMPARE(BoxText(question), QStringLiteral("5 files may not be recovered. Are you sure you want to stop the recovery?"));
         QTest::qWait(600);
@@ -496,10 +580,83 @@ private slots:
         main.log->Clear();
         QTest::mouseClick(progress.OkButton(), Qt::LeftButton);
         Settle();
-        QVERIFY(main.log->Has(gui::kMsgCloseFinishedProgress));
+        QVERIFY(main.log->Has(gui::Msg::CloseFinishedProgress));
         QVERIFY(shell.opener->opened.isEmpty());
         QVERIFY(!progress.isVisible());
         QVERIFY(!w.Dimmed());
+    }
+
+    // The window manager's close (Alt+F4, logging out) while a file is being
+    // written asks question 2 as the progress window's close does; YES ends
+    // the program only once the worker has removed its unfinished file.
+    void ClosingTheWindowDuringARecoveryAsksQuestion2AndEndsWithoutAPartialFile() {
+        const QString image = CopyOfCorpusImage("ntfs-basic.img", QStringLiteral("slow-close.img"));
+        QVERIFY(!image.isEmpty());
+        QVERIFY(SlowDown(Corpus("ntfs-basic.img"), image, QStringLiteral("Users/Ann/Pictures/beach.jpg"), 2000));
+        MainHarness main;
+        auto& w = *main.window;
+        const QList<ManifestFile> files = FromManifest(Corpus("ntfs-basic.img"), {QStringLiteral("Users/Ann/Pictures/beach.jpg")});
+        QVERIFY(ScanAndCheck(main, image.toStdString(), files));
+        const QString folder = dir_.filePath(QStringLiteral("closed"));
+        QVERIFY(QDir().mkpath(folder));
+        main.shell.chooser->answers.push_back([folder] { return folder; });
+        // What lies in the folder at the moment the process would end.
+        QStringList leftAtTheEnd;
+        w.SetProcessEnd([&] {
+            ++main.processEnds;
+            leftAtTheEnd = FilesIn(folder);
+        });
+
+        PressRecover(main);
+        QTRY_COMPARE_WITH_TIMEOUT(uint32_t(w.Progress().FRecoverAttempted), 1u, 20000);
+        QTest::qWait(200);  // inside the slow read of beach.jpg
+        w.close();
+        Settle();
+        QCOMPARE(main.processEnds, 0);
+        gui::TFMsgBox_RecoverSelect& question = *w.QuestionBox();
+        QVERIFY(question.isVisible());
+        QCOMPARE(question.Kind(), gui::Question::StopRecovery);
+        QCOMPARE(BoxText(question), QStringLiteral("1 files may not be recovered. Are you sure you want to stop the recovery?"));
+        QTest::mouseClick(question.DefaultButton(), Qt::LeftButton);
+        Settle();
+        QVERIFY(WaitFor([&] { return main.processEnds > 0; }, 20000));
+        QCOMPARE(main.processEnds, 1);
+        QVERIFY(w.Progress().FRecoverDone);
+        QCOMPARE(leftAtTheEnd, QStringList());
+    }
+
+    // A job that ended on an error says why in the failure view, in the
+    // user's language where the reason is one of the program's own.
+    void AJobThatEndedOnAnErrorShowsTheReasonInTheFailureView() {
+        for (const bool german : {false, true}) {
+            WriteMainIni({QStringLiteral("[Main]"), german ? QStringLiteral("Language=Deutsch") : QStringLiteral("Language=English")});
+            MainHarness main;
+            auto& w = *main.window;
+            QVERIFY(ScanAndShowResults(w, Corpus("ntfs-basic.img")));
+            TUnDeleteProgress& record = w.Progress();
+            gui::Tfrm_RecoverProgress& progress = *w.RecoverProgress();
+            for (const std::string reason : {"memory ran out", "cannot read /dev/sdz"}) {
+                record.FRecoverFiles = 5;
+                record.FRecoverAttempted = 3;
+                record.FRecoverSucceeded = 2;
+                record.FRecoverFailed = true;
+                record.FRecoverIdle = false;
+                w.RecoverWorker().FailureText = reason;
+                w.Dim();
+                w.Hub().Send(gui::Msg::RecoveryFinished);
+                QVERIFY(progress.Finished());
+                QCOMPARE(progress.StateImage()->objectName(), QStringLiteral("Image_Fail"));
+                const QString said = LineText(progress.Tip());
+                if (reason == "memory ran out")
+                    QCOMPARE(said, german ? QStringLiteral("Die Wiederherstellung wurde wegen eines Fehlers beendet: der Arbeitsspeicher ist erschöpft.")
+                                          : QStringLiteral("The recovery ended on an error: memory ran out."));
+                else
+                    QVERIFY2(said.endsWith(QStringLiteral(": cannot read /dev/sdz.")), qPrintable(said));
+                QTest::mouseClick(progress.OkButton(), Qt::LeftButton);
+                Settle();
+            }
+        }
+        WriteMainIni({QStringLiteral("[Main]"), QStringLiteral("Language=English")});
     }
 
     void ASourceCutShortPartWayEndsInTheFailureViewWithTheHintAndNoPartialFile() {

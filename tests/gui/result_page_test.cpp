@@ -384,22 +384,22 @@ private slots:
         Settle();
         QVERIFY(w.Dimmed());
         QVERIFY(w.QuestionBox()->isVisible());
-        QCOMPARE(w.QuestionBox()->Kind(), 5);
+        QCOMPARE(w.QuestionBox()->Kind(), gui::Question::BackLeavingResults);
         QTest::mouseClick(w.QuestionBox()->OtherButton(), Qt::LeftButton);
         Settle();
         QVERIFY(!w.QuestionBox()->isVisible());
         QVERIFY(!w.Dimmed());
         QVERIFY(page.isVisible());
         QVERIFY(page.ListModel()->rowCount() > 0);
-        QVERIFY(!main.log->Has(gui::kMsgBackToStart));
+        QVERIFY(!main.log->Has(gui::Msg::BackToStart));
         // YES: back to the start page, and the page forgets the records.
         QTest::mouseClick(back, Qt::LeftButton, {}, beside);
         Settle();
         QTest::mouseClick(w.QuestionBox()->DefaultButton(), Qt::LeftButton);
         Settle();
-        QCOMPARE(main.log->Of(gui::kMsgLeaveResults).size(), 2);
-        QCOMPARE(main.log->Of(gui::kMsgLeaveResults).last().target, gui::HubTarget::ResultPage);
-        QVERIFY(main.log->Has(gui::kMsgBackToStart));
+        QCOMPARE(main.log->Of(gui::Msg::LeaveResults).size(), 2);
+        QCOMPARE(main.log->Of(gui::Msg::LeaveResults).last().target, gui::HubTarget::ResultPage);
+        QVERIFY(main.log->Has(gui::Msg::BackToStart));
         QVERIFY(w.StartPage()->isVisible());
         QVERIFY(!page.isVisible());
         QVERIFY(!w.Dimmed());
@@ -424,12 +424,12 @@ private slots:
     void BackWithoutResultsLeavesWithoutAsking() {
         MainHarness main;
         auto& w = *main.window;
-        w.Hub().Send(gui::kMsgPreviewClosed);  // the page, with no scan behind it
+        w.Hub().Send(gui::Msg::PreviewClosed);  // the page, with no scan behind it
         QVERIFY(w.ResultPage()->isVisible());
         QTest::keyClick(w.ResultPage()->BackButton(), Qt::Key_Space);
         Settle();
         QVERIFY(!w.QuestionBox()->isVisible());
-        QVERIFY(main.log->Has(gui::kMsgBackToStart));
+        QVERIFY(main.log->Has(gui::Msg::BackToStart));
         QVERIFY(w.StartPage()->isVisible());
     }
 
@@ -440,11 +440,11 @@ private slots:
         gui::TFrm_Result& page = *w.ResultPage();
         QTest::mouseClick(page.RecoverButton(), Qt::LeftButton);
         Settle();
-        QVERIFY(main.log->Has(gui::kMsgRecoverRequest));
-        QVERIFY(main.log->Has(gui::kMsgNothingToRecover));
-        QVERIFY(!main.log->Has(gui::kMsgChooseDestination));
+        QVERIFY(main.log->Has(gui::Msg::RecoverRequest));
+        QVERIFY(main.log->Has(gui::Msg::NothingToRecover));
+        QVERIFY(!main.log->Has(gui::Msg::ChooseDestination));
         QVERIFY(w.NoticeBox()->isVisible());
-        QCOMPARE(w.NoticeBox()->Kind(), 4);
+        QCOMPARE(w.NoticeBox()->Kind(), gui::Notice::NothingChecked);
         QTest::mouseClick(w.NoticeBox()->DefaultButton(), Qt::LeftButton);
         Settle();
         QVERIFY(!w.Dimmed());
@@ -452,8 +452,8 @@ private slots:
         ClickRowBox(page, 1);
         QTest::mouseClick(page.RecoverButton(), Qt::LeftButton);
         Settle();
-        QVERIFY(main.log->Has(gui::kMsgChooseDestination));
-        QVERIFY(!main.log->Has(gui::kMsgNothingToRecover));
+        QVERIFY(main.log->Has(gui::Msg::ChooseDestination));
+        QVERIFY(!main.log->Has(gui::Msg::NothingToRecover));
         QVERIFY(!w.NoticeBox()->isVisible());
     }
 

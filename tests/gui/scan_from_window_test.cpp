@@ -4,8 +4,10 @@
 // reports for the same images and types.
 #include <QFile>
 #include <QTest>
+#include <QTimer>
 
 #include "gui/app/prompt_box.h"
+#include "gui/app/scan_controller.h"
 #include "gui/results/result_list.h"
 #include "gui/results/result_page.h"
 #include "gui/results/result_trees.h"
@@ -154,7 +156,7 @@ private slots:
         main.log->Clear();
         QTest::mouseClick(w.StartPage()->ScanButton(), Qt::LeftButton);  // STOP
         Settle();
-        QVERIFY(main.log->Has(gui::kMsgStopRequest));
+        QVERIFY(main.log->Has(gui::Msg::StopRequest));
         QVERIFY(WaitFor([&w] { return !w.ScanTimerActive(); }));
         Settle();
         QVERIFY(w.Progress().FDiskOrdinal < kManyDrives);
@@ -165,7 +167,7 @@ private slots:
         QVERIFY(!w.Dimmed());
         QVERIFY(PageIsIdle(*w.StartPage()));
         // The worker's own report of the stopped pass changes nothing more.
-        QVERIFY(WaitFor([&main] { return main.log->Has(kMsgScanStopped); }));
+        QVERIFY(WaitFor([&main] { return main.log->Has(gui::Msg::ScanStopped); }));
         Settle();
         QVERIFY(!w.NoticeBox()->isVisible());
         QVERIFY(w.StartPage()->isVisible());
@@ -183,7 +185,7 @@ private slots:
         QTest::mouseClick(w.StartPage()->TitleBar()->CloseButton(), Qt::LeftButton);
         Settle();
         QVERIFY(w.QuestionBox()->isVisible());
-        QCOMPARE(w.QuestionBox()->Kind(), 3);
+        QCOMPARE(w.QuestionBox()->Kind(), gui::Question::ExitDuringScan);
         QVERIFY(w.ScanHeldForQuestion());
         QVERIFY(w.Progress().ScanPaused());
         // Held: nothing is read while the question waits.
@@ -212,7 +214,7 @@ private slots:
         auto& w = *main.window;
         QVERIFY(main.WaitForDriveList());
         QVERIFY(StartAndWaitForReading(main));
-        w.Hub().Post(gui::kMsgCloseRequest);
+        w.Hub().Post(gui::Msg::CloseRequest);
         Settle();
         QVERIFY(w.Progress().ScanPaused());
         QTest::mouseClick(w.QuestionBox()->DefaultButton(), Qt::LeftButton);
@@ -228,7 +230,7 @@ private slots:
         QTest::mouseClick(w.StartPage()->ScanButton(), Qt::LeftButton);
         Settle();
         QVERIFY(w.NoticeBox()->isVisible());
-        QCOMPARE(w.NoticeBox()->Kind(), 1);
+        QCOMPARE(w.NoticeBox()->Kind(), gui::Notice::NoTypeChosen);
         QVERIFY(w.Dimmed());
         QVERIFY(!w.ScanTimerActive());
         QVERIFY(w.Progress().FScanIdle);
@@ -247,7 +249,7 @@ private slots:
         QTest::mouseClick(w.StartPage()->ScanButton(), Qt::LeftButton);
         Settle();
         QVERIFY(w.NoticeBox()->isVisible());
-        QCOMPARE(w.NoticeBox()->Kind(), 2);
+        QCOMPARE(w.NoticeBox()->Kind(), gui::Notice::NoPlaceChosen);
         QVERIFY(!w.ScanTimerActive());
         QVERIFY(w.Progress().FScanFinished);
         QVERIFY(PageIsIdle(*w.StartPage()));
@@ -262,7 +264,7 @@ private slots:
         ChooseOnly(*w.StartPage(), {QStringLiteral("Recycle Bin")});
         QTest::mouseClick(w.StartPage()->ScanButton(), Qt::LeftButton);
         QVERIFY(WaitFor([&w] { return w.NoticeBox()->isVisible(); }));
-        QCOMPARE(w.NoticeBox()->Kind(), 3);
+        QCOMPARE(w.NoticeBox()->Kind(), gui::Notice::NothingFound);
         QVERIFY(!w.ScanTimerActive());
         QVERIFY(w.StartPage()->isVisible());
         QVERIFY(PageIsIdle(*w.StartPage()));
@@ -319,6 +321,42 @@ private slots:
         QCOMPARE(w.size(), QSize(960, 660));
     }
 
+    // A second start restores the window; the wait for the drive list and
+    // the scanning timer must still run their tick once each, or the tick
+    // that finds the list ready reads its own cleared request as a second
+    // press: the page resets and a close ends the scan without question 3.
+    void AfterSecondStartsScanBeforeTheDriveListRunsAndCloseStillAsksQuestion3() {
+        QTemporaryDir links;
+        MainHarness main(ManyNamesFor(links, Corpus("ntfs-basic.img")));
+        auto& w = *main.window;
+        gui::TFrm_Choose& page = *w.StartPage();
+        w.RestoreFromSecondStart();
+        w.RestoreFromSecondStart();
+        int ticks = 0;
+        QObject::connect(&w.Scan().ScanningTimer(), &QTimer::timeout, &w, [&ticks] { ++ticks; });
+        QObject::connect(&w.Scan().DriveListWait(), &QTimer::timeout, &w, [&ticks] { ++ticks; });
+        const int handledBefore = w.Scan().TicksHandled();
+        QVERIFY(!page.Chooser()->DriveListReady());
+        QTest::mouseClick(page.ScanButton(), Qt::LeftButton);
+        Settle();
+        QVERIFY(w.WaitingForDriveList());
+        QVERIFY(WaitFor([&main] { return main.window->Progress().FDiskOrdinal >= 2; }));
+        QVERIFY(ticks > 2);
+        QCOMPARE(w.Scan().TicksHandled() - handledBefore, ticks);
+        QVERIFY(w.ScanTimerActive());
+        QVERIFY(!w.Progress().FCloseAllowed);
+        QVERIFY(!PageIsIdle(page));
+        w.Hub().Post(gui::Msg::CloseRequest);
+        Settle();
+        QVERIFY(w.QuestionBox()->isVisible());
+        QCOMPARE(w.QuestionBox()->Kind(), gui::Question::ExitDuringScan);
+        QCOMPARE(main.processEnds, 0);
+        QTest::mouseClick(w.QuestionBox()->OtherButton(), Qt::LeftButton);
+        Settle();
+        w.Hub().Post(gui::Msg::StopRequest);
+        QVERIFY(WaitFor([&w] { return !w.ScanTimerActive(); }, 60000));
+    }
+
     void TheStoppedPassMessageAfterTheEndDoesNotEndTheNextScan() {
         MainHarness main({Corpus("fat32-basic.img")});
         auto& w = *main.window;
@@ -327,7 +365,7 @@ private slots:
         Settle();
         QVERIFY(w.ScanTimerActive());
         // A late report of an earlier stopped pass arrives during this scan.
-        w.Hub().post(kMsgScanStopped, 0, 0);
+        w.Hub().Post(gui::Msg::ScanStopped);
         Settle();
         QVERIFY(w.ScanTimerActive());
         QVERIFY(!w.ResultPage()->isVisible());

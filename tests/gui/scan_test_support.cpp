@@ -14,6 +14,7 @@
 #include "gui/widgets/check_box.h"
 #include "gui_test_support.h"
 #include "volume/helpers.h"
+#include "volume/text.h"
 
 namespace gui_test {
 
@@ -48,7 +49,10 @@ QStringList CommandLineRows(const QStringList& images, const QString& types, con
     for (const QJsonValue& value : json.object().value(QStringLiteral("files")).toArray()) {
         const QJsonObject f = value.toObject();
         const auto text = [&f](const char* key) { return f.value(QLatin1String(key)).toString(); };
-        rows << QStringList{text("name"), text("drive") + QLatin1Char('\\') + text("folder_path"), text("state"),
+        // The JSON keeps the volume's backslashes; the window writes the system's separator.
+        const QString path = text("drive") + QLatin1Char(volume::kSystemSeparator) +
+                             QString(text("folder_path")).replace(QLatin1Char('\\'), QLatin1Char(volume::kSystemSeparator));
+        rows << QStringList{text("name"), path, text("state"),
                             QString::fromStdString(volume::SizeText(f.value(QStringLiteral("size")).toInteger())),
                             text("modified")}
                     .join(QStringLiteral(" | "));

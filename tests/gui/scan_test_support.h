@@ -22,7 +22,8 @@ int CommandLineCount(const QStringList& images, const QString& types = {}, const
 
 // The rows `dunro scan` lists for `images` with `types` and `more` options, in
 // its order, each as the result list's cells read: name, path, recoverability,
-// size and date joined by " | "; empty when it failed.
+// size and date joined by " | ", the path written with the system's
+// separator; empty when it failed.
 QStringList CommandLineRows(const QStringList& images, const QString& types = {}, const QStringList& more = {});
 
 // The list entry whose drive (column 0) is `drive`; null when none is.

@@ -45,6 +45,10 @@ class SettingsWindowTest : public QObject {
     std::unique_ptr<gui::TFrm_RecoverySetting> Open() {
         auto window = std::make_unique<gui::TFrm_RecoverySetting>(nullptr);
         window->Open();
+        // On an X display keys go to the active window only, once the server has made it so.
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get()))
+            qWarning("the settings window did not become active");
         Settle();
         return window;
     }

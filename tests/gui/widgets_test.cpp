@@ -1,6 +1,7 @@
 // The skinned controls that the pages to come are built from: what each one
 // does with a click or a key, and what it tells a screen reader.
 #include <QAccessible>
+#include <QScreen>
 #include <QStandardItemModel>
 #include <QTest>
 
@@ -139,6 +140,40 @@ private slots:
                  QStringLiteral("Click scan to find the recoverable files."));
         QTest::mouseClick(&balloon, Qt::LeftButton);
         QVERIFY(!balloon.isVisible());
+    }
+
+    // Without a compositor an X server shows a translucent window's clear
+    // pixels black: the balloon's corners and the room beside its pointer
+    // must show what lies below, as the screen shows it.
+    void HintBalloonShowsWhatLiesBelowBesideItsOutline() {
+        QWidget backdrop(nullptr, Qt::FramelessWindowHint);
+        backdrop.setAutoFillBackground(true);
+        QPalette palette = backdrop.palette();
+        palette.setColor(QPalette::Window, QColor(0x20, 0xa0, 0x40));
+        backdrop.setPalette(palette);
+        backdrop.setGeometry(0, 0, 400, 160);
+        backdrop.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&backdrop));
+        RdHintBalloon balloon(&backdrop);
+        balloon.ShowAt(QPoint(40, 30), QStringLiteral("Click scan to find the recoverable files."), 0);
+        QVERIFY(QTest::qWaitForWindowExposed(&balloon));
+        const QRect box = balloon.geometry();
+        if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+            // On an X display: what the server shows there.
+            QTest::qWait(100);
+            const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, 400, 160).toImage();
+            QCOMPARE(screen.pixelColor(box.topLeft() + QPoint(1, 1)), QColor(0x20, 0xa0, 0x40));
+            QCOMPARE(screen.pixelColor(box.topRight() + QPoint(-1, 1)), QColor(0x20, 0xa0, 0x40));
+            QCOMPARE(screen.pixelColor(box.bottomLeft() + QPoint(1, -1)), QColor(0x20, 0xa0, 0x40));
+            QCOMPARE(screen.pixelColor(box.center()), QColor(0xfd, 0xf6, 0xec));
+        }
+        const QRegion shape = balloon.mask();
+        QVERIFY(!shape.isEmpty());
+        for (const QPoint corner : {QPoint(0, 0), QPoint(box.width() - 1, 0), QPoint(0, box.height() - 1),
+                                    QPoint(box.width() - 1, box.height() - 1)})
+            QVERIFY(!shape.contains(corner));
+        QVERIFY(shape.contains(QPoint(box.width() / 2, box.height() / 2)));
+        QVERIFY(shape.contains(QPoint(24, 3)));  // the pointer's tip
     }
 };
 

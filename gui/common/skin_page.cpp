@@ -1,10 +1,10 @@
-#include "gui/app/skin_page.h"
+#include "gui/common/skin_page.h"
 
 #include <QPainter>
 #include <QVBoxLayout>
 
-#include "gui/app/message_hub.h"
-#include "gui/app/texts.h"
+#include "gui/common/message_hub.h"
+#include "gui/common/texts.h"
 #include "gui/widgets/image_button.h"
 #include "gui/widgets/popup_menu.h"
 #include "gui/widgets/skin.h"
@@ -27,13 +27,13 @@ SkinPage::SkinPage(MessageHub& hub, const TLanUse& language, std::function<void(
     title_->SetTitle(AppTitle());
     title_->SetHints(Tr(language, "M_Close", "Close"), Tr(language, "M_Mini", "Minimize"),
                      Tr(language, "M_Option", "Options"));
-    connect(title_, &RdTitleBar::CloseClicked, this, [this] { hub_.Post(kMsgCloseRequest); });
-    connect(title_, &RdTitleBar::MinimizeClicked, this, [this] { hub_.Post(kMsgMinimize); });
-    connect(title_, &RdTitleBar::TitlePressed, this, [this] { hub_.Send(kMsgDragWindow); });
+    connect(title_, &RdTitleBar::CloseClicked, this, [this] { hub_.Post(Msg::CloseRequest); });
+    connect(title_, &RdTitleBar::MinimizeClicked, this, [this] { hub_.Post(Msg::Minimize); });
+    connect(title_, &RdTitleBar::TitlePressed, this, [this] { hub_.Send(Msg::DragWindow); });
 
     QAction* settings = menu_->addAction(Tr(language, "M_MenuSettings", "Settings…"));
     settings->setObjectName(QStringLiteral("MenuItem_Settings"));
-    connect(settings, &QAction::triggered, this, [this] { hub_.Post(kMsgOpenSettings); });
+    connect(settings, &QAction::triggered, this, [this] { hub_.Post(Msg::OpenSettings); });
     QAction* about = menu_->addAction(Tr(language, "M_MenuAbout", "About"));
     about->setObjectName(QStringLiteral("MenuItem_About"));
     connect(about, &QAction::triggered, this, [openAbout = std::move(openAbout)] {

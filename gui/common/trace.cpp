@@ -1,3 +1,3 @@
-#include "gui/app/trace.h"
+#include "gui/common/trace.h"
 
 Q_LOGGING_CATEGORY(dunroGui, "dunro.gui", QtWarningMsg)

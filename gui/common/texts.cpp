@@ -1,4 +1,4 @@
-#include "gui/app/texts.h"
+#include "gui/common/texts.h"
 
 #include "shell/language.h"
 

@@ -1,9 +1,9 @@
-#include "gui/app/window_translator.h"
+#include "gui/common/window_translator.h"
 
 #include <QCheckBox>
 #include <QListWidget>
 
-#include "gui/app/texts.h"
+#include "gui/common/texts.h"
 #include "gui/widgets/form_frame.h"
 #include "gui/widgets/image_button.h"
 #include "gui/widgets/skin_label.h"

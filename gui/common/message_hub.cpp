@@ -1,4 +1,4 @@
-#include "gui/app/message_hub.h"
+#include "gui/common/message_hub.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -22,16 +22,18 @@ private:
 
 MessageHub::MessageHub(QObject* parent) : QObject(parent) { qRegisterMetaType<gui::HubMessage>(); }
 
-void MessageHub::post(unsigned msg, uintptr_t wparam, intptr_t lparam) { Post(HubTarget::MainWindow, msg, wparam, lparam); }
-
-void MessageHub::Post(HubTarget target, unsigned msg, uintptr_t wparam, intptr_t lparam) {
-    // postEvent is safe from any thread; the event is handled on the hub's thread.
-    QCoreApplication::postEvent(this, new HubEvent(HubMessage{target, msg, wparam, lparam}));
+void MessageHub::post(unsigned msg, uintptr_t wparam, intptr_t lparam) {
+    Post(HubMessage{HubTarget::MainWindow, static_cast<Msg>(msg), wparam, lparam});
 }
 
-void MessageHub::Send(HubTarget target, unsigned msg, uintptr_t wparam, intptr_t lparam) {
+void MessageHub::Post(const HubMessage& message) {
+    // postEvent is safe from any thread; the event is handled on the hub's thread.
+    QCoreApplication::postEvent(this, new HubEvent(message));
+}
+
+void MessageHub::Send(const HubMessage& message) {
     Q_ASSERT(QThread::currentThread() == thread());
-    Deliver(HubMessage{target, msg, wparam, lparam});
+    Deliver(message);
 }
 
 void MessageHub::SetReceiver(HubTarget target, HubReceiver* receiver) {
