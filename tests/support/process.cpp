@@ -9,6 +9,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -134,6 +135,31 @@ bool SetProcessTimeZone(const char*) { return false; }
 
 #else
 
+namespace {
+
+// The argument and environment arrays posix_spawn takes: the program's name
+// and `args`, and this process's environment with `environment` added.
+struct SpawnVectors {
+    SpawnVectors(const std::string& program, const std::vector<std::string>& args,
+                 const std::vector<std::string>& environment)
+        : argStore{program} {
+        argStore.insert(argStore.end(), args.begin(), args.end());
+        for (auto& a : argStore)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        for (char** e = environ; *e; ++e)
+            envStore.emplace_back(*e);
+        envStore.insert(envStore.end(), environment.begin(), environment.end());
+        for (auto& e : envStore)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+    }
+    std::vector<std::string> argStore, envStore;
+    std::vector<char*> argv, envp;
+};
+
+} // namespace
+
 CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& environment) {
     const fs::path dir = fs::path(DUNRO_BINARY_DIR) / "scratch";
@@ -143,23 +169,10 @@ CommandResult RunProgram(const std::string& program, const std::vector<std::stri
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<std::string> argStore = {program};
-    argStore.insert(argStore.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argStore)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> envStore;
-    for (char** e = environ; *e; ++e)
-        envStore.emplace_back(*e);
-    envStore.insert(envStore.end(), environment.begin(), environment.end());
-    std::vector<char*> envp;
-    for (auto& e : envStore)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
+    SpawnVectors spawn(program, args, environment);
     CommandResult result;
     pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, spawn.argv.data(), spawn.envp.data()) == 0) {
         int status = 0;
         waitpid(pid, &status, 0);
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -168,6 +181,30 @@ CommandResult RunProgram(const std::string& program, const std::vector<std::stri
     result.out = ReadAndRemove(outPath);
     result.err = ReadAndRemove(errPath);
     return result;
+}
+
+RunningProgram StartProgram(const std::string& program, const std::vector<std::string>& args,
+                            const std::vector<std::string>& environment) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    SpawnVectors spawn(program, args, environment);
+    RunningProgram running;
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, spawn.argv.data(), spawn.envp.data()) == 0)
+        running.pid = pid;
+    posix_spawn_file_actions_destroy(&actions);
+    return running;
+}
+
+void KillProgram(RunningProgram& running) {
+    if (running.pid <= 0)
+        return;
+    ::kill(static_cast<pid_t>(running.pid), SIGKILL);
+    int status = 0;
+    waitpid(static_cast<pid_t>(running.pid), &status, 0);
+    running.pid = -1;
 }
 
 bool SetProcessTimeZone(const char* zone) {

@@ -16,6 +16,18 @@ struct CommandResult {
 CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& environment = {});
 
+#ifndef _WIN32
+// A program started and left running, for tests that end it from outside.
+struct RunningProgram {
+    long pid = -1;
+};
+// Starts `program` with its output thrown away; pid -1 when it did not start.
+RunningProgram StartProgram(const std::string& program, const std::vector<std::string>& args,
+                            const std::vector<std::string>& environment = {});
+// Kills it with SIGKILL, as a power cut or the out-of-memory killer would, and reaps it.
+void KillProgram(RunningProgram& running);
+#endif
+
 // Splits a command line on blanks; text inside single quotes stays one argument.
 std::vector<std::string> SplitArguments(const std::string& line);
 

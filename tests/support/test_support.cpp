@@ -13,6 +13,7 @@
 #include <unistd.h>
 #endif
 
+#include "platform/drives.h"
 #include "shell/text_file.h"
 #include "support/hashes.h"
 #include "volume/file_data.h"
@@ -34,6 +35,7 @@ std::string ReferencePath(const std::string& name) {
     return std::string(DUNRO_SHARED_DIR) + "/reference-images/" + name;
 }
 std::string UnpackedPath(const std::string& name) { return std::string(DUNRO_REFERENCE_UNPACKED) + "/" + name; }
+std::string DiskImagePath(const std::string& name) { return std::string(DUNRO_DISKS_DIR) + "/" + name; }
 
 bool RequireFile(const std::string& path) {
     if (fs::exists(path))
@@ -58,6 +60,13 @@ std::string Sha256OfFile(const std::string& path) {
 
 ScanSetup::ScanSetup() {
     types.SelectAll();
+}
+
+bool ScanSetup::RunWithFailingReads(const std::string& source, std::vector<platform::ByteRange> failing) {
+    platform::SetReadFaults(platform::CanonicalDriveName(source), {std::move(failing), {}});
+    const bool ran = Run(source);
+    platform::ClearReadFaults();
+    return ran;
 }
 
 bool ScanSetup::Run(const std::string& source) {

@@ -8,11 +8,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/read_faults.h"
 #include "scan/message_sink.h"
 #include "shell/text_file.h"
 #include "scan/progress.h"
 #include "scan/scan_selection.h"
-#include "volume/disk.h"
+#include "scan/disk.h"
 #include "volume/file_type.h"
 
 namespace testing_support {
@@ -20,6 +21,7 @@ namespace testing_support {
 std::string CorpusPath(const std::string& name);      // a corpus image, built by the fixture
 std::string ReferencePath(const std::string& name);   // a reference image stored unpacked
 std::string UnpackedPath(const std::string& name);    // a reference image the fixture unpacked
+std::string DiskImagePath(const std::string& name);   // a whole-disk image (make-disk-images)
 
 using shell::PathOf;
 
@@ -49,6 +51,8 @@ struct ScanSetup {
     ScanContext Context() { return ScanContext{&progress, &types, &paths}; }
     // Opens `source`, reads it and lists it. False when it is no usable volume.
     bool Run(const std::string& source);
+    // The same with reads touching `failing` refused, as a drive with bad sectors refuses them.
+    bool RunWithFailingReads(const std::string& source, std::vector<platform::ByteRange> failing);
 };
 
 // The data of a found file as recovery reads it; empty on failure.
