@@ -89,7 +89,7 @@ void Synthesize(gui::TFram_UndeleteMain& main, size_t count) {
         f->FolderName = std::move(name);
         f->ListIndex = static_cast<int32_t>(disk->Folders.size());
         f->RecordNo = parent ? 100 + f->ListIndex : 5;
-        f->ParentIndex = parent ? parent->ListIndex : -1;
+        f->ParentIndex = parent ? parent->ListIndex : kNoParent;
         if (parent)
             parent->SubFolders.push_back(f.get());
         disk->Folders.push_back(std::move(f));

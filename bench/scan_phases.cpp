@@ -7,7 +7,7 @@
 #include "ntfs/ntfs_disk.h"
 #include "scan/progress.h"
 #include "scan/scan_selection.h"
-#include "volume/disk.h"
+#include "scan/disk.h"
 #include "volume/raw_reader.h"
 
 namespace {
@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     auto t = std::chrono::steady_clock::now();
     TMyDisk* disk = DiskFor(disks, argv[1], context);
     if (!disk) {
-        std::fprintf(stderr, "scan_phases: %s is no NTFS or FAT32 volume\n", argv[1]);
+        std::fprintf(stderr, "scan_phases: %s is no NTFS, FAT or exFAT volume\n", argv[1]);
         return 3;
     }
     std::printf("examine   %8.4f s\n", Since(t));
@@ -48,10 +48,10 @@ int main(int argc, char** argv) {
     disk->ListResults(&results, &categories);
     std::printf("list      %8.4f s  %zu accepted\n", Since(t), results.size());
 
-    if (TNTFS_Disk* ntfs = disk->NtfsReader.get(); ntfs && ntfs->MftFile) {
+    if (TNTFS_Disk* ntfs = dynamic_cast<TNTFS_Disk*>(disk->Reader.get()); ntfs && ntfs->MftFile) {
         // Parsing alone: every record of the MFT's first 10 MiB, from memory, many times over.
         const uint32_t bytes = static_cast<uint32_t>(std::min<int64_t>(ntfs->MftSize, 10 << 20));
-        auto mft = volume::ReadBytes(disk->Drive->VolumeHandle.get(), static_cast<uint64_t>(ntfs->MftFile->Runs[0].RunStart), bytes);
+        auto mft = volume::ReadBytes(disk->Drive->Source.get(), static_cast<uint64_t>(ntfs->MftFile->Runs[0].RunStart), bytes);
         if (mft) {
             size_t parsed = 0;
             t = std::chrono::steady_clock::now();

@@ -5,17 +5,19 @@
 #include <memory>
 
 #include "scan/progress.h"
+#include "scan/reader_links.h"
+#include "scan/reader_registry.h"
 #include "scan/scan_selection.h"
 #include "volume/file_data.h"
 #include "volume/file_type.h"
 #include "volume/records.h"
-#include "volume/scan_context.h"
+#include "scan/scan_context.h"
 
 inline std::unique_ptr<TDriverInfo> MemoryDrive(const uint8_t* data, size_t size) {
     auto drive = std::make_unique<TDriverInfo>("fuzz", 0);
     drive->DriveType = 3;
-    drive->VolumeHandle = platform::VolumeDevice::FromMemory(data, size);
-    drive->Examine();
+    drive->Source = std::make_unique<media::DeviceSource>(platform::VolumeDevice::FromMemory(data, size));
+    scan::ExamineDrive(*drive);
     return drive;
 }
 
@@ -36,7 +38,9 @@ struct FuzzScan {
         paths.AddDriver("fuzz");
         paths.AddWholeDriver("fuzz");
     }
-    ScanContext Context() { return ScanContext{&progress, &types, &paths}; }
+    ProgressRecordSink sink{progress};
+    SelectionFilter filter{&types, &paths, "fuzz"};
+    volume::ReaderContext Context() { return volume::ReaderContext{&sink, &filter}; }
     // Lists what the reading found and reads every accepted file back.
     template <typename List>
     void ListAndRead(List list, size_t candidates) {
