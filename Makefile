@@ -8,8 +8,12 @@ SECONDS    ?= 10
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
 APT_PACKAGES := cmake make g++ clang pkg-config libgtest-dev zlib1g-dev libpugixml-dev nlohmann-json3-dev \
-                ntfs-3g dosfstools mtools sleuthkit python3 util-linux coreutils xz-utils \
+                ntfs-3g dosfstools exfatprogs exfat-fuse mtools sleuthkit python3 util-linux fdisk gdisk coreutils xz-utils \
                 qt6-base-dev qt6-svg-dev qt6-image-formats-plugins fonts-dejavu-core
+# The window tests run on an X display as well as offscreen (tests/gui/on-xvfb).
+APT_PACKAGES += xvfb
+# Disk-image containers (E01, VHD/VHDX, VMDK) and the tools the tests make them with.
+APT_PACKAGES += libewf-dev libvhdi-dev libvmdk-dev ewf-tools qemu-utils
 # The Debian package: computed dependencies, and the checks its tests run.
 APT_PACKAGES += dpkg-dev file lintian desktop-file-utils appstream libxml2-utils polkitd
 # Other installs may be running on a shared machine: wait for apt's lock instead of failing.
@@ -62,15 +66,14 @@ fuzz: deps
 
 # The core, its tests and the command line cross-built for Windows with
 # MinGW-w64, the tests run under Wine. pugixml is built from Debian's source
-# package (fetched once). `make test-native` leaves this out.
+# package (fetched once), its source entry derived from the machine's own apt
+# sources. `make test-native` leaves this out.
 windows: deps
 	@missing=""; for p in g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine dpkg-dev; do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then apt-get $(APT_WAIT) update -qq && DEBIAN_FRONTEND=noninteractive apt-get $(APT_WAIT) install -y -qq $$missing >/dev/null; fi
 	@if [ ! -f $(BUILD_WIN)/pugixml/src/pugixml.cpp ]; then \
-	  grep -qs deb-src /etc/apt/sources.list.d/*.sources /etc/apt/sources.list || \
-	    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-	      > /etc/apt/sources.list.d/debian-src.sources; \
+	  cmake/enable-source-packages || exit 1; \
 	  apt-get $(APT_WAIT) update -qq; mkdir -p $(BUILD_WIN)/pugixml-download && \
 	  (cd $(BUILD_WIN)/pugixml-download && apt-get source --download-only pugixml >/dev/null 2>&1) && \
 	  mkdir -p $(BUILD_WIN)/pugixml && tar -xzf $(BUILD_WIN)/pugixml-download/pugixml_*.orig.tar.gz \
@@ -98,11 +101,21 @@ gui: build
 # Every window and box drawn offscreen, English and German, into docs/screenshots:
 # the start page offers the demo volume as a drive, and the result page shows a
 # scan from the window of the corpus image ntfs-basic.img (built once, as the
-# tests build it).
+# tests build it), the card pictures a scan of the exFAT test card, and a
+# whole-disk image (the disk_images fixture's MBR disk) is added as a drive per
+# partition. Then the same on an X display (Xvfb, Qt's xcb platform) into
+# $(BUILD)/screenshots-xcb, which fails where a picture's size differs there.
+SCREENSHOT_IMAGES = $(BUILD)/demo-ntfs.img $(BUILD)/corpus/ntfs-basic.img $(BUILD)/exfat-images/exfat-4k.img \
+                    $(BUILD)/disks/mbr-disk.img
 screenshots: build
 	@gzip -dc samples/demo-ntfs.img.gz > $(BUILD)/demo-ntfs.img
 	@[ -f $(BUILD)/corpus/ntfs-basic.img ] || (cd $(BUILD) && ctest -R corpus_images >/dev/null)
-	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/dunro_gui_screenshots docs/screenshots $(BUILD)/demo-ntfs.img $(BUILD)/corpus/ntfs-basic.img
+	@[ -f $(BUILD)/exfat-images/exfat-4k.img ] || (cd $(BUILD) && ctest -R exfat_images >/dev/null)
+	@[ -f $(BUILD)/disks/mbr-disk.img ] || (cd $(BUILD) && ctest -R disk_images >/dev/null)
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/dunro_gui_screenshots docs/screenshots $(SCREENSHOT_IMAGES)
+	tests/gui/on-xvfb $(BUILD)/bin/dunro_gui_screenshots $(BUILD)/screenshots-xcb $(SCREENSHOT_IMAGES) \
+	  >/dev/null
+	tests/gui/same-picture-sizes docs/screenshots $(BUILD)/screenshots-xcb
 
 # The Debian package $(BUILD)/dunro_<version>_<arch>.deb, its Depends computed
 # from the libraries the programs link.
