@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <span>
 #include <utility>
 
 #include "platform/clock.h"
 #include "platform/destination_folder.h"
 #include "platform/files.h"
-#include "recover/digest.h"
+#include "recover/copy_digests.h"
 #include "recover/safe_name.h"
 #include "scan/disk.h"
 #include "volume/byte_reader.h"
@@ -314,8 +315,9 @@ RecoveryOutcome TThreadRecover::RecoverFile(TMyFile& file) {
     // However this function is left, an exception included, an incomplete
     // copy does not stay behind.
     PartialCopy partial(out, *into_, temporary);
-    recover::Sha256 sha256;
-    recover::Md5 md5;
+    std::optional<recover::CopyDigests> digests;
+    if (WriteReport)  // only the report shows them
+        digests.emplace();
     UnitCounter units(progress_, file.ProgressUnits);
     int64_t written = 0;
     std::string writeError;
@@ -327,8 +329,8 @@ RecoveryOutcome TThreadRecover::RecoverFile(TMyFile& file) {
                 units.Step();
             if (!out->Write(bytes, writeError))
                 return false;
-            sha256.Add(bytes);
-            md5.Add(bytes);
+            if (digests)
+                digests->Add(bytes);
             written += static_cast<int64_t>(bytes.size());
             BytesWritten += static_cast<int64_t>(bytes.size());
             if (!resident)
@@ -352,8 +354,10 @@ RecoveryOutcome TThreadRecover::RecoverFile(TMyFile& file) {
         outcome.Ok = true;
         outcome.Target = PathInDestination(finalName);
         outcome.WrittenName = intoPath_ + finalName;
-        outcome.Sha256 = sha256.Hex();
-        outcome.Md5 = md5.Hex();
+        if (digests) {
+            outcome.Sha256 = digests->Sha256Hex();
+            outcome.Md5 = digests->Md5Hex();
+        }
     }
     units.Finish();
     if (!StopRequested)

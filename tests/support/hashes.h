@@ -1,6 +1,7 @@
 #pragma once
 // SHA-256 and MD5 of a byte string, as lower-case hex, for comparing
-// recovered files with their published hashes on every platform.
+// recovered files with their published hashes on every platform. They are
+// the program's own digests, checked against published vectors in their test.
 #include <cstdint>
 #include <string>
 #include <vector>
