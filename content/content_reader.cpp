@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "content/content_search.h"
+#include "volume/file_listing.h"
 #include "volume/language.h"
 #include "volume/text.h"
 
@@ -124,41 +125,10 @@ volume::ReadingStatus ContentReader::Enumerate(FileList& files, FolderList& fold
 
 uint32_t ContentReader::ListResults(FileList& files, FolderList& folders, CategoryList* categories,
                                     std::vector<TMyFile*>* results) {
-    volume::ProgressSink* progress = context_.Progress;
-    const volume::FileFilter* filter = context_.Filter;
     if (!tree_.Holds(folders))
         tree_.Adopt(folders);
-    const uint32_t unit = progress ? progress->UnitSize() : volume::kDefaultUnitSize;
-    uint32_t count = 0;
-    for (auto& owned : files) {
-        TMyFile& file = *owned;
-        if (progress) {
-            progress->FileListed();
-            progress->WaitWhilePaused();
-            if (progress->StopRequested())
-                break;
-        }
-        file.Accepted = false;
-        if (filter && !filter->KeepsType(file.Extension))
-            continue;
-        tree_.PlaceFile(file);
-        tree_.BuildPath(file);
-        if (filter && !filter->KeepsLocation(file.FolderPath))
-            continue;
-        ++count;
-        file.Accepted = true;
-        if (file.FolderIndex >= 0 && static_cast<size_t>(file.FolderIndex) < folders.size())
-            folders[static_cast<size_t>(file.FolderIndex)]->FileCount += 1;
-        file.PreviewKind = filter ? filter->PreviewKindOf(file.Extension) : 0;
-        const int64_t steps = file.FileSize / unit + (file.FileSize % unit ? 1 : 0);
-        file.ProgressUnits = static_cast<uint16_t>(std::min<int64_t>(int64_t{file.ProgressUnits} + steps, UINT16_MAX));
-        if (results)
-            results->push_back(&file);
-        if (const int category = filter ? filter->CategoryOf(file.Extension) : -1; categories && category >= 0)
-            (*categories)[static_cast<size_t>(category)]->CountExtension(file.Extension);
-    }
-    tree_.AddUpCounts();
-    return count;
+    // Found by their content, files are graded as they are found.
+    return volume::ListFiles(tree_, context_, files, folders, categories, results, nullptr);
 }
 
 std::unique_ptr<VolumeReader> MakeReader(TDriverInfo* drive, const volume::ReaderContext& context,

@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "exfat/exfat_reader.h"
+#include "volume/file_listing.h"
 
 namespace exfat {
 
@@ -71,45 +72,12 @@ std::vector<int64_t> ExfatReader::TakenByNewerFiles() const {
 
 uint32_t ExfatReader::ListResults(FileList& files, FolderList& folders, CategoryList* categories,
                                   std::vector<TMyFile*>* accepted) {
-    volume::ProgressSink* progress = context_.Progress;
-    const volume::FileFilter* filter = context_.Filter;
     if (!tree_.Holds(folders))
         tree_.Adopt(folders);
     const std::vector<int64_t> takenByNewer = TakenByNewerFiles();
-    const uint32_t unit = progress ? progress->UnitSize() : volume::kDefaultUnitSize;
-    uint32_t count = 0;
-    for (size_t i = 0; i < files.size(); ++i) {
-        TMyFile& file = *files[i];
-        if (progress) {
-            progress->FileListed();
-            progress->WaitWhilePaused();
-            if (progress->StopRequested())
-                break;
-        }
-        if (file.FileSize == 0)
-            continue;
-        file.Accepted = false;
-        if (filter && !filter->KeepsType(file.Extension))
-            continue;
-        tree_.PlaceFile(file);
-        tree_.BuildPath(file);
+    return volume::ListFiles(tree_, context_, files, folders, categories, accepted, [&](size_t i, TMyFile& file) {
         file.State = Grade(i, i < takenByNewer.size() ? takenByNewer[i] : -1);
-        if (filter && !filter->KeepsLocation(file.FolderPath))
-            continue;
-        ++count;
-        file.Accepted = true;
-        if (file.FolderIndex >= 0 && static_cast<size_t>(file.FolderIndex) < folders.size())
-            folders[static_cast<size_t>(file.FolderIndex)]->FileCount += 1;
-        file.PreviewKind = filter ? filter->PreviewKindOf(file.Extension) : 0;
-        const int64_t steps = file.FileSize / unit + (file.FileSize % unit ? 1 : 0);
-        file.ProgressUnits = static_cast<uint16_t>(std::min<int64_t>(int64_t{file.ProgressUnits} + steps, UINT16_MAX));
-        if (accepted)
-            accepted->push_back(&file);
-        if (const int category = filter ? filter->CategoryOf(file.Extension) : -1; categories && category >= 0)
-            (*categories)[static_cast<size_t>(category)]->CountExtension(file.Extension);
-    }
-    tree_.AddUpCounts();
-    return count;
+    });
 }
 
 volume::FolderTree::Setup ExfatReader::TreeSetup() {
