@@ -79,6 +79,33 @@ private:
 };
 
 #ifdef DUNRO_HAVE_LIBEWF
+// A chunk whose checksum fails is still given by libewf, as zeros or as the
+// damaged bytes, and only listed among the handle's checksum errors: bytes
+// that would pass for the disk's own. Returns how many of the `count` bytes
+// read at `offset` come before the first listed damage.
+uint64_t EwfBytesBeforeDamage(libewf_handle_t* handle, uint64_t offset, uint64_t count) {
+    uint32_t errors = 0, sectorBytes = 0;
+    if (libewf_handle_get_number_of_checksum_errors(handle, &errors, nullptr) != 1 || errors == 0)
+        return count;
+    if (libewf_handle_get_bytes_per_sector(handle, &sectorBytes, nullptr) != 1 || sectorBytes == 0)
+        return 0;  // damage is known but cannot be placed: none of the bytes is trusted
+    uint64_t good = count;
+    for (uint32_t i = 0; i < errors; ++i) {
+        uint64_t firstSector = 0, sectors = 0;
+        if (libewf_handle_get_checksum_error(handle, i, &firstSector, &sectors, nullptr) != 1)
+            return 0;
+        uint64_t start = 0, length = 0, end = 0;
+        if (__builtin_mul_overflow(firstSector, uint64_t{sectorBytes}, &start))
+            continue;  // past any disk
+        if (__builtin_mul_overflow(sectors, uint64_t{sectorBytes}, &length) ||
+            __builtin_add_overflow(start, length, &end))
+            end = UINT64_MAX;
+        if (start < offset + good && end > offset)
+            good = start > offset ? start - offset : 0;
+    }
+    return good;
+}
+
 std::unique_ptr<ByteSource> OpenEwf(const std::string& path) {
     char** names = nullptr;
     int count = 0;
@@ -102,8 +129,13 @@ std::unique_ptr<ByteSource> OpenEwf(const std::string& path) {
     }
     return std::make_unique<LibrarySource<libewf_handle_t>>(
         handle, size,
-        [](libewf_handle_t* h, void* b, uint32_t n, uint64_t at) {
-            return libewf_handle_read_random(h, b, n, static_cast<off64_t>(at), nullptr);
+        [](libewf_handle_t* h, void* b, uint32_t n, uint64_t at) -> ssize_t {
+            const ssize_t read = libewf_handle_read_random(h, b, n, static_cast<off64_t>(at), nullptr);
+            if (read <= 0)
+                return read;
+            // Short of the first damaged byte: the rest is read again in
+            // pieces, and the damaged sectors are lost, not passed on.
+            return static_cast<ssize_t>(EwfBytesBeforeDamage(h, at, static_cast<uint64_t>(read)));
         },
         close);
 }

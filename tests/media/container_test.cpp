@@ -3,6 +3,9 @@
 // to the same files.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "media/byte_source.h"
 #include "media/container.h"
 #include "support/process.h"
@@ -74,7 +77,58 @@ TEST(Containers, ScanOfEachContainerListsWhatTheRawDiskLists) {
     ASSERT_FALSE(expected.empty());
     for (const Container& c : kContainers) {
         SCOPED_TRACE(c.file);
-        if (RequireFile(DiskImagePath(c.file)) && media::ContainerReadable(c.format))
+        if (RequireFile(DiskImagePath(c.file)) && media::ContainerReadable(c.format)) {
             EXPECT_EQ(ScannedFiles(DiskImagePath(c.file)), expected);
+        }
     }
+}
+
+// A damaged chunk of an E01 (its checksum fails) is unreadable, never bytes
+// that pass for the disk's: every piece read is the raw disk's, and the files
+// over the damage are recovered with their unreadable bytes said.
+TEST(Containers, DamagedE01ChunksAreUnreadableNotWrongBytes) {
+    const std::string raw = DiskImagePath("mbr-disk.img");
+    if (!RequireFile(raw) || !RequireFile(DiskImagePath("mbr-disk.E01")))
+        return;
+    if (!media::ContainerReadable(media::ContainerFormat::Ewf))
+        GTEST_SKIP() << "this build reads no E01";
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(DUNRO_BINARY_DIR) / "scratch" / ("damaged-e01-" + ProcessTag());
+    fs::remove_all(dir);
+    fs::create_directories(dir / "out");
+    for (const char* piece : {"mbr-disk.E01", "mbr-disk.E02", "mbr-disk.E03"})
+        fs::copy_file(DiskImagePath(piece), dir / piece);
+    {
+        // Well inside the first segment's chunks, away from its section headers.
+        std::fstream e01(dir / "mbr-disk.E01", std::ios::in | std::ios::out | std::ios::binary);
+        for (std::streamoff at = 3'000'000; at < 50'000'000; at += 1'500'000) {
+            e01.seekp(at);
+            e01.write(std::string(256, '\x55').data(), 256);
+        }
+    }
+    const std::string damaged = (dir / "mbr-disk.E01").string();
+    {
+        auto disk = media::OpenDevice(raw);
+        auto source = media::OpenDevice(damaged);
+        ASSERT_NE(source, nullptr);
+        std::vector<uint8_t> expected(1 << 20), got(1 << 20);
+        size_t unreadable = 0;
+        for (uint64_t offset = 0; offset + got.size() <= disk->Size(); offset += got.size()) {
+            ASSERT_TRUE(disk->Read(expected.data(), 1 << 20, offset, nullptr, 0).Ok());
+            const media::ReadResult r = source->Read(got.data(), 1 << 20, offset, nullptr, 0);
+            if (!r.Ok())
+                ++unreadable;
+            EXPECT_TRUE(std::equal(got.begin(), got.begin() + r.Done, expected.begin())) << offset;
+        }
+        EXPECT_GT(unreadable, 5u);
+    }
+    const CommandResult run =
+        RunProgram(DUNRO_BIN, {"recover", damaged, "--to", (dir / "out").string(), "--format", "json"}, {"TZ=UTC"});
+    EXPECT_EQ(run.exitCode, 4) << run.err;
+    const json out = json::parse(run.out.empty() ? "{}" : run.out);
+    size_t hurt = 0;
+    for (const json& f : out["files"])
+        hurt += f.value("unreadable_bytes", 0) > 0;
+    EXPECT_GT(hurt, 0u);
+    fs::remove_all(dir);
 }
