@@ -21,6 +21,9 @@ enum DriveTypeCode : uint32_t {
 struct DriveEntry {
     std::string name;  // "C:" on Windows; a device path on POSIX
     uint32_t type = kDriveUnknown;
+    // A whole disk the system shows no partitions of (POSIX): it may still
+    // hold a partition table or volumes the system does not know.
+    bool wholeDisk = false;
 };
 
 // Every logical drive the system knows, in the system's order.

@@ -131,6 +131,23 @@ TMyDisk* DiskFor(DiskList& disks, const std::string& name, const ScanContext& co
     return disks.back().get();
 }
 
+namespace {
+
+// Lists the volumes of a disk as drives, keeping those already listed (and
+// their results); false when the disk holds none.
+bool AddDiskDrives(DiskList& disks, const std::string& name, const ScanContext& context,
+                   std::vector<std::string>& seen) {
+    std::vector<std::unique_ptr<TMyDisk>> drives = scan::OpenDiskDrives(name, context);
+    for (auto& drive : drives) {
+        seen.push_back(drive->DriveName);
+        if (!ListedDisk(disks, drive->DriveName))
+            disks.push_back(std::move(drive));
+    }
+    return !drives.empty();
+}
+
+} // namespace
+
 void RefreshDrives(DiskList& disks, const ScanContext& context, const std::atomic<bool>* shuttingDown,
                    std::vector<std::string>* locked) {
     auto stopping = [shuttingDown] { return shuttingDown && shuttingDown->load(std::memory_order_relaxed); };
@@ -140,9 +157,16 @@ void RefreshDrives(DiskList& disks, const ScanContext& context, const std::atomi
     for (const platform::DriveEntry& entry : platform::LogicalDrives()) {
         if (stopping())
             break;
-        if (DiskFor(disks, entry.name, context))
+        if (DiskFor(disks, entry.name, context)) {
             seen.push_back(entry.name);
-        else if (locked && (entry.type == platform::kDriveRemovable || entry.type == platform::kDriveFixed) &&
+            continue;
+        }
+        // A stick whose table was zeroed, or a disk the system did not read
+        // the table of, shows as a whole disk without partitions: its volumes
+        // are listed as a disk image's are.
+        if (entry.wholeDisk && AddDiskDrives(disks, entry.name, context, seen))
+            continue;
+        if (locked && (entry.type == platform::kDriveRemovable || entry.type == platform::kDriveFixed) &&
                  platform::OpenRefusedForRights(entry.name))
             locked->push_back(entry.name);
     }

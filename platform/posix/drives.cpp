@@ -109,7 +109,7 @@ std::vector<DriveEntry> LogicalDrives() {
         std::string device = "/dev/" + name;
         if (!Exists(device))
             continue;
-        drives.push_back({device, IsRemovable(name) ? kDriveRemovable : kDriveFixed});
+        drives.push_back({device, IsRemovable(name) ? kDriveRemovable : kDriveFixed, !isPartition});
     }
     return drives;
 }

@@ -7,6 +7,7 @@
 #include "platform/drives.h"
 #include "scan/disk_drives.h"
 #include "scan/scan_worker.h"
+#include "support/process.h"
 #include "support/test_support.h"
 #include "volume/helpers.h"
 
@@ -91,3 +92,49 @@ TEST(DiskDrives, ARefreshKeepsThePartitionsAndAScanReadsOneAsTheVolumeItself) {
     EXPECT_FALSE(scan::IsImagePartitionDrive(image + "#"));
     EXPECT_FALSE(scan::IsImagePartitionDrive(image + ".missing#1"));
 }
+
+#ifndef _WIN32
+namespace {
+
+// A disk image attached as a loop device, without the kernel's partition
+// scan: a whole disk the system shows no partitions of. Detached at the end.
+struct LoopDevice {
+    std::string path;
+    explicit LoopDevice(const std::string& image) {
+        const CommandResult run = RunProgram("/usr/sbin/losetup", {"--find", "--show", "--read-only", image});
+        if (run.exitCode == 0 && !run.out.empty())
+            path = run.out.substr(0, run.out.find('\n'));
+    }
+    ~LoopDevice() {
+        if (!path.empty())
+            RunProgram("/usr/sbin/losetup", {"--detach", path});
+    }
+};
+
+} // namespace
+
+// A stick whose table was zeroed: the drive list shows the volumes the quick
+// search finds on it, each a drive of its own, and a refresh keeps them.
+TEST(DiskDrives, AWholeDiskWithoutPartitionsListsTheVolumesFoundOnIt) {
+    const std::string image = DiskImagePath("mbr-zeroed.img");
+    if (!RequireFile(image))
+        return;
+    const LoopDevice loop(image);
+    if (loop.path.empty())
+        GTEST_SKIP() << "no loop device could be attached (not root, or no loop devices here)";
+    ScanContext context;
+    DiskList disks;
+    RefreshDrives(disks, context);
+    std::vector<std::string> found;
+    for (const auto& disk : disks)
+        if (disk->DriveName.rfind(loop.path + "#", 0) == 0)
+            found.push_back(disk->DriveName);
+    const std::vector<std::string> expected = {loop.path + "#1", loop.path + "#2", loop.path + "#3", loop.path + "#4"};
+    EXPECT_EQ(found, expected);
+    ASSERT_NE(ListedDisk(disks, loop.path + "#2"), nullptr);
+    const TMyDisk* fat = ListedDisk(disks, loop.path + "#2");
+    EXPECT_NE(fat->Caption.find("(FAT32, "), std::string::npos) << fat->Caption;
+    RefreshDrives(disks, context);
+    EXPECT_EQ(ListedDisk(disks, loop.path + "#2"), fat);  // the same drive, its results kept
+}
+#endif
