@@ -66,8 +66,7 @@ void TThreadRecover::DescribeVolumes(const std::vector<std::unique_ptr<TMyDisk>>
         VolumeFacts facts;
         facts.FolderName = recover::VolumeFolderName(disk->Caption, disk->DriveName);
         facts.Folders = &disk->Folders;
-        facts.Report.Drive = disk->Drive.get();
-        facts.Report.Path = disk->DriveName;
+        facts.Report = recover::SourceOfDrive(*disk->Drive);
         if (disk->Reader) {
             facts.Report.FileSystem = disk->Reader->FileSystemName();
             facts.Reader = disk->Reader.get();
@@ -608,10 +607,10 @@ void TThreadRecover::SaveReport() {
             continue;
         if (const VolumeFacts* facts = FactsOf(o.File->Drive)) {
             job.Volumes.push_back(facts->Report);
+        } else if (o.File->Drive) {
+            job.Volumes.push_back(recover::SourceOfDrive(*o.File->Drive));
         } else {
             recover::ReportVolume v;
-            v.Drive = o.File->Drive;
-            v.Path = o.File->Drive ? o.File->Drive->DriveName : std::string();
             job.Volumes.push_back(v);
         }
     }
