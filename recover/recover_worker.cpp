@@ -432,8 +432,8 @@ platform::DestinationFolder* TThreadRecover::OpenFolders(const std::vector<recov
         }
         intoPath_ += name + platform::PathDelimiter();
         madePath.push_back(name);
-        if (wanted[i].ModifiedTime)
-            folderTimes_[madePath] = wanted[i].ModifiedTime;
+        if (wanted[i].ModifiedTime || wanted[i].CreatedTime)
+            folderTimes_[madePath] = {wanted[i].ModifiedTime, wanted[i].CreatedTime};
         held = std::move(next);
         parent = held.get();
     }
@@ -447,10 +447,10 @@ platform::DestinationFolder* TThreadRecover::OpenFolders(const std::vector<recov
 void TThreadRecover::SetFolderTimes() {
     if (!folder_)
         return;
-    std::vector<std::pair<std::vector<std::string>, FileTime>> order(folderTimes_.begin(), folderTimes_.end());
+    std::vector<std::pair<std::vector<std::string>, FolderTimes>> order(folderTimes_.begin(), folderTimes_.end());
     std::stable_sort(order.begin(), order.end(),
                      [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
-    for (const auto& [path, time] : order) {
+    for (const auto& [path, times] : order) {
         std::unique_ptr<platform::DestinationFolder> held;
         platform::DestinationFolder* at = folder_.get();
         for (const std::string& name : path) {
@@ -461,8 +461,9 @@ void TThreadRecover::SetFolderTimes() {
                 break;
             at = held.get();
         }
+        // The creation time is kept where the system lets it be set (Windows).
         if (held)
-            held->SetTimes(0, 0, time);
+            held->SetTimes(times.Created, 0, times.Modified);
     }
 }
 

@@ -3,11 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <sstream>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "recover/destination.h"
 #include "recover/recover_worker.h"
 #include "recover/target_folder.h"
+#include "support/process.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -22,6 +29,36 @@ int64_t UnixSeconds(const fs::path& p) {
                std::chrono::file_clock::to_sys(fs::last_write_time(p)).time_since_epoch())
         .count();
 }
+
+#ifdef _WIN32
+FileTime CreationTimeOf(const fs::path& p) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(p.wstring().c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<FileTime>(data.ftCreationTime.dwHighDateTime) << 32) | data.ftCreationTime.dwLowDateTime;
+}
+#else
+// The creation times The Sleuth Kit reads, by path below the root ("Users/Bob"):
+// `fls -m` writes "md5|/path|inode|mode|uid|gid|size|atime|mtime|ctime|crtime".
+std::map<std::string, int64_t> FlsCreationTimes(const std::string& image) {
+    std::map<std::string, int64_t> times;
+    const CommandResult run = RunProgram("/usr/bin/env", {"fls", "-r", "-m", "/", image}, {"TZ=UTC"});
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> fields;
+        std::istringstream split(line);
+        for (std::string field; std::getline(split, field, '|');)
+            fields.push_back(field);
+        if (fields.size() != 11 || fields[1].size() < 2)
+            continue;
+        std::string path = fields[1].substr(1);
+        if (const size_t mark = path.find(" (deleted"); mark != std::string::npos)
+            path.erase(mark);
+        times[path] = std::stoll(fields[10]);
+    }
+    return times;
+}
+#endif
 
 struct DeletedTree {
     const char* image;
@@ -57,6 +94,10 @@ TEST(KeepFolders, FoldersTakeTheirRecordsTimesAfterTheirFiles) {
         worker.Start();
         worker.WaitUntilDone();
         const fs::path volume = dest / recover::VolumeFolderName(scan.disk->Caption, scan.disk->DriveName);
+#ifndef _WIN32
+        const std::map<std::string, int64_t> created = FlsCreationTimes(CorpusPath(tree.image));
+        ASSERT_FALSE(created.empty()) << "fls read nothing";
+#endif
         size_t timed = 0;
         for (const std::string& path : tree.folders) {
             SCOPED_TRACE(path);
@@ -66,10 +107,24 @@ TEST(KeepFolders, FoldersTakeTheirRecordsTimesAfterTheirFiles) {
                 ASSERT_NE(folder->ModifiedTime, 0u);
                 ASSERT_TRUE(fs::is_directory(volume / path));
                 EXPECT_EQ(UnixSeconds(volume / path), UnixSeconds(folder->ModifiedTime));
+                // The record's creation time too: the copy takes it where the system lets it be set.
+                ASSERT_NE(folder->CreatedTime, 0u);
+#ifdef _WIN32
+                EXPECT_EQ(CreationTimeOf(volume / path), folder->CreatedTime);
+#else
+                ASSERT_EQ(created.count(path), 1u);
+                // FAT keeps hundredths beside the creation time, which TSK adds and the copy does not.
+                EXPECT_LE(std::abs(UnixSeconds(folder->CreatedTime) - created.at(path)), 1);
+#endif
                 ++timed;
             }
         }
         EXPECT_EQ(timed, tree.folders.size());
+#ifdef _WIN32
+        for (const RecoveryOutcome& o : worker.Outcomes)
+            if (o.Ok && o.File->HasTimes && o.File->CreatedTime)
+                EXPECT_EQ(CreationTimeOf(PathOf(o.Target)), o.File->CreatedTime) << o.Target;
+#endif
         fs::remove_all(dest);
     }
 }
