@@ -19,7 +19,7 @@ constexpr char kOwnNamespace[] = "urn:dunro:dfxml";
 
 const char* OffsetSpaceOf(media::ContainerFormat format) {
     switch (format) {
-    case media::ContainerFormat::Raw: return "file";
+    case media::ContainerFormat::Raw: return "image";
     case media::ContainerFormat::Split: return "joined pieces";
     default: return "media";
     }
@@ -28,11 +28,11 @@ const char* OffsetSpaceOf(media::ContainerFormat format) {
 // What the offsets count, in words, for a reader of the report who does not
 // know the words above.
 std::string OffsetSpaceText(const ReportVolume& v) {
-    if (v.OffsetSpace == "file")
-        return "bytes of " + v.Path + " from its first";
+    if (v.OffsetSpace == "image")
+        return "counted from the first byte of " + v.Path;
     if (v.OffsetSpace == "joined pieces")
-        return "bytes of the pieces of " + v.Path + " joined in order, from the first piece's first";
-    return "bytes of the disk the " + v.Container + " container holds, as it presents them (not the container file's own)";
+        return "counted through the pieces of " + v.Path + " joined in order";
+    return "counted in the disk the " + v.Container + " container holds, as it presents it, not in the container file";
 }
 
 const ReportVolume* VolumeOf(const ReportJob& job, const TMyFile& file) {
@@ -303,8 +303,8 @@ std::string ReportXml(const ReportJob& job, const std::vector<RecoveryOutcome>& 
 
 std::string ReportCsv(const ReportJob& job, const std::vector<RecoveryOutcome>& outcomes) {
     std::string out =
-        "source,container,partition_offset,original_path,written_name,size,modified,accessed,created,changed,grade,found_by,byte_runs,sha256,"
-        "md5,outcome,unreadable_bytes,reason\r\n";
+        "source,container,partition_offset,original_path,written_name,size,modified,accessed,created,changed,grade,"
+        "found_by,byte_runs,sha256,md5,outcome,unreadable_bytes,reason\r\n";
     for (const RecoveryOutcome& o : outcomes) {
         if (!o.File)
             continue;

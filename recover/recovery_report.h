@@ -18,8 +18,9 @@ struct ReportVolume {
     // How `Path` holds the bytes ("raw", "split", "E01", "VHD", "VHDX",
     // "VMDK"); empty when the volume's source does not say.
     std::string Container;
-    // Which bytes the image offsets count: "file", "joined pieces", or
-    // "media" (the disk a container holds, never the container file's bytes).
+    // Which bytes the image offsets count: "image" (the file or device's
+    // own), "joined pieces", or "media" (the disk a container holds, never
+    // the container file's bytes).
     std::string OffsetSpace;
     // Where the volume's first byte lies in those bytes.
     uint64_t PartitionOffset = 0;

@@ -52,9 +52,9 @@ struct Case {
 // Every partition of the raw disk that holds files, the fragmented NTFS in
 // pieces that reads cross, and the E01 and VHDX of the same disk.
 const Case kCases[] = {
-    {"mbr-disk.img", media::ContainerFormat::Raw, "file", 1, 2048, "ntfs-basic.img"},
-    {"mbr-disk.img", media::ContainerFormat::Raw, "file", 5, 102400, "fat32-basic.img"},
-    {"mbr-disk.img", media::ContainerFormat::Raw, "file", 6, 202752, "ntfs-fragmented.img"},
+    {"mbr-disk.img", media::ContainerFormat::Raw, "image", 1, 2048, "ntfs-basic.img"},
+    {"mbr-disk.img", media::ContainerFormat::Raw, "image", 5, 102400, "fat32-basic.img"},
+    {"mbr-disk.img", media::ContainerFormat::Raw, "image", 6, 202752, "ntfs-fragmented.img"},
     {"mbr-split.img.001", media::ContainerFormat::Split, "joined pieces", 6, 202752, "ntfs-fragmented.img"},
     {"mbr-disk.E01", media::ContainerFormat::Ewf, "media", 1, 2048, "ntfs-basic.img"},
     {"mbr-disk.E01", media::ContainerFormat::Ewf, "media", 5, 102400, "fat32-basic.img"},
