@@ -64,23 +64,6 @@ const Case kCases[] = {
 bool IsNtfs(const Case& c) { return std::string(c.volume).rfind("ntfs", 0) == 0; }
 
 #ifndef _WIN32
-// The creation times The Sleuth Kit reads from a partition's NTFS records,
-// by record number: `fls -m` writes "md5|name|inode|mode|uid|gid|size|atime|mtime|ctime|crtime".
-std::map<int64_t, int64_t> FlsCreationTimes(const std::string& disk, uint64_t sector) {
-    std::map<int64_t, int64_t> times;
-    CommandResult run = RunProgram("/usr/bin/env", {"fls", "-r", "-d", "-m", "/", "-o", std::to_string(sector), disk});
-    std::istringstream lines(run.out);
-    for (std::string line; std::getline(lines, line);) {
-        std::vector<std::string> fields;
-        std::istringstream split(line);
-        for (std::string field; std::getline(split, field, '|');)
-            fields.push_back(field);
-        if (fields.size() == 11)
-            times[std::stoll(fields[2])] = std::stoll(fields[10]);
-    }
-    return times;
-}
-
 int64_t UnixSecondsOf(const std::string& iso) {
     std::tm tm{};
     std::istringstream in(iso);
@@ -124,9 +107,11 @@ TEST(DiskImageReportCli, APartitionsReportNamesTheImageItsContainerAndOffsetAndI
         EXPECT_EQ(volume.child("partition_offset").text().as_ullong(), offset);
 
 #ifndef _WIN32
-        const std::map<int64_t, int64_t> created =
-            c.format == media::ContainerFormat::Raw && IsNtfs(c) ? FlsCreationTimes(raw, c.sector)
-                                                                  : std::map<int64_t, int64_t>{};
+        // NTFS names its files by record number, as the report's inode does.
+        std::map<int64_t, int64_t> created;
+        if (c.format == media::ContainerFormat::Raw && IsNtfs(c))
+            for (const FlsEntry& e : FlsBodyListing(raw, c.sector))
+                created[e.inode] = e.created;
         size_t createdChecked = 0;
 #endif
         std::ifstream disk(PathOf(raw), std::ios::binary);

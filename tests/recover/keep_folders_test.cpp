@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <sstream>
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -14,7 +13,6 @@
 #include "recover/destination.h"
 #include "recover/recover_worker.h"
 #include "recover/target_folder.h"
-#include "support/process.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -36,27 +34,6 @@ FileTime CreationTimeOf(const fs::path& p) {
     if (!GetFileAttributesExW(p.wstring().c_str(), GetFileExInfoStandard, &data))
         return 0;
     return (static_cast<FileTime>(data.ftCreationTime.dwHighDateTime) << 32) | data.ftCreationTime.dwLowDateTime;
-}
-#else
-// The creation times The Sleuth Kit reads, by path below the root ("Users/Bob"):
-// `fls -m` writes "md5|/path|inode|mode|uid|gid|size|atime|mtime|ctime|crtime".
-std::map<std::string, int64_t> FlsCreationTimes(const std::string& image) {
-    std::map<std::string, int64_t> times;
-    const CommandResult run = RunProgram("/usr/bin/env", {"fls", "-r", "-m", "/", image}, {"TZ=UTC"});
-    std::istringstream lines(run.out);
-    for (std::string line; std::getline(lines, line);) {
-        std::vector<std::string> fields;
-        std::istringstream split(line);
-        for (std::string field; std::getline(split, field, '|');)
-            fields.push_back(field);
-        if (fields.size() != 11 || fields[1].size() < 2)
-            continue;
-        std::string path = fields[1].substr(1);
-        if (const size_t mark = path.find(" (deleted"); mark != std::string::npos)
-            path.erase(mark);
-        times[path] = std::stoll(fields[10]);
-    }
-    return times;
 }
 #endif
 
@@ -99,7 +76,9 @@ TEST(KeepFolders, FoldersTakeTheirRecordsTimesAfterTheirFiles) {
         worker.WaitUntilDone();
         const fs::path volume = dest / recover::VolumeFolderName(scan.disk->Caption, scan.disk->DriveName);
 #ifndef _WIN32
-        const std::map<std::string, int64_t> created = FlsCreationTimes(tree.image);
+        std::map<std::string, int64_t> created;
+        for (const FlsEntry& e : FlsBodyListing(tree.image))
+            created[e.path] = e.created;
         ASSERT_FALSE(created.empty()) << "fls read nothing";
 #endif
         size_t timed = 0;
