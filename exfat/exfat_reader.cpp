@@ -423,6 +423,7 @@ void ExfatReader::TakeFolderSet(const EntrySet& set, const TMyFolder& parent) {
     folder->IsDeleted = set.deleted || parent.IsDeleted;
     folder->ParentIndex = parent.ListIndex;
     folder->ModifiedTime = set.modified;
+    folder->CreatedTime = set.created;
     folder->Runs = ByteRuns(runs, bounded.dataLength);
     folder->RecordPos = folder->Runs.front().RunStart;
     queue_.push_back(tree_.Append(std::move(folder), kNoParent));

@@ -180,6 +180,12 @@ FileTime EntryModifiedTime(std::span<const uint8_t> e) {
     return EntryTime(EntryU16(e, entry::kModifiedDate), EntryU16(e, entry::kModifiedTime)).value_or(0);
 }
 
+FileTime EntryCreatedTime(std::span<const uint8_t> e) {
+    if (e.size() < entry::kSize)
+        return 0;
+    return EntryTime(EntryU16(e, entry::kCreatedDate), EntryU16(e, entry::kCreatedTime)).value_or(0);
+}
+
 volume::Decoded FillFromEntry(std::span<const uint8_t> e, const Geometry& geometry, TMyFile& file) {
     if (e.size() < entry::kSize)
         return volume::Decoded::Refused("directory entry cut short");

@@ -84,6 +84,8 @@ LongName ReadLongName(std::span<const uint8_t> data, size_t& pos);
 
 // The entry's last-write time; 0 when it does not decode. A kept folder takes it.
 FileTime EntryModifiedTime(std::span<const uint8_t> e);
+// The entry's creation time, to the two seconds it keeps; 0 when it does not decode.
+FileTime EntryCreatedTime(std::span<const uint8_t> e);
 
 // Times, first cluster and size of a short entry into `file`: its data lies
 // where `geometry` puts the first cluster, or nowhere (DataPos 0, no runs)

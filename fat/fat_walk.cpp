@@ -207,6 +207,7 @@ bool TDISK_FAT::ParseEntries(TMyFolder& parsed, std::span<uint8_t> data, FileLis
             const uint64_t index = IndexOf(fat::FirstClusterOf(e, geometry_));
             auto folder = std::make_unique<TMyFolder>();
             folder->ModifiedTime = fat::EntryModifiedTime(e);
+            folder->CreatedTime = fat::EntryCreatedTime(e);
             if (deleted) {
                 // A deleted folder whose first cluster is taken again holds something else now.
                 if (FatEntry(index) == 0 && BuildRuns(*folder, BytesPerCluster, index, false)) {

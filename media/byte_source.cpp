@@ -32,6 +32,12 @@ ReadResult SliceSource::Read(void* buffer, uint32_t count, uint64_t offset, cons
     return result;
 }
 
+SourceOrigin SliceSource::Origin() const {
+    SourceOrigin origin = base_->Origin();
+    origin.Offset += start_;
+    return origin;
+}
+
 std::unique_ptr<ByteSource> OpenDevice(const std::string& path) {
     if (path.empty())
         return nullptr;
@@ -47,12 +53,12 @@ std::unique_ptr<ByteSource> OpenDevice(const std::string& path) {
                 return nullptr;
             pieces.push_back({std::make_unique<DeviceSource>(std::move(device)), 0});
         }
-        return std::make_unique<SplitImageSource>(std::move(pieces));
+        return std::make_unique<SplitImageSource>(std::move(pieces), path);
     }
     auto device = platform::VolumeDevice::Open(path);
     if (!device)
         return nullptr;
-    return std::make_unique<DeviceSource>(std::move(device));
+    return std::make_unique<DeviceSource>(std::move(device), path);
 }
 
 } // namespace media

@@ -11,6 +11,20 @@
 
 namespace media {
 
+// How an image file holds a disk's bytes: laid out in order (raw), cut into
+// pieces, or inside a container whose library gives the disk back.
+enum class ContainerFormat : uint8_t { Raw, Split, Ewf, Vhd, Vhdx, Vmdk };
+
+// Where a source's bytes lie in what the user named, for a report that lets
+// them be read again there: the image or device, how it holds the bytes,
+// and where the source's first byte lies among the bytes it presents (a
+// container's: the disk inside it, not the container file's own bytes).
+struct SourceOrigin {
+    std::string Path;  // empty: not known (a source made in memory)
+    ContainerFormat Container = ContainerFormat::Raw;
+    uint64_t Offset = 0;
+};
+
 enum class ReadError : uint8_t {
     None,
     Unreadable,  // the source would not give the bytes
@@ -33,18 +47,22 @@ public:
     // `cancel` ends it early when set; `limitMs` (0: none) gives up after that long.
     virtual ReadResult Read(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
                             uint32_t limitMs) const = 0;
+    virtual SourceOrigin Origin() const { return {}; }
 };
 
 // A whole device or image file.
 class DeviceSource final : public ByteSource {
 public:
-    explicit DeviceSource(std::unique_ptr<platform::VolumeDevice> device) : device_(std::move(device)) {}
+    explicit DeviceSource(std::unique_ptr<platform::VolumeDevice> device, std::string path = {})
+        : device_(std::move(device)), path_(std::move(path)) {}
     uint64_t Size() const override { return device_->Size(); }
     ReadResult Read(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
                     uint32_t limitMs) const override;
+    SourceOrigin Origin() const override { return {path_, ContainerFormat::Raw, 0}; }
 
 private:
     std::unique_ptr<platform::VolumeDevice> device_;
+    std::string path_;
 };
 
 // `length` bytes of another source from `start` on: what lies outside them
@@ -56,6 +74,8 @@ public:
     uint64_t Size() const override { return length_; }
     ReadResult Read(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
                     uint32_t limitMs) const override;
+    // The base's origin, moved on by where the slice starts in it.
+    SourceOrigin Origin() const override;
 
 private:
     std::shared_ptr<const ByteSource> base_;

@@ -49,10 +49,13 @@ class LibrarySource final : public ByteSource {
 public:
     using ReadAt = ssize_t (*)(Handle*, void*, uint32_t, uint64_t);
     using Close = void (*)(Handle*);
-    LibrarySource(Handle* handle, uint64_t size, ReadAt read, Close close)
-        : handle_(handle), size_(size), read_(read), close_(close) {}
+    LibrarySource(Handle* handle, uint64_t size, ReadAt read, Close close, SourceOrigin origin)
+        : handle_(handle), size_(size), read_(read), close_(close), origin_(std::move(origin)) {}
     ~LibrarySource() override { close_(handle_); }
     uint64_t Size() const override { return size_; }
+    // Offsets are the disk's, as the library gives it back (what DFXML calls
+    // the image's bytes), never the container file's.
+    SourceOrigin Origin() const override { return origin_; }
     ReadResult Read(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
                     uint32_t) const override {
         if (cancel && cancel->load(std::memory_order_relaxed))
@@ -75,6 +78,7 @@ private:
     uint64_t size_;
     ReadAt read_;
     Close close_;
+    SourceOrigin origin_;
     mutable std::mutex mutex_;
 };
 
@@ -137,12 +141,12 @@ std::unique_ptr<ByteSource> OpenEwf(const std::string& path) {
             // pieces, and the damaged sectors are lost, not passed on.
             return static_cast<ssize_t>(EwfBytesBeforeDamage(h, at, static_cast<uint64_t>(read)));
         },
-        close);
+        close, SourceOrigin{path, ContainerFormat::Ewf, 0});
 }
 #endif
 
 #ifdef DUNRO_HAVE_LIBVHDI
-std::unique_ptr<ByteSource> OpenVhdi(const std::string& path) {
+std::unique_ptr<ByteSource> OpenVhdi(const std::string& path, ContainerFormat format) {
     libvhdi_file_t* file = nullptr;
     size64_t size = 0;
     uint32_t type = 0;
@@ -165,7 +169,7 @@ std::unique_ptr<ByteSource> OpenVhdi(const std::string& path) {
         [](libvhdi_file_t* f, void* b, uint32_t n, uint64_t at) {
             return libvhdi_file_read_buffer_at_offset(f, b, n, static_cast<off64_t>(at), nullptr);
         },
-        close);
+        close, SourceOrigin{path, format, 0});
 }
 #endif
 
@@ -191,7 +195,7 @@ std::unique_ptr<ByteSource> OpenVmdk(const std::string& path) {
         [](libvmdk_handle_t* h, void* b, uint32_t n, uint64_t at) {
             return libvmdk_handle_read_buffer_at_offset(h, b, n, static_cast<off64_t>(at), nullptr);
         },
-        close);
+        close, SourceOrigin{path, ContainerFormat::Vmdk, 0});
 }
 #endif
 
@@ -276,7 +280,7 @@ std::unique_ptr<ByteSource> OpenContainer(const std::string& path, ContainerForm
 #endif
 #ifdef DUNRO_HAVE_LIBVHDI
     case ContainerFormat::Vhd:
-    case ContainerFormat::Vhdx: return OpenVhdi(path);
+    case ContainerFormat::Vhdx: return OpenVhdi(path, format);
 #endif
 #ifdef DUNRO_HAVE_LIBVMDK
     case ContainerFormat::Vmdk: return OpenVmdk(path);

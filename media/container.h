@@ -11,8 +11,6 @@
 
 namespace media {
 
-enum class ContainerFormat : uint8_t { Raw, Split, Ewf, Vhd, Vhdx, Vmdk };
-
 // "raw", "split", "E01", "VHD", "VHDX", "VMDK".
 const char* ContainerName(ContainerFormat format);
 

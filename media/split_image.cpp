@@ -38,7 +38,8 @@ bool Exists(const std::string& path) {
 
 } // namespace
 
-SplitImageSource::SplitImageSource(std::vector<Piece> pieces) : pieces_(std::move(pieces)) {
+SplitImageSource::SplitImageSource(std::vector<Piece> pieces, std::string path)
+    : pieces_(std::move(pieces)), path_(std::move(path)) {
     uint64_t at = 0;
     for (Piece& piece : pieces_) {
         piece.start = at;

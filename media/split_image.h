@@ -16,13 +16,17 @@ public:
         std::unique_ptr<ByteSource> source;
         uint64_t start = 0;  // where it begins in the whole image
     };
-    explicit SplitImageSource(std::vector<Piece> pieces);
+    // `path`: the first piece's name, which the image goes by.
+    explicit SplitImageSource(std::vector<Piece> pieces, std::string path = {});
     uint64_t Size() const override { return size_; }
     ReadResult Read(void* buffer, uint32_t count, uint64_t offset, const std::atomic<bool>* cancel,
                     uint32_t limitMs) const override;
+    // Offsets count through the pieces joined in order.
+    SourceOrigin Origin() const override { return {path_, ContainerFormat::Split, 0}; }
 
 private:
     std::vector<Piece> pieces_;
+    std::string path_;
     uint64_t size_ = 0;
 };
 

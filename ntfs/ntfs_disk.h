@@ -83,6 +83,7 @@ private:
         uint16_t parentSequence = 0;
         uint16_t sequence = 0;  // the record's own
         FileTime modified = 0;
+        FileTime created = 0;
         bool deleted = false;
         bool parsed = false;
     };

@@ -328,6 +328,7 @@ TNTFS_Disk::DirectoryInfo TNTFS_Disk::ReadDirectoryInfo(std::span<uint8_t> recor
     info.parent = scratch.ParentRecordNo;
     info.parentSequence = scratch.ParentSequence;
     info.modified = scratch.ModifiedTime;
+    info.created = scratch.CreatedTime;
     return info;
 }
 
@@ -338,6 +339,7 @@ std::unique_ptr<TMyFolder> TNTFS_Disk::FolderFromInfo(const DirectoryInfo& info,
     folder->ParentRecordNo = info.parent;
     folder->ParentSequence = info.parentSequence;
     folder->ModifiedTime = info.modified;
+    folder->CreatedTime = info.created;
     folder->IsDeleted = info.deleted;
     folder->FolderName = folder->DisplayName = info.name.empty() ? "DIRECTORY" + std::to_string(n) : info.name;
     return folder;

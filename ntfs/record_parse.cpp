@@ -234,8 +234,10 @@ Decoded ParseFolderRecord(TMyFolder& folder, std::span<uint8_t> bytes, const Rec
             // Every folder takes its time, whatever its attribute flags: a
             // recovery that keeps folders gives it back to the copy.
             auto v = a.ResidentValue();
-            if (v && v->size() >= si::kFileAttributesEnd)
+            if (v && v->size() >= si::kFileAttributesEnd) {
                 folder.ModifiedTime = v->u64(si::kModified).value_or(0);
+                folder.CreatedTime = v->u64(si::kCreated).value_or(0);
+            }
         } else if (a.type == kAttrFileName) {
             auto name = ReadFileName(a);
             if (!name)

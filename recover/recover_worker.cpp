@@ -66,8 +66,7 @@ void TThreadRecover::DescribeVolumes(const std::vector<std::unique_ptr<TMyDisk>>
         VolumeFacts facts;
         facts.FolderName = recover::VolumeFolderName(disk->Caption, disk->DriveName);
         facts.Folders = &disk->Folders;
-        facts.Report.Drive = disk->Drive.get();
-        facts.Report.Path = disk->DriveName;
+        facts.Report = recover::SourceOfDrive(*disk->Drive);
         if (disk->Reader) {
             facts.Report.FileSystem = disk->Reader->FileSystemName();
             facts.Reader = disk->Reader.get();
@@ -433,8 +432,8 @@ platform::DestinationFolder* TThreadRecover::OpenFolders(const std::vector<recov
         }
         intoPath_ += name + platform::PathDelimiter();
         madePath.push_back(name);
-        if (wanted[i].ModifiedTime)
-            folderTimes_[madePath] = wanted[i].ModifiedTime;
+        if (wanted[i].ModifiedTime || wanted[i].CreatedTime)
+            folderTimes_[madePath] = {wanted[i].ModifiedTime, wanted[i].CreatedTime};
         held = std::move(next);
         parent = held.get();
     }
@@ -448,10 +447,10 @@ platform::DestinationFolder* TThreadRecover::OpenFolders(const std::vector<recov
 void TThreadRecover::SetFolderTimes() {
     if (!folder_)
         return;
-    std::vector<std::pair<std::vector<std::string>, FileTime>> order(folderTimes_.begin(), folderTimes_.end());
+    std::vector<std::pair<std::vector<std::string>, FolderTimes>> order(folderTimes_.begin(), folderTimes_.end());
     std::stable_sort(order.begin(), order.end(),
                      [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
-    for (const auto& [path, time] : order) {
+    for (const auto& [path, times] : order) {
         std::unique_ptr<platform::DestinationFolder> held;
         platform::DestinationFolder* at = folder_.get();
         for (const std::string& name : path) {
@@ -462,8 +461,9 @@ void TThreadRecover::SetFolderTimes() {
                 break;
             at = held.get();
         }
+        // The creation time is kept where the system lets it be set (Windows).
         if (held)
-            held->SetTimes(0, 0, time);
+            held->SetTimes(times.Created, 0, times.Modified);
     }
 }
 
@@ -608,10 +608,10 @@ void TThreadRecover::SaveReport() {
             continue;
         if (const VolumeFacts* facts = FactsOf(o.File->Drive)) {
             job.Volumes.push_back(facts->Report);
+        } else if (o.File->Drive) {
+            job.Volumes.push_back(recover::SourceOfDrive(*o.File->Drive));
         } else {
             recover::ReportVolume v;
-            v.Drive = o.File->Drive;
-            v.Path = o.File->Drive ? o.File->Drive->DriveName : std::string();
             job.Volumes.push_back(v);
         }
     }

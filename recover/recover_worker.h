@@ -137,7 +137,11 @@ private:
     // A wanted folder whose name something else carried, by its wanted path: the name it got instead.
     std::map<std::string, std::string> renamedFolders_;
     // Folders written into, by their names below the destination, with their records' times.
-    std::map<std::vector<std::string>, FileTime> folderTimes_;
+    struct FolderTimes {
+        FileTime Modified = 0;
+        FileTime Created = 0;
+    };
+    std::map<std::vector<std::string>, FolderTimes> folderTimes_;
     FileTime started_ = 0;
     std::unique_ptr<JobThread> thread_;  // last: its job uses everything above
 };

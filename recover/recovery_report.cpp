@@ -7,6 +7,8 @@
 
 #include <pugixml.hpp>
 
+#include "media/container.h"
+
 namespace recover {
 
 namespace {
@@ -14,6 +16,24 @@ namespace {
 constexpr FileTime kTicksPerSecond = 10000000;
 constexpr FileTime kUnixEpochTicks = 116444736000000000ull;  // 1970-01-01 in FILETIME ticks
 constexpr char kOwnNamespace[] = "urn:dunro:dfxml";
+
+const char* OffsetSpaceOf(media::ContainerFormat format) {
+    switch (format) {
+    case media::ContainerFormat::Raw: return "image";
+    case media::ContainerFormat::Split: return "joined pieces";
+    default: return "media";
+    }
+}
+
+// What the offsets count, in words, for a reader of the report who does not
+// know the words above.
+std::string OffsetSpaceText(const ReportVolume& v) {
+    if (v.OffsetSpace == "image")
+        return "counted from the first byte of " + v.Path;
+    if (v.OffsetSpace == "joined pieces")
+        return "counted through the pieces of " + v.Path + " joined in order";
+    return "counted in the disk the " + v.Container + " container holds, as it presents it, not in the container file";
+}
 
 const ReportVolume* VolumeOf(const ReportJob& job, const TMyFile& file) {
     for (const ReportVolume& v : job.Volumes)
@@ -128,6 +148,22 @@ std::string RunsText(const TMyFile& file, uint64_t partitionOffset) {
 
 } // namespace
 
+ReportVolume SourceOfDrive(const TDriverInfo& drive) {
+    ReportVolume v;
+    v.Drive = &drive;
+    v.Path = drive.DriveName;
+    if (!drive.Source)
+        return v;
+    const media::SourceOrigin origin = drive.Source->Origin();
+    if (origin.Path.empty())
+        return v;
+    v.Path = origin.Path;
+    v.Container = media::ContainerName(origin.Container);
+    v.OffsetSpace = OffsetSpaceOf(origin.Container);
+    v.PartitionOffset = origin.Offset;
+    return v;
+}
+
 std::vector<ByteRun> ByteRunsOf(const TMyFile& file, uint64_t partitionOffset) {
     std::vector<ByteRun> runs;
     const uint64_t size = file.FileSize > 0 ? static_cast<uint64_t>(file.FileSize) : 0;
@@ -222,15 +258,25 @@ std::string ReportXml(const ReportJob& job, const std::vector<RecoveryOutcome>& 
     AddText(environment, "command_line", job.CommandLine);
     AddText(environment, "start_time", IsoTime(job.Started));
 
+    // One source per image, however many of its partitions files came from.
+    std::vector<std::string> named;
     for (const ReportVolume& v : job.Volumes) {
+        if (std::find(named.begin(), named.end(), v.Path) != named.end())
+            continue;
+        named.push_back(v.Path);
         pugi::xml_node source = root.append_child("source");
         AddText(source, "image_filename", v.Path);
-        if (!v.Container.empty())
-            AddText(source, "dunro:container", v.Container);
+        if (v.Container.empty())
+            continue;
+        AddText(source, "dunro:container", v.Container);
+        pugi::xml_node space = source.append_child("dunro:img_offsets");
+        space.append_attribute("space") = v.OffsetSpace.c_str();
+        space.text().set(OffsetSpaceText(v).c_str());
     }
     for (const ReportVolume& v : job.Volumes) {
         pugi::xml_node volume = root.append_child("volume");
         volume.append_attribute("offset") = Number(v.PartitionOffset).c_str();
+        AddText(volume, "partition_offset", Number(v.PartitionOffset));
         AddText(volume, "dunro:image_filename", v.Path);
         AddText(volume, "ftype_str", v.FileSystem);
         AddText(volume, "dunro:label", v.Label);
@@ -257,8 +303,8 @@ std::string ReportXml(const ReportJob& job, const std::vector<RecoveryOutcome>& 
 
 std::string ReportCsv(const ReportJob& job, const std::vector<RecoveryOutcome>& outcomes) {
     std::string out =
-        "source,original_path,written_name,size,modified,accessed,created,changed,grade,found_by,byte_runs,sha256,"
-        "md5,outcome,unreadable_bytes,reason\r\n";
+        "source,container,partition_offset,original_path,written_name,size,modified,accessed,created,changed,grade,"
+        "found_by,byte_runs,sha256,md5,outcome,unreadable_bytes,reason\r\n";
     for (const RecoveryOutcome& o : outcomes) {
         if (!o.File)
             continue;
@@ -267,6 +313,8 @@ std::string ReportCsv(const ReportJob& job, const std::vector<RecoveryOutcome>& 
         const bool times = f.HasTimes;
         const std::vector<std::string> fields = {
             v ? v->Path : std::string(),
+            v ? v->Container : std::string(),
+            v ? Number(v->PartitionOffset) : std::string(),
             OriginalPath(f),
             o.WrittenName,
             std::to_string(f.FileSize),

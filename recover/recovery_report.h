@@ -12,12 +12,25 @@ namespace recover {
 // A volume files came from.
 struct ReportVolume {
     const TDriverInfo* Drive = nullptr;
-    std::string Path;       // the drive or image file as it was named
-    std::string Container;  // the image's container format; empty for a raw image or a drive
-    uint64_t PartitionOffset = 0;  // where the volume starts in its source
+    // The drive or image file as it was named: for a partition of a disk
+    // image, the whole image.
+    std::string Path;
+    // How `Path` holds the bytes ("raw", "split", "E01", "VHD", "VHDX",
+    // "VMDK"); empty when the volume's source does not say.
+    std::string Container;
+    // Which bytes the image offsets count: "image" (the file or device's
+    // own), "joined pieces", or "media" (the disk a container holds, never
+    // the container file's bytes).
+    std::string OffsetSpace;
+    // Where the volume's first byte lies in those bytes.
+    uint64_t PartitionOffset = 0;
     std::string FileSystem;
     std::string Label;
 };
+
+// The source of `drive` as its bytes say where they lie; a drive whose
+// source does not say is named by its drive name, at offset 0.
+ReportVolume SourceOfDrive(const TDriverInfo& drive);
 
 struct ReportJob {
     std::string Version;

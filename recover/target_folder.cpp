@@ -39,6 +39,7 @@ void TakeFolderTimes(std::vector<TargetFolder>& path, size_t first, const TMyFil
         if (SafeFileName(folder.FolderName, kWindowsNameRules) != path[i - 1].Name)
             return;
         path[i - 1].ModifiedTime = folder.ModifiedTime;
+        path[i - 1].CreatedTime = folder.CreatedTime;
         index = folder.ParentIndex;
     }
 }
@@ -64,9 +65,9 @@ std::vector<TargetFolder> TargetFolders(const TMyFile& file, const std::string& 
     if (!keepFolders)
         return path;
     // A file found by its content alone will go to {"Found by content", <type>} here.
-    path.push_back({volumeFolder, 0});
+    path.push_back({volumeFolder});
     for (const std::string& name : PathNames(file.FolderPath))
-        path.push_back({SafeFileName(name, kWindowsNameRules), 0});
+        path.push_back({SafeFileName(name, kWindowsNameRules)});
     TakeFolderTimes(path, 1, file, folders);
     return path;
 }

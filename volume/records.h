@@ -135,6 +135,7 @@ struct TMyFolder {
     std::string FolderName;
     int64_t RecordPos = 0;
     FileTime ModifiedTime = 0;
+    FileTime CreatedTime = 0;  // 0: the file system keeps none, or it did not decode
     bool InTree = false;
     bool InParent = false;
     uint32_t FileCount = 0;

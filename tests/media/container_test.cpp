@@ -61,6 +61,10 @@ TEST(Containers, EachFormatIsKnownByItsSignatureAndReadsAsTheRawDisk) {
         ASSERT_NE(source, nullptr);
         // qemu's VHD rounds the size up to a whole disk geometry: never smaller.
         EXPECT_GE(source->Size(), disk->Size());
+        // A report names the container file, and counts offsets in the disk it holds.
+        EXPECT_EQ(source->Origin().Path, path);
+        EXPECT_EQ(source->Origin().Container, c.format);
+        EXPECT_EQ(source->Origin().Offset, 0u);
         for (uint64_t offset : {uint64_t{0}, uint64_t{2048 * 512 + 4096}, disk->Size() - got.size()}) {
             ASSERT_TRUE(disk->Read(expected.data(), 1 << 20, offset, nullptr, 0).Ok());
             ASSERT_TRUE(source->Read(got.data(), 1 << 20, offset, nullptr, 0).Ok()) << offset;
@@ -131,4 +135,21 @@ TEST(Containers, DamagedE01ChunksAreUnreadableNotWrongBytes) {
         hurt += f.value("unreadable_bytes", 0) > 0;
     EXPECT_GT(hurt, 0u);
     fs::remove_all(dir);
+}
+
+// A volume inside a partition inside a disk image lies at the sum of the
+// offsets, in the image the user named.
+TEST(Containers, ASliceOfASliceSaysWhereItLiesInTheImage) {
+    const std::string split = DiskImagePath("mbr-split.img.001");
+    if (!RequireFile(split))
+        return;
+    std::shared_ptr<const media::ByteSource> disk = media::OpenDevice(split);
+    ASSERT_NE(disk, nullptr);
+    auto partition = std::make_shared<media::SliceSource>(disk, 2048 * 512, 1 << 20);
+    const media::SliceSource inner(partition, 4096, 512);
+    const media::SourceOrigin origin = inner.Origin();
+    EXPECT_EQ(origin.Path, split);
+    EXPECT_EQ(origin.Container, media::ContainerFormat::Split);
+    EXPECT_EQ(origin.Offset, 2048u * 512 + 4096);
+    EXPECT_TRUE(media::OpenDevice(DiskImagePath("mbr-disk.img"))->Origin().Container == media::ContainerFormat::Raw);
 }

@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "recover/destination.h"
 #include "recover/recover_worker.h"
@@ -23,8 +28,17 @@ int64_t UnixSeconds(const fs::path& p) {
         .count();
 }
 
+#ifdef _WIN32
+FileTime CreationTimeOf(const fs::path& p) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(p.wstring().c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<FileTime>(data.ftCreationTime.dwHighDateTime) << 32) | data.ftCreationTime.dwLowDateTime;
+}
+#endif
+
 struct DeletedTree {
-    const char* image;
+    std::string image;
     const char* top;                    // every file below it is recovered
     std::vector<std::string> folders;   // each named by a last part no other folder has
 };
@@ -32,15 +46,19 @@ struct DeletedTree {
 } // namespace
 
 TEST(KeepFolders, FoldersTakeTheirRecordsTimesAfterTheirFiles) {
+    const std::string exfat = std::string(DUNRO_BINARY_DIR) + "/exfat-images/exfat-4k.img";
     const std::vector<DeletedTree> trees = {
-        {"ntfs-basic.img", "Users/Bob/", {"Users/Bob", "Users/Bob/Desktop", "Users/Bob/Downloads/Old"}},
-        {"fat32-basic.img", "Old Stuff/", {"Old Stuff", "Old Stuff/Photos 2010", "Old Stuff/Photos 2010/Nested"}}};
+        {CorpusPath("ntfs-basic.img"), "Users/Bob/", {"Users/Bob", "Users/Bob/Desktop", "Users/Bob/Downloads/Old"}},
+        {CorpusPath("fat32-basic.img"), "Old Stuff/",
+         {"Old Stuff", "Old Stuff/Photos 2010", "Old Stuff/Photos 2010/Nested"}},
+        // Its folder 100CARD was written into after it was made: the two times differ.
+        {exfat, "DCIM/", {"DCIM", "DCIM/100CARD"}}};
     for (const DeletedTree& tree : trees) {
         SCOPED_TRACE(tree.image);
-        if (!RequireFile(CorpusPath(tree.image)))
+        if (!RequireFile(tree.image))
             continue;
         ScanSetup scan;
-        ASSERT_TRUE(scan.Run(CorpusPath(tree.image)));
+        ASSERT_TRUE(scan.Run(tree.image));
         const fs::path dest = fs::path(DUNRO_BINARY_DIR) / "scratch" / ("keep-times-" + ProcessTag());
         fs::remove_all(dest);
         fs::create_directories(dest);
@@ -57,6 +75,12 @@ TEST(KeepFolders, FoldersTakeTheirRecordsTimesAfterTheirFiles) {
         worker.Start();
         worker.WaitUntilDone();
         const fs::path volume = dest / recover::VolumeFolderName(scan.disk->Caption, scan.disk->DriveName);
+#ifndef _WIN32
+        std::map<std::string, int64_t> created;
+        for (const FlsEntry& e : FlsBodyListing(tree.image))
+            created[e.path] = e.created;
+        ASSERT_FALSE(created.empty()) << "fls read nothing";
+#endif
         size_t timed = 0;
         for (const std::string& path : tree.folders) {
             SCOPED_TRACE(path);
@@ -66,10 +90,24 @@ TEST(KeepFolders, FoldersTakeTheirRecordsTimesAfterTheirFiles) {
                 ASSERT_NE(folder->ModifiedTime, 0u);
                 ASSERT_TRUE(fs::is_directory(volume / path));
                 EXPECT_EQ(UnixSeconds(volume / path), UnixSeconds(folder->ModifiedTime));
+                // The record's creation time too: the copy takes it where the system lets it be set.
+                ASSERT_NE(folder->CreatedTime, 0u);
+#ifdef _WIN32
+                EXPECT_EQ(CreationTimeOf(volume / path), folder->CreatedTime);
+#else
+                ASSERT_EQ(created.count(path), 1u);
+                // FAT keeps hundredths beside the creation time, which TSK adds and the copy does not.
+                EXPECT_LE(std::abs(UnixSeconds(folder->CreatedTime) - created.at(path)), 1);
+#endif
                 ++timed;
             }
         }
         EXPECT_EQ(timed, tree.folders.size());
+#ifdef _WIN32
+        for (const RecoveryOutcome& o : worker.Outcomes)
+            if (o.Ok && o.File->HasTimes && o.File->CreatedTime)
+                EXPECT_EQ(CreationTimeOf(PathOf(o.Target)), o.File->CreatedTime) << o.Target;
+#endif
         fs::remove_all(dest);
     }
 }

@@ -16,6 +16,7 @@
 #include "platform/drives.h"
 #include "shell/text_file.h"
 #include "support/hashes.h"
+#include "support/process.h"
 #include "volume/file_data.h"
 
 namespace fs = std::filesystem;
@@ -155,6 +156,35 @@ std::string Dirname(const std::string& path) {
 std::string Basename(const std::string& path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::vector<FlsEntry> FlsBodyListing(const std::string& image, uint64_t sector) {
+    std::vector<FlsEntry> entries;
+#ifndef _WIN32
+    // "md5|/path|inode|mode|uid|gid|size|atime|mtime|ctime|crtime"
+    const CommandResult run =
+        RunProgram("/usr/bin/env", {"fls", "-r", "-m", "/", "-o", std::to_string(sector), image}, {"TZ=UTC"});
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> fields;
+        std::istringstream split(line);
+        for (std::string field; std::getline(split, field, '|');)
+            fields.push_back(field);
+        if (fields.size() != 11 || fields[1].size() < 2)
+            continue;
+        FlsEntry entry;
+        entry.path = fields[1].substr(1);
+        if (const size_t mark = entry.path.find(" (deleted"); mark != std::string::npos)
+            entry.path.erase(mark);
+        entry.inode = std::stoll(fields[2]);
+        entry.created = std::stoll(fields[10]);
+        entries.push_back(std::move(entry));
+    }
+#else
+    (void)image;
+    (void)sector;
+#endif
+    return entries;
 }
 
 } // namespace testing_support

@@ -76,6 +76,17 @@ struct Rename {
 };
 std::string RenamedCopy(const std::string& image, const std::string& tag, const std::vector<Rename>& renames);
 
+// One entry of The Sleuth Kit's `fls -r -m /` listing of a volume: its path
+// below the root ("Users/Bob", without " (deleted)"), its inode's number (an
+// MFT record's on NTFS) and its creation time in Unix seconds.
+struct FlsEntry {
+    std::string path;
+    int64_t inode = -1;
+    int64_t created = 0;
+};
+// The listing of the volume at `sector` of `image`; empty where fls is missing (Windows).
+std::vector<FlsEntry> FlsBodyListing(const std::string& image, uint64_t sector = 0);
+
 // "a/b/c.txt" -> "a/b/" and "c.txt".
 std::string Dirname(const std::string& path);
 std::string Basename(const std::string& path);
