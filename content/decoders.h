@@ -22,5 +22,8 @@ std::optional<Carved> DecodeOle2(SourceWindow& window);
 std::optional<Carved> DecodeSqlite(SourceWindow& window);
 std::optional<Carved> DecodeRtf(SourceWindow& window);
 std::optional<Carved> DecodePe(SourceWindow& window);
+std::optional<Carved> DecodeRar(SourceWindow& window);
+std::optional<Carved> DecodeMp3(SourceWindow& window);
+std::optional<Carved> DecodeFlac(SourceWindow& window);
 
 } // namespace content

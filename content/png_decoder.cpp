@@ -1,7 +1,6 @@
 // PNG: chunks, each with its length and CRC, from IHDR to IEND.
-#include <zlib.h>
-
 #include "content/decoders.h"
+#include "content/window_crc.h"
 
 namespace content {
 
@@ -19,20 +18,6 @@ bool IsChunkType(std::span<const uint8_t> type) {
     return true;
 }
 
-// The CRC of `length` bytes from `offset`, read in pieces; empty when they cannot be read.
-std::optional<uint32_t> CrcOf(SourceWindow& w, uint64_t offset, uint64_t length) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    while (length > 0) {
-        std::span<const uint8_t> chunk = w.From(offset);
-        if (chunk.empty())
-            return std::nullopt;
-        const uint64_t take = std::min<uint64_t>(chunk.size(), length);
-        crc = crc32(crc, chunk.data(), static_cast<uInt>(take));
-        offset += take;
-        length -= take;
-    }
-    return static_cast<uint32_t>(crc);
-}
 } // namespace
 
 std::optional<Carved> DecodePng(SourceWindow& w) {
@@ -54,7 +39,7 @@ std::optional<Carved> DecodePng(SourceWindow& w) {
         if (*length > kMaxChunkLength || *length > w.Limit() - std::min(w.Limit(), at + kChunkHeader + kChunkCrc))
             return Broke(at, "png", "chunk length past the end");
         const bool iend = std::equal(type->begin(), type->end(), "IEND");
-        auto crc = CrcOf(w, at + 4, 4 + uint64_t{*length});
+        auto crc = WindowCrc32(w, at + 4, 4 + uint64_t{*length});
         auto stored = w.U32BE(at + kChunkHeader + *length);
         if (!crc || !stored)
             return Broke(at, "png", "ends inside a chunk");

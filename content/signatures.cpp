@@ -31,6 +31,15 @@ const Signature kSignatures[] = {
     {"sqlite", "SQLite format 3\0"sv, 0, 64 * kGiB, "sqlite", DecodeSqlite},
     {"rtf", "{\\rtf"sv, 0, 256 * kMiB, "rtf", DecodeRtf},
     {"exe", "MZ"sv, 0, 1 * kGiB, "exe", DecodePe},
+    {"rar", "Rar!\x1A\x07"sv, 0, 64 * kGiB, "rar", DecodeRar},
+    {"flac", "fLaC"sv, 0, 4 * kGiB, "flac", DecodeFlac},
+    // MP3s mostly start with their tag; a bare one with a frame of MPEG-1
+    // or MPEG-2 layer III, with or without its CRC.
+    {"mp3", "ID3"sv, 0, 1 * kGiB, "mp3", DecodeMp3},
+    {"mp3", "\xFF\xFB"sv, 0, 1 * kGiB, "mp3", DecodeMp3},
+    {"mp3", "\xFF\xFA"sv, 0, 1 * kGiB, "mp3", DecodeMp3},
+    {"mp3", "\xFF\xF3"sv, 0, 1 * kGiB, "mp3", DecodeMp3},
+    {"mp3", "\xFF\xF2"sv, 0, 1 * kGiB, "mp3", DecodeMp3},
 };
 
 bool Answers(const Signature& s, std::string_view name) {

@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -218,4 +219,78 @@ TEST(ContentSearch, FindsFilesAcrossBlockEdgesAndPastUnreadableSectors) {
     EXPECT_EQ(found, std::vector<uint64_t>(std::begin(offsets), std::end(offsets)));
     EXPECT_EQ(totals.unreadableBytes, 512u);
     EXPECT_EQ(totals.bytesSearched, volume.size());
+}
+
+namespace {
+
+void Vint(Bytes& b, uint64_t v) {
+    do {
+        b.push_back(static_cast<uint8_t>((v & 0x7F) | (v > 0x7F ? 0x80 : 0)));
+        v >>= 7;
+    } while (v);
+}
+
+// A RAR 5 block: CRC-32 of the size and the rest of the header, then the header.
+void Rar5Block(Bytes& b, uint64_t type, uint64_t flags, std::optional<uint64_t> dataSize) {
+    Bytes body;
+    Vint(body, type);
+    Vint(body, flags | (dataSize ? 2 : 0));
+    if (dataSize)
+        Vint(body, *dataSize);
+    Vint(body, 0);
+    Bytes sized;
+    Vint(sized, body.size());
+    sized.insert(sized.end(), body.begin(), body.end());
+    Le32(b, static_cast<uint32_t>(crc32(0, sized.data(), static_cast<uInt>(sized.size()))));
+    b.insert(b.end(), sized.begin(), sized.end());
+}
+
+} // namespace
+
+TEST(ContentDecoders, RarBlocksAreCheckedAndSizedToTheEndBlock) {
+    Bytes archive = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x01, 0x00};
+    Rar5Block(archive, 1, 0, std::nullopt);
+    Rar5Block(archive, 2, 0, 100);
+    archive.resize(archive.size() + 100, 'x');
+    const size_t endAt = archive.size();
+    Rar5Block(archive, 5, 0, std::nullopt);
+    Memory whole(archive);
+    auto good = whole.Decode(DecodeRar);
+    ASSERT_TRUE(good);
+    EXPECT_EQ(good->certainty, Certainty::Checked);
+    EXPECT_EQ(good->length, archive.size());
+
+    // A data size far past the end, and a damaged header checksum, break the walk where they stand.
+    Bytes hostile(archive.begin(), archive.begin() + 8);
+    Rar5Block(hostile, 1, 0, std::nullopt);
+    const size_t fileAt = hostile.size();
+    Rar5Block(hostile, 2, 0, uint64_t{1} << 60);
+    auto past = Memory(hostile).Decode(DecodeRar);
+    ASSERT_TRUE(past);
+    EXPECT_EQ(past->certainty, Certainty::Broken);
+    EXPECT_EQ(past->length, fileAt);
+    Bytes damaged = archive;
+    damaged[endAt] ^= 1;
+    auto cut = Memory(damaged).Decode(DecodeRar);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->certainty, Certainty::Broken);
+    EXPECT_EQ(cut->length, endAt);
+}
+
+TEST(ContentDecoders, BareMp3FramesCountOnlyWhenTheyRepeat) {
+    // MPEG-1 layer III, 128 kbit/s, 44.1 kHz: 417 bytes a frame.
+    auto frames = [](size_t n) {
+        Bytes b;
+        for (size_t i = 0; i < n; ++i) {
+            Be32(b, 0xFFFB9000);
+            b.resize(b.size() + 413, 0x11);
+        }
+        b.resize(b.size() + 300, 0);  // what follows is no frame
+        return b;
+    };
+    EXPECT_FALSE(Memory(frames(3)).Decode(DecodeMp3)) << "a few frames are a chance match";
+    auto many = Memory(frames(12)).Decode(DecodeMp3);
+    ASSERT_TRUE(many);
+    EXPECT_EQ(many->length, 12u * 417);
+    EXPECT_EQ(many->certainty, Certainty::Estimated);  // nothing counts the frames
 }

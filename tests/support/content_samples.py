@@ -286,6 +286,124 @@ def ogg(rng, pages=12):
     return bytes(out)
 
 
+def _vint(n):
+    out = bytearray()
+    while True:
+        byte = n & 0x7F
+        n >>= 7
+        out.append(byte | (0x80 if n else 0))
+        if not n:
+            return bytes(out)
+
+
+def _rar5_block(kind, flags, fields, data=b""):
+    """A RAR 5 block: CRC-32, size, type, flags, the data size when there is
+    data, the header's own fields, then the data."""
+    if data:
+        flags |= 0x02
+    body = _vint(kind) + _vint(flags) + (_vint(len(data)) if data else b"") + fields
+    sized = _vint(len(body)) + body
+    return struct.pack("<I", zlib.crc32(sized) & 0xFFFFFFFF) + sized + data
+
+
+def rar5(rng, files=3):
+    """Stored files (method 0) in a RAR 5 archive with its end block."""
+    out = bytearray(b"Rar!\x1a\x07\x01\x00")
+    out += _rar5_block(1, 0, _vint(0))  # main header, no archive flags
+    for n in range(files):
+        data = _words(rng, rng.randrange(8000, 30000))
+        name = f"part{n}.txt".encode()
+        fields = (_vint(0x04) + _vint(len(data)) + _vint(0x20) + struct.pack("<I", zlib.crc32(data) & 0xFFFFFFFF) +
+                  _vint(0) + _vint(0) + _vint(len(name)) + name)
+        out += _rar5_block(2, 0, fields, data)
+    out += _rar5_block(5, 0, _vint(0))
+    return bytes(out)
+
+
+def _rar4_block(kind, flags, rest, data=b""):
+    if data:
+        flags |= 0x8000
+        rest = struct.pack("<I", len(data)) + rest
+    header = bytes([kind]) + struct.pack("<HH", flags, 7 + len(rest)) + rest
+    return struct.pack("<H", zlib.crc32(header) & 0xFFFF) + header + data
+
+
+def rar4(rng, files=2):
+    """Stored files in a RAR 4 archive: marker, archive header, file blocks, end block."""
+    out = bytearray(b"Rar!\x1a\x07\x00")
+    out += _rar4_block(0x73, 0, struct.pack("<HI", 0, 0))
+    for n in range(files):
+        data = _words(rng, rng.randrange(8000, 30000))
+        name = f"old{n}.txt".encode()
+        rest = (struct.pack("<IBIIBBHI", len(data), 2, zlib.crc32(data) & 0xFFFFFFFF, 0x5A8E3A21, 29, 0x30,
+                            len(name), 0x20) + name)
+        out += _rar4_block(0x74, 0, rest, data)
+    out += _rar4_block(0x7B, 0x4000, b"")
+    return bytes(out)
+
+
+def mp3(rng, frames=300):
+    """An ID3v2.3 tag, an Info frame counting the frames, MPEG-1 layer III
+    frames at 128 kbit/s and 44.1 kHz (417 bytes, 418 when padded), and an
+    ID3v1 tag."""
+    title = b"\x00" + b"Dunro test tone"
+    frame = b"TIT2" + struct.pack(">IH", len(title), 0) + title
+    size = len(frame) + 200  # with padding
+    tag = b"ID3\x03\x00\x00" + bytes((size >> s) & 0x7F for s in (21, 14, 7, 0)) + frame + bytes(200)
+    out = bytearray(tag)
+    for n in range(frames):
+        padded = n % 3 == 2
+        header = struct.pack(">I", 0xFFFB9000 | (0x200 if padded else 0))
+        body = bytearray(_noise(rng, 417 + padded - 4))
+        if n == 0:
+            body[:36] = bytes(32) + b"Info"
+            body[36:48] = struct.pack(">III", 3, frames - 1, 0)
+        out += header + body
+    out += b"TAG" + b"Dunro test tone".ljust(30, b"\x00") + bytes(95)
+    return bytes(out)
+
+
+def _crc8(data):
+    crc = 0
+    for b in data:
+        crc ^= b
+        for _ in range(8):
+            crc = ((crc << 1) ^ 0x07) & 0xFF if crc & 0x80 else (crc << 1) & 0xFF
+    return crc
+
+
+def _crc16(data):
+    crc = 0
+    for b in data:
+        crc ^= b << 8
+        for _ in range(8):
+            crc = ((crc << 1) ^ 0x8005) & 0xFFFF if crc & 0x8000 else (crc << 1) & 0xFFFF
+    return crc
+
+
+def flac(rng, blocks=6, block_size=1152, last_block=700):
+    """Mono 16-bit FLAC at 44.1 kHz in verbatim subframes, fixed block size,
+    the last block shorter, with a stream info that counts the samples."""
+    import hashlib
+    sizes = [block_size] * (blocks - 1) + [last_block]
+    samples = [bytes(_noise(rng, 2 * n)) for n in sizes]
+    frames = []
+    for number, (n, pcm) in enumerate(zip(sizes, samples)):
+        # Block size code 7: the size less one follows the frame number.
+        header = bytes([0xFF, 0xF8, 0x79, 0x08]) + bytes([number]) + struct.pack(">H", n - 1)
+        header += bytes([_crc8(header)])
+        frame = header + b"\x02" + pcm  # subframe: verbatim, no wasted bits
+        frames.append(frame + struct.pack(">H", _crc16(frame)))
+    total = sum(sizes)
+    lengths = [len(f) for f in frames]
+    packed = (44100 << 44) | (0 << 41) | (15 << 36) | total
+    md5 = hashlib.md5(b"".join(bytes(p[i + 1:i + 2] + p[i:i + 1]) for p in samples for i in range(0, len(p), 2)))
+    info = (struct.pack(">HH", block_size, block_size) + min(lengths).to_bytes(3, "big") +
+            max(lengths).to_bytes(3, "big") + struct.pack(">Q", packed) + md5.digest())
+    out = b"fLaC" + bytes([0x80]) + len(info).to_bytes(3, "big") + info
+    return out + b"".join(frames)
+
+
 def samples(seed=29):
     """(name, bytes) of one file of every kind, and a few kinds twice."""
     rng = random.Random(seed)
@@ -315,4 +433,8 @@ def samples(seed=29):
         ("letter.rtf", rtf(rng)),
         ("scan.tif", tiff(rng)),
         ("voice.ogg", ogg(rng)),
+        ("backup.rar", rar5(rng)),
+        ("old.rar", rar4(rng)),
+        ("song.mp3", mp3(rng)),
+        ("track.flac", flac(rng)),
     ]
