@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/win32/error_text.h"
+#include "platform/win32/file_times.h"
 #include "platform/win32/wide.h"
 
 namespace platform {
@@ -132,10 +133,7 @@ std::unique_ptr<DestinationFolder> DestinationFolder::OpenSubfolder(const std::s
 
 // NTFS keeps a folder's creation time as it keeps a file's: all three are set.
 bool DestinationFolder::SetTimes(uint64_t created, uint64_t accessed, uint64_t modified) {
-    auto ft = [](uint64_t v) { return FILETIME{static_cast<DWORD>(v), static_cast<DWORD>(v >> 32)}; };
-    FILETIME c = ft(created), a = ft(accessed), m = ft(modified);
-    return SetFileTime(static_cast<HANDLE>(handle_), created ? &c : nullptr, accessed ? &a : nullptr,
-                       modified ? &m : nullptr) != 0;
+    return SetHandleTimes(static_cast<HANDLE>(handle_), created, accessed, modified);
 }
 
 // A new folder takes its owner from its parent's inheritable rights.

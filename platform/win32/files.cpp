@@ -1,5 +1,6 @@
 #include "platform/files.h"
 #include "platform/win32/error_text.h"
+#include "platform/win32/file_times.h"
 #include "platform/win32/wide.h"
 
 #include <algorithm>
@@ -69,11 +70,8 @@ bool OutputFile::Close(std::string& error) {
 }
 
 bool OutputFile::SetTimes(uint64_t created, uint64_t accessed, uint64_t modified) {
-    auto ft = [](uint64_t v) { return FILETIME{static_cast<DWORD>(v), static_cast<DWORD>(v >> 32)}; };
-    FILETIME c = ft(created), a = ft(accessed), m = ft(modified);
     // Times set through the handle are kept: the writes before are not dated again at the close.
-    return SetFileTime(static_cast<HANDLE>(handle_), created ? &c : nullptr, accessed ? &a : nullptr,
-                       modified ? &m : nullptr) != 0;
+    return SetHandleTimes(static_cast<HANDLE>(handle_), created, accessed, modified);
 }
 
 // A new file takes its owner from the folder's inheritable rights; there is no
