@@ -5,6 +5,7 @@
 // sizes bound where that one may end.
 #include <array>
 
+#include "content/crc_table.h"
 #include "content/decoders.h"
 
 namespace content {
@@ -21,33 +22,9 @@ constexpr size_t kMaxMetadataBlocks = 4096;
 constexpr uint32_t kLargestFrame = 16u << 20;  // no encoder writes frames near this
 constexpr uint32_t kHeaderMax = 16;            // sync, codes, up to 7 number bytes, 2+2 extra, CRC-8
 
-const std::array<uint8_t, 256>& Crc8Table() {
-    static const std::array<uint8_t, 256> table = [] {
-        std::array<uint8_t, 256> t{};
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t r = i;
-            for (int k = 0; k < 8; ++k)
-                r = (r & 0x80) ? (r << 1) ^ 0x07 : r << 1;
-            t[i] = static_cast<uint8_t>(r);
-        }
-        return t;
-    }();
-    return table;
-}
-
-const std::array<uint16_t, 256>& Crc16Table() {
-    static const std::array<uint16_t, 256> table = [] {
-        std::array<uint16_t, 256> t{};
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t r = i << 8;
-            for (int k = 0; k < 8; ++k)
-                r = (r & 0x8000) ? (r << 1) ^ 0x8005 : r << 1;
-            t[i] = static_cast<uint16_t>(r);
-        }
-        return t;
-    }();
-    return table;
-}
+// Frame headers end in a CRC-8 (polynomial 0x07), frames in a CRC-16 (0x8005).
+constexpr std::array<uint8_t, 256> kCrc8Table = MsbFirstCrcTable<uint8_t, 0x07>();
+constexpr std::array<uint16_t, 256> kCrc16Table = MsbFirstCrcTable<uint16_t, 0x8005>();
 
 struct FrameHeader {
     uint32_t length = 0;      // bytes, its CRC-8 included
@@ -118,7 +95,7 @@ std::optional<FrameHeader> HeaderAt(SourceWindow& w, uint64_t at) {
         return std::nullopt;
     uint8_t crc = 0;
     for (size_t i = 0; i + 1 < header->size(); ++i)
-        crc = Crc8Table()[crc ^ (*header)[i]];
+        crc = kCrc8Table[crc ^ (*header)[i]];
     if (crc != header->back())
         return std::nullopt;
     h.length = static_cast<uint32_t>(header->size());
@@ -171,7 +148,6 @@ std::optional<Carved> DecodeFlac(SourceWindow& w) {
         return Broke(at, "flac", "no audio after its metadata");
     FrameHeader frame = *first;
     uint64_t samplesDone = 0;
-    const auto& table = Crc16Table();
     for (;;) {
         const uint64_t start = at;
         const uint64_t expected = frame.variable ? frame.number + frame.blockSize : frame.number + 1;
@@ -213,7 +189,7 @@ std::optional<Carved> DecodeFlac(SourceWindow& w) {
                 }
                 if (ends > 0 && piece[i] != 0)
                     otherBytesSinceEnd = true;
-                crc = static_cast<uint16_t>((crc << 8) ^ table[((crc >> 8) ^ piece[i]) & 0xFF]);
+                crc = static_cast<uint16_t>((crc << 8) ^ kCrc16Table[((crc >> 8) ^ piece[i]) & 0xFF]);
                 ++p;
             }
         }

@@ -3,6 +3,7 @@
 #include <array>
 #include <vector>
 
+#include "content/crc_table.h"
 #include "content/decoders.h"
 
 namespace content {
@@ -13,19 +14,7 @@ constexpr uint8_t kBeginsStream = 0x02, kEndsStream = 0x04;
 constexpr size_t kMaxStreams = 64;
 
 // The OGG CRC: polynomial 0x04C11DB7, not reflected, starting at zero.
-const std::array<uint32_t, 256>& CrcTable() {
-    static const std::array<uint32_t, 256> table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t r = i << 24;
-            for (int k = 0; k < 8; ++k)
-                r = (r & 0x80000000u) ? (r << 1) ^ 0x04C11DB7u : r << 1;
-            t[i] = r;
-        }
-        return t;
-    }();
-    return table;
-}
+constexpr std::array<uint32_t, 256> kCrcTable = MsbFirstCrcTable<uint32_t, 0x04C11DB7u>();
 } // namespace
 
 std::optional<Carved> DecodeOgg(SourceWindow& w) {
@@ -55,10 +44,9 @@ std::optional<Carved> DecodeOgg(SourceWindow& w) {
         if (!page)
             return Broke(at, "ogg", "ends inside a page");
         uint32_t crc = 0;
-        const auto& table = CrcTable();
         for (uint64_t i = 0; i < pageBytes; ++i) {
             const uint8_t b = (i >= kCrcAt && i < kCrcAt + 4) ? 0 : (*page)[i];
-            crc = (crc << 8) ^ table[((crc >> 24) ^ b) & 0xFF];
+            crc = (crc << 8) ^ kCrcTable[((crc >> 24) ^ b) & 0xFF];
         }
         if (crc != *stored) {
             if (first)
