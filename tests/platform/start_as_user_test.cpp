@@ -20,8 +20,8 @@ namespace fs = std::filesystem;
 using namespace testing_support;
 
 TEST(StartAsUser, TheProgramRunsWithTheUsersIdsAndPlaces) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "dropping to another user needs root";
+    if (!RequireRoot("dropping to another user"))
+        return;
     ScopedSystemUser made("dunro-u" + std::to_string(::getpid() % 100000));
     ASSERT_TRUE(made.Made()) << "useradd failed";
     const fs::path dir = fs::path(DUNRO_BINARY_DIR) / "scratch" / ("start-as-user-" + ProcessTag());

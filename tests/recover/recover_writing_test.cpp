@@ -158,8 +158,8 @@ TEST(RecoverWriting, AFolderSwappedForALinkMidJobReceivesNothingOutside) {
 }
 
 TEST(RecoverWriting, AsRootThroughPkexecTheFilesBelongToTheInvokingUser) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "giving files to another user needs root";
+    if (!RequireRoot("giving files to another user"))
+        return;
     const std::string image = CorpusPath("ntfs-basic.img");
     if (!RequireFile(image))
         return;

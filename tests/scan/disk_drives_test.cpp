@@ -119,9 +119,10 @@ TEST(DiskDrives, AWholeDiskWithoutPartitionsListsTheVolumesFoundOnIt) {
     const std::string image = DiskImagePath("mbr-zeroed.img");
     if (!RequireFile(image))
         return;
+    if (!RequireRoot("attaching a loop device"))
+        return;
     const LoopDevice loop(image);
-    if (loop.path.empty())
-        GTEST_SKIP() << "no loop device could be attached (not root, or no loop devices here)";
+    ASSERT_FALSE(loop.path.empty()) << "no loop device could be attached (losetup failed)";
     ScanContext context;
     DiskList disks;
     RefreshDrives(disks, context);

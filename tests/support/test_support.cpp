@@ -45,6 +45,15 @@ bool RequireFile(const std::string& path) {
     return false;
 }
 
+#ifndef _WIN32
+bool RequireRoot(const char* what) {
+    if (::geteuid() == 0)
+        return true;
+    ADD_FAILURE() << what << " needs root (make test installs its packages as root and runs as root)";
+    return false;
+}
+#endif
+
 nlohmann::json LoadManifest(const std::string& image) {
     std::ifstream in(CorpusPath(image + ".manifest.json"));
     return nlohmann::json::parse(in);

@@ -30,6 +30,11 @@ std::string ProcessTag();
 
 // Fails the current test (not skips) when the image is missing.
 bool RequireFile(const std::string& path);
+#ifndef _WIN32
+// True when the test runs as root; otherwise a failure naming what needs it.
+// `make test` runs as root, so a test that needs root never passes by skipping.
+bool RequireRoot(const char* what);
+#endif
 
 nlohmann::json LoadManifest(const std::string& image);
 
