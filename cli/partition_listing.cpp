@@ -72,9 +72,7 @@ int RunPartitions(const Options& options) {
             auto drive = std::make_unique<TDriverInfo>(source, type);
             const uint64_t size = drive->Source ? drive->Source->Size() : 0;
             TMyDisk bare(std::move(drive), ScanContext{});
-            const uint8_t fs = bare.FileSystem();
-            rows.push_back({nullptr, 0, size,
-                            fs == kFileSystemNtfs ? "NTFS" : fs == kFileSystemFat32 ? "FAT32" : "",
+            rows.push_back({nullptr, 0, size, bare.Reader ? bare.Reader->FileSystemName() : std::string(),
                             bare.Reader ? bare.Reader->VolumeLabel() : std::string()});
         }
         json += firstSource ? "\n" : ",\n";

@@ -122,8 +122,10 @@ int ScanSession::Open(const std::vector<std::string>& sources, const std::vector
     for (const std::string& source : sources) {
         // A source whose first sectors hold a partition table is a disk.
         const uint32_t type = platform::DriveTypeOf(source);
+        uint64_t unreadablePlaces = 0;
         if (type == platform::kDriveRemovable || type == platform::kDriveFixed) {
             scan::DiskContents disk = scan::ReadDisk(source, type, SearchFor(fullSearch));
+            unreadablePlaces = disk.UnreadablePlaces;
             searchBar_.Clear();
             if (interrupted_)
                 return kExitInterrupted;
@@ -139,6 +141,9 @@ int ScanSession::Open(const std::vector<std::string>& sources, const std::vector
             return kExitUsage;
         }
         std::string problem = SourceProblem(source);
+        // Nothing found where reads failed is no proof that nothing is there.
+        if (!problem.empty() && unreadablePlaces)
+            problem += "; " + std::to_string(unreadablePlaces) + " of the places where a volume may start could not be read";
         if (!problem.empty() && worker_->SearchContent && NoFileSystemRead(source)) {
             std::fprintf(stderr, "dunro: %s: %s; searching it by content\n", volume::PrintableText(source).c_str(),
                          problem.c_str());

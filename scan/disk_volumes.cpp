@@ -69,7 +69,11 @@ DiskContents ReadDisk(const std::string& path, uint32_t driveType, const Partiti
                         [](const DiskVolume& v) { return v.FileSystem != kFileSystemUnknown; }))
             return contents;
     }
-    std::vector<DiskVolume> found = Examined(disk, path, driveType, FindLostPartitions(*disk, search));
+    PartitionSearch counting = search;
+    counting.Unreadable = &contents.UnreadablePlaces;
+    std::vector<DiskVolume> found = Examined(disk, path, driveType, FindLostPartitions(*disk, counting));
+    if (search.Unreadable)
+        *search.Unreadable = contents.UnreadablePlaces;
     contents.Searched = true;
     if (!found.empty() || !contents.Table.Found)
         contents.Volumes = std::move(found);

@@ -28,6 +28,8 @@ struct DiskContents {
     // No table, or none that led to a readable volume: the volumes were
     // looked for where they usually start, and Volumes holds what was found.
     bool Searched = false;
+    // Places a volume may start that the search could not read.
+    uint64_t UnreadablePlaces = 0;
     std::vector<DiskVolume> Volumes;
 
     // Whether the source is to be read as a disk: a list of volumes.

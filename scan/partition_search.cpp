@@ -5,6 +5,8 @@
 #include <optional>
 #include <set>
 
+#include "exfat/exfat_geometry.h"
+#include "exfat/exfat_layout.h"
 #include "fat/fat_geometry.h"
 #include "fat/fat_probe.h"
 #include "fat/fat_layout.h"
@@ -92,6 +94,19 @@ std::optional<uint64_t> Fat1216VolumeAt(const media::ByteSource& disk, uint64_t 
     return geometry->TotalSectors * geometry->BytesPerSector;
 }
 
+// An exFAT volume: its boot region of twelve sectors carries its own checksum.
+std::optional<uint64_t> ExfatVolumeAt(const media::ByteSource& disk, uint64_t start, std::span<const uint8_t> boot) {
+    const auto geometry = exfat::ParseGeometry(boot);
+    if (!geometry)
+        return std::nullopt;
+    const uint32_t sectorBytes = geometry->BytesPerSector();
+    const auto region =
+        ReadAt(disk, start, static_cast<uint32_t>((exfat::layout::region::kChecksumSector + 1) * sectorBytes));
+    if (!region || !exfat::BootChecksumMatches(*region, sectorBytes))
+        return std::nullopt;
+    return geometry->VolumeBytes();
+}
+
 struct Found {
     uint64_t start = 0, length = 0;
     const char* fileSystem = "";
@@ -104,6 +119,8 @@ std::optional<Found> VolumeAt(const media::ByteSource& disk, uint64_t start, std
         return Found{start, *length, "FAT32"};
     if (auto length = Fat1216VolumeAt(disk, start, boot))
         return Found{start, *length, fat::AcceptsFat16BootSector(boot) ? "FAT16" : "FAT12"};
+    if (auto length = ExfatVolumeAt(disk, start, boot))
+        return Found{start, *length, "exFAT"};
     return std::nullopt;
 }
 
@@ -135,10 +152,17 @@ public:
             return;
         if (auto sector = ReadAt(disk_, offset, kSector))
             Consider(offset, *sector, false);
-        if (offset >= kSector && !Covered(offset - kSector))
+        else
+            ++unreadable_;
+        if (offset >= kSector && !Covered(offset - kSector)) {
             if (auto sector = ReadAt(disk_, offset - kSector, kSector))
                 Consider(offset - kSector, *sector, true);
+            else
+                ++unreadable_;
+        }
     }
+
+    uint64_t Unreadable() const { return unreadable_; }
 
     // A sector read by the full search: as a volume's start, or as the backup before a boundary.
     void Consider(uint64_t at, std::span<const uint8_t> sector, bool backup) {
@@ -186,6 +210,7 @@ private:
     uint64_t size_;
     std::set<uint64_t> tried_;
     std::vector<Found> found_;
+    uint64_t unreadable_ = 0;
 };
 
 bool Stopped(const PartitionSearch& how) { return how.Stop && how.Stop->load(std::memory_order_relaxed); }
@@ -226,6 +251,8 @@ std::vector<media::Partition> FindLostPartitions(const media::ByteSource& disk, 
         search.Try(at);
     if (how.Full)
         SearchWholeDisk(disk, search, how);
+    if (how.Unreadable)
+        *how.Unreadable = search.Unreadable();
     return search.Result();
 }
 

@@ -18,11 +18,16 @@ struct PartitionSearch {
     const std::atomic<bool>* Stop = nullptr;
     // Bytes looked through so far, of the disk's size (the full search only).
     std::function<void(uint64_t done, uint64_t total)> Progress;
+    // Where given, set to the number of places a volume may start (and of
+    // backups before them) whose sector could not be read: a search that
+    // found nothing there has not shown that nothing is there.
+    uint64_t* Unreadable = nullptr;
 };
 
 // The volumes found, by start, numbered from 1, scheme Found.
 // A volume counts only when its boot sector parses and its first structure
-// (the MFT's record 0, the FAT's reserved entries) is where it says.
+// (the MFT's record 0, the FAT's reserved entries) is where it says, or, for
+// exFAT, when its boot region's checksum holds.
 std::vector<media::Partition> FindLostPartitions(const media::ByteSource& disk, const PartitionSearch& how);
 
 } // namespace scan

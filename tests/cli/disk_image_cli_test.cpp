@@ -72,10 +72,11 @@ TEST(DiskImageCli, PartitionsListsWhatMmlsListsWithFileSystemsAndLabels) {
     if (!RequireFile(mbr) || !RequireFile(gpt))
         return;
     CommandResult run = Dunro("partitions " + Quote(mbr) + " " + Quote(gpt) + " " +
-                              Quote(CorpusPath("ntfs-basic.img")) + " --format json");
+                              Quote(CorpusPath("ntfs-basic.img")) + " " + Quote(CorpusPath("fat16-small.img")) +
+                              " --format json");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const json out = json::parse(run.out);
-    ASSERT_EQ(out["sources"].size(), 3u);
+    ASSERT_EQ(out["sources"].size(), 4u);
     const json& m = out["sources"][0]["partitions"];
     EXPECT_EQ(out["sources"][0]["scheme"], "MBR");
     std::vector<std::tuple<int, uint64_t, std::string>> got;
@@ -96,6 +97,7 @@ TEST(DiskImageCli, PartitionsListsWhatMmlsListsWithFileSystemsAndLabels) {
     ASSERT_EQ(bare["partitions"].size(), 1u);
     EXPECT_TRUE(bare["partitions"][0]["partition"].is_null());
     EXPECT_EQ(bare["partitions"][0]["file_system"], "NTFS");
+    EXPECT_EQ(out["sources"][3]["partitions"][0]["file_system"], "FAT16");
 
     CommandResult table = Dunro("partitions " + Quote(mbr));
     EXPECT_EQ(table.exitCode, 0);

@@ -3,6 +3,8 @@
 // only the full search finds it (by its backup boot sector).
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -101,4 +103,74 @@ TEST(LostPartitions, TheFullSearchFindsAVolumeByItsBackupBootSector) {
     ASSERT_EQ(scan["sources"].size(), 4u);
     EXPECT_EQ(scan["sources"][0]["offset"], kReadable[0].first);
     EXPECT_FALSE(scan["files"].empty());
+}
+
+namespace {
+
+std::multiset<std::string> FilesOf(const json& scan) {
+    std::multiset<std::string> files;
+    for (const json& f : scan["files"])
+        files.insert(f["folder_path"].get<std::string>() + f["name"].get<std::string>() + " " +
+                     std::to_string(f["size"].get<int64_t>()));
+    return files;
+}
+
+// A disk of `size` bytes with no table, holding `volume` at `at`, if given.
+std::string TablelessDisk(const std::string& name, uint64_t size, const std::string& volume, uint64_t at) {
+    const std::filesystem::path path = std::filesystem::path(DUNRO_BINARY_DIR) / "scratch" / (name + "-" + ProcessTag());
+    std::filesystem::create_directories(path.parent_path());
+    { std::ofstream(path, std::ios::binary | std::ios::trunc); }
+    std::filesystem::resize_file(path, size);
+    if (!volume.empty()) {
+        std::ifstream in(volume, std::ios::binary);
+        std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
+        out.seekp(static_cast<std::streamoff>(at));
+        out << in.rdbuf();
+    }
+    return path.string();
+}
+
+} // namespace
+
+TEST(LostPartitions, TheFullSearchFindsAnExfatVolumeFarFromTheStart) {
+    const std::string exfat = std::string(DUNRO_BINARY_DIR) + "/exfat-images/exfat-4k.img";
+    if (!RequireFile(exfat))
+        return;
+    constexpr uint64_t kAt = 40ull << 20;
+    const uint64_t length = std::filesystem::file_size(exfat);
+    const std::string lost = TablelessDisk("exfat-lost.img", 128ull << 20, exfat, kAt);
+    auto disk = media::OpenDevice(lost);
+    ASSERT_NE(disk, nullptr);
+    EXPECT_TRUE(scan::FindLostPartitions(*disk, {}).empty());
+    scan::PartitionSearch full;
+    full.Full = true;
+    const auto found = scan::FindLostPartitions(*disk, full);
+    EXPECT_EQ(Extents(found), (std::vector<std::pair<uint64_t, uint64_t>>{{kAt, length}}));
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].TypeName, "exFAT");
+
+    CommandResult run = Dunro("scan " + Quote(lost) + " --search-partitions --format json");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const json alone = json::parse(Dunro("scan " + Quote(exfat) + " --format json").out);
+    EXPECT_FALSE(alone["files"].empty());
+    EXPECT_EQ(FilesOf(json::parse(run.out)), FilesOf(alone));
+    disk.reset();
+    std::filesystem::remove(lost);
+}
+
+TEST(LostPartitions, ASearchThatCouldNotReadWhereAVolumeMayStartSaysSo) {
+    const std::string zeros = TablelessDisk("unread-lost.img", 3ull << 20, "", 0);
+    const auto fails = [&](const std::string& args, const std::vector<std::string>& env) {
+        return RunProgram(DUNRO_BIN, SplitArguments(args), env);
+    };
+    CommandResult readable = fails("scan " + Quote(zeros) + " --search-partitions", {});
+    EXPECT_EQ(readable.exitCode, 3);
+    EXPECT_EQ(readable.err.find("could not be read"), std::string::npos) << readable.err;
+    // The sector at 2 MiB, where a volume may start, fails to read.
+    CommandResult failing = fails("scan " + Quote(zeros) + " --search-partitions",
+                                  {"DUNRO_TEST_READ_FAULTS=fail:2097152:1048576"});
+    EXPECT_EQ(failing.exitCode, 3);
+    EXPECT_NE(failing.err.find("1 of the places where a volume may start could not be read"), std::string::npos)
+        << failing.err;
+    std::filesystem::remove(zeros);
 }
