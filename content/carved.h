@@ -20,6 +20,7 @@ struct Carved {
     Certainty certainty = Certainty::Broken;
     std::string extension;  // without the dot; a container may name its kind ("docx" for a ZIP)
     std::string reason;     // why the walk broke, for a broken one
+    uint64_t modified = 0;  // the date the file keeps inside itself (FILETIME), 0: none
 };
 
 // A decoder: empty when the candidate is no such file at all (a signature met

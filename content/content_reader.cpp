@@ -94,6 +94,10 @@ volume::ReadingStatus ContentReader::Enumerate(FileList& files, FolderList& fold
             file->FileSize = file->AllocatedSize = static_cast<int64_t>(std::max<uint64_t>(hit.carved.length, 1));
             file->Runs.push_back(TMyFileRun{static_cast<int64_t>(hit.offset), file->FileSize});
             file->State = StateOf(hit.carved.certainty);
+            if (hit.carved.modified) {
+                file->ModifiedTime = file->CreatedTime = hit.carved.modified;
+                file->HasTimes = true;
+            }
             file->FoundBy = kFoundByContent;
             file->FolderIndex = FolderOfKind(hit.carved.extension)->ListIndex;
             files.push_back(std::move(file));

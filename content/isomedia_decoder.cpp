@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "content/decoders.h"
+#include "content/file_dates.h"
 
 namespace content {
 
@@ -49,7 +50,8 @@ bool IsBrand(std::span<const uint8_t> brand) {
 }
 } // namespace
 
-std::optional<Carved> DecodeIsoMedia(SourceWindow& w) {
+namespace {
+std::optional<Carved> WalkIsoMedia(SourceWindow& w, uint64_t& made) {
     if (!w.Matches(4, "ftyp"))
         return std::nullopt;
     auto ftypSize = w.U32BE(0);
@@ -90,10 +92,23 @@ std::optional<Carved> DecodeIsoMedia(SourceWindow& w) {
             return Broke(at, kind, "box size past the end");
         if (type == "moov" || type == "meta" || type == "moof")
             sawMovie = true;
+        // The movie header leads the movie box as its first child.
+        if (type == "moov" && !made && w.Matches(at + kBoxHeader + 4, "mvhd"))
+            made = MovieHeaderTime(w, at + kBoxHeader);
         if (type == "mdat" || type == "idat")
             sawData = true;
         at += size;
     }
+}
+
+} // namespace
+
+std::optional<Carved> DecodeIsoMedia(SourceWindow& w) {
+    uint64_t made = 0;
+    std::optional<Carved> carved = WalkIsoMedia(w, made);
+    if (carved)
+        carved->modified = made;
+    return carved;
 }
 
 } // namespace content

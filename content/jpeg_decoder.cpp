@@ -2,6 +2,7 @@
 // marker, until EOI. A thumbnail inside APP1 carries its own EOI; it lies
 // inside a segment that is skipped whole, so it never ends the walk.
 #include "content/decoders.h"
+#include "content/file_dates.h"
 
 namespace content {
 
@@ -16,7 +17,11 @@ bool MayFollowScan(uint8_t m) {
 }
 } // namespace
 
-std::optional<Carved> DecodeJpeg(SourceWindow& w) {
+namespace {
+constexpr uint8_t kApp1 = 0xE1;
+constexpr uint64_t kExifHeader = 6;  // "Exif\0\0" before the TIFF structure
+
+std::optional<Carved> WalkJpeg(SourceWindow& w, uint64_t& taken) {
     const uint8_t soi[] = {0xFF, kSoi, 0xFF};
     if (!w.Matches(0, soi))
         return std::nullopt;
@@ -55,6 +60,9 @@ std::optional<Carved> DecodeJpeg(SourceWindow& w) {
             return Broke(at, "jpg", "segment length below its own size");
         if ((m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC))
             sawFrame = true;
+        const uint64_t body = at + 4;
+        if (m == kApp1 && !taken && *length > 2 + kExifHeader && w.Matches(body, "Exif"))
+            taken = ExifTime(w, body + kExifHeader, at + 2 + *length);
         at += 2 + *length;
         if (m != kSos)
             continue;
@@ -90,6 +98,15 @@ std::optional<Carved> DecodeJpeg(SourceWindow& w) {
         }
         afterScan = true;
     }
+}
+} // namespace
+
+std::optional<Carved> DecodeJpeg(SourceWindow& w) {
+    uint64_t taken = 0;
+    std::optional<Carved> carved = WalkJpeg(w, taken);
+    if (carved)
+        carved->modified = taken;
+    return carved;
 }
 
 } // namespace content

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "content/decoders.h"
+#include "content/file_dates.h"
 
 namespace content {
 
@@ -168,7 +169,9 @@ std::optional<Carved> DecodeTiff(SourceWindow& w) {
     const std::string kind = KindOf(walk, w);
     if (walk.end > w.Limit())
         return Broke(w.Limit(), kind, "ends before the data its IFDs name");
-    return Carved{walk.end, Certainty::Estimated, kind, {}};
+    Carved carved{walk.end, Certainty::Estimated, kind, {}};
+    carved.modified = ExifTime(w, 0, walk.end);
+    return carved;
 }
 
 } // namespace content

@@ -12,6 +12,7 @@
 
 #include "content/content_search.h"
 #include "content/decoders.h"
+#include "content/file_dates.h"
 #include "media/byte_source.h"
 #include "platform/device.h"
 #include "platform/read_faults.h"
@@ -293,4 +294,27 @@ TEST(ContentDecoders, BareMp3FramesCountOnlyWhenTheyRepeat) {
     ASSERT_TRUE(many);
     EXPECT_EQ(many->length, 12u * 417);
     EXPECT_EQ(many->certainty, Certainty::Estimated);  // nothing counts the frames
+}
+
+TEST(FileDates, ExifTextsDecodeOnlyWhenTheyAreRealDatesAndTakeTheirZone) {
+    // 2024-07-14 07:30:05 UTC, in 100 ns ticks since 1601.
+    constexpr uint64_t kUtc = 13365415805ull * 10'000'000ull;
+    EXPECT_EQ(ExifDateText("2024:07:14 09:30:05", "+02:00"), kUtc);
+    EXPECT_EQ(ExifDateText("2024:07:14 04:00:05", "-03:30"), kUtc);
+    // A camera whose clock was never set, and texts that are no dates.
+    EXPECT_EQ(ExifDateText("0000:00:00 00:00:00", ""), 0u);
+    EXPECT_EQ(ExifDateText("2024:13:14 09:30:05", "+02:00"), 0u);
+    EXPECT_EQ(ExifDateText("2024-07-14 09:30:05", "+02:00"), 0u);
+    EXPECT_EQ(ExifDateText("2024:07:1", ""), 0u);
+}
+
+TEST(FileDates, AnExifIfdPointingOutsideItsBlockGivesNoDate) {
+    Bytes b = {'I', 'I', '*', 0};
+    Le32(b, 8);
+    Le16(b, 1);  // IFD0: the EXIF IFD's pointer, far past the block
+    Le16(b, 34665), Le16(b, 4), Le32(b, 1), Le32(b, 0xFFFFFF00);
+    Le32(b, 0);
+    Memory m(b);
+    SourceWindow window(m.source, 0, b.size());
+    EXPECT_EQ(ExifTime(window, 0, b.size()), 0u);
 }

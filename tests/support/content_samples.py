@@ -13,7 +13,27 @@ def _segment(marker, payload):
     return bytes([0xFF, marker]) + struct.pack(">H", len(payload) + 2) + payload
 
 
-def jpeg(rng, blocks_wide=32, blocks_high=32, comment_bytes=20000, thumbnail=True):
+def _exif(taken, zone):
+    """A little-endian TIFF structure whose EXIF IFD holds DateTimeOriginal
+    and OffsetTimeOriginal, as cameras write them."""
+    date, offset = taken.encode() + b"\x00", zone.encode() + b"\x00"
+    exif_ifd = 8 + 2 + 12 + 4
+    data = exif_ifd + 2 + 2 * 12 + 4
+    out = b"II*\x00" + struct.pack("<I", 8)
+    out += struct.pack("<H", 1) + struct.pack("<HHII", 34665, 4, 1, exif_ifd) + struct.pack("<I", 0)
+    out += struct.pack("<H", 2) + struct.pack("<HHII", 36867, 2, len(date), data)
+    out += struct.pack("<HHII", 36881, 2, len(offset), data + len(date)) + struct.pack("<I", 0)
+    return out + date + offset
+
+
+# The dates some samples keep inside themselves, and the same instants in
+# UTC as the manifest gives them: the deep scan shows them as the files' times.
+TAKEN = ("2024:07:14 09:30:05", "+02:00")
+MOVIE_MADE = 3_800_000_000  # seconds since 1904
+KEPT_DATES_UTC = {"photo1.jpg": "2024-07-14 07:30:05", "clip.mp4": "2024-05-31 11:33:20"}
+
+
+def jpeg(rng, blocks_wide=32, blocks_high=32, comment_bytes=20000, thumbnail=True, taken=None):
     """A greyscale baseline JPEG: every 8x8 block flat (DC difference 0, end of
     block), with the standard luminance tables; random comments make it large,
     and an APP1 holds a whole thumbnail JPEG whose own end marker must not end
@@ -31,7 +51,8 @@ def jpeg(rng, blocks_wide=32, blocks_high=32, comment_bytes=20000, thumbnail=Tru
     if thumbnail:
         thumb = jpeg(rng, 2, 2, 0, False)
         # An EXIF block: the TIFF header, then the thumbnail as its data.
-        out += _segment(0xE1, b"Exif\x00\x00II*\x00\x08\x00\x00\x00\x00\x00" + thumb)
+        tiff = _exif(*taken) if taken else b"II*\x00\x08\x00\x00\x00\x00\x00"
+        out += _segment(0xE1, b"Exif\x00\x00" + tiff + thumb)
     out += _segment(0xDB, b"\x00" + bytes(rng.randrange(1, 100) for _ in range(64)))
     out += _segment(0xC0, b"\x08" + struct.pack(">HH", blocks_high * 8, blocks_wide * 8) + b"\x01\x01\x11\x00")
     out += _segment(0xC4, b"\x00" + bytes(dc_bits) + bytes(dc_vals))
@@ -176,9 +197,12 @@ def _box(kind, payload):
     return struct.pack(">I", 8 + len(payload)) + kind + payload
 
 
-def iso_media(rng, brand, movie=b"moov", media_bytes=60000, large_mdat=False):
+def iso_media(rng, brand, movie=b"moov", media_bytes=60000, large_mdat=False, made=None):
     out = _box(b"ftyp", brand + b"\x00\x00\x02\x00" + brand + b"isom")
-    out += _box(movie, _box(b"mvhd", _noise(rng, 100)) + _box(b"trak", _noise(rng, 400)))
+    header = _noise(rng, 100)
+    if made is not None:  # version 0, no flags, then the creation and modification times
+        header = b"\x00\x00\x00\x00" + struct.pack(">II", made, made) + header[12:]
+    out += _box(movie, _box(b"mvhd", header) + _box(b"trak", _noise(rng, 400)))
     out += _box(b"free", b"\x00" * 16)
     data = _noise(rng, media_bytes)
     if large_mdat:
@@ -408,7 +432,7 @@ def samples(seed=29):
     """(name, bytes) of one file of every kind, and a few kinds twice."""
     rng = random.Random(seed)
     return [
-        ("photo1.jpg", jpeg(rng)),
+        ("photo1.jpg", jpeg(rng, taken=TAKEN)),
         ("photo2.jpg", jpeg(rng, 64, 48, 150000)),
         ("photo3.jpg", jpeg(rng, 16, 16, 3000, False)),
         ("picture.png", png(rng)),
@@ -421,7 +445,7 @@ def samples(seed=29):
         ("sheet.xlsx", xlsx(rng)),
         ("text.odt", odt(rng)),
         ("book.epub", epub(rng)),
-        ("clip.mp4", iso_media(rng, b"isom")),
+        ("clip.mp4", iso_media(rng, b"isom", made=MOVIE_MADE)),
         ("movie.mov", iso_media(rng, b"qt  ", large_mdat=True)),
         ("phone.3gp", iso_media(rng, b"3gp4")),
         ("song.m4a", iso_media(rng, b"M4A ")),
