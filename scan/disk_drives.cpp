@@ -30,12 +30,13 @@ std::string PartitionCaption(const std::string& disk, const DiskVolume& volume) 
     return caption + volume::SizeText(static_cast<int64_t>(volume.Partition.Length)) + ")";
 }
 
-std::vector<std::unique_ptr<TMyDisk>> OpenDiskDrives(const std::string& path, const ScanContext& context) {
+std::vector<std::unique_ptr<TMyDisk>> OpenDiskDrives(const std::string& path, const ScanContext& context,
+                                                     const PartitionSearch& search) {
     std::vector<std::unique_ptr<TMyDisk>> drives;
     const uint32_t type = platform::DriveTypeOf(path);
     if (type != platform::kDriveRemovable && type != platform::kDriveFixed)
         return drives;
-    DiskContents disk = ReadDisk(path, type);
+    DiskContents disk = ReadDisk(path, type, search);
     if (!disk.IsDisk())
         return drives;
     for (DiskVolume& volume : disk.Volumes) {

@@ -17,7 +17,10 @@ std::string PartitionCaption(const std::string& disk, const DiskVolume& volume);
 
 // The drives of the readable volumes of the disk or disk image at `path`;
 // empty when it is no disk (a bare volume, or nothing readable on it).
-std::vector<std::unique_ptr<TMyDisk>> OpenDiskDrives(const std::string& path, const ScanContext& context);
+// `search` says how far lost volumes are looked for where no table leads
+// to one (the full search reads the whole disk).
+std::vector<std::unique_ptr<TMyDisk>> OpenDiskDrives(const std::string& path, const ScanContext& context,
+                                                     const PartitionSearch& search = {});
 
 // Whether `name` is a drive of a disk image ("disk.img#2" of an existing
 // image), which a refresh of the drive list keeps as it keeps images.

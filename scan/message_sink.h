@@ -6,6 +6,7 @@
 enum : unsigned {
     kMsgScanStopped = 1037,       // 0x40D: a stopped scan pass has ended
     kMsgRecoveryFinished = 1059,  // 0x423: a recovery job has ended
+    kMsgPartitionSearchEnded = 1080,  // 0x438: a full search of an image for lost volumes has ended
 };
 
 struct MessageSink {

@@ -90,6 +90,47 @@ void TThreadScan::OpenImages() {
     ImagesToOpen.clear();
 }
 
+void TThreadScan::StartPartitionSearch(const std::string& image) {
+    Search.Image = image;
+    Search.Done.store(0, std::memory_order_relaxed);
+    Search.Total.store(0, std::memory_order_relaxed);
+    Search.Stop.store(false, std::memory_order_relaxed);
+    Search.Stopped = false;
+    Search.Failed = false;
+    Search.UnreadablePlaces = 0;
+    Search.Found = OpenedImage{image, SourceVerdict::Usable, {}, {}};
+    Search.Ended.store(false, std::memory_order_relaxed);
+    Resume(kJobSearchPartitions);
+}
+
+void TThreadScan::SearchImage() {
+    scan::PartitionSearch how;
+    how.Full = true;
+    how.Stop = &Search.Stop;
+    how.Unreadable = &Search.UnreadablePlaces;
+    how.Progress = [this](uint64_t done, uint64_t total) {
+        Search.Total.store(total, std::memory_order_relaxed);
+        Search.Done.store(done, std::memory_order_relaxed);
+    };
+    auto drives = scan::OpenDiskDrives(Search.Image, Context(), how);
+    // A stopped search found only part of what is there: none of it is listed.
+    Search.Stopped = Search.Stop.load(std::memory_order_relaxed);
+    if (Search.Stopped)
+        return;
+    for (auto& drive : drives) {
+        Search.Found.DriveNames.push_back(drive->DriveName);
+        if (!ListedDisk(Disks, drive->DriveName))
+            Search.Found.Disks.push_back(std::move(drive));
+    }
+}
+
+void TThreadScan::AdoptSearchedImage() {
+    for (auto& disk : Search.Found.Disks)
+        if (disk && !ListedDisk(Disks, disk->DriveName))
+            Disks.push_back(std::move(disk));
+    Search.Found.Disks.clear();
+}
+
 void TThreadScan::AdoptOpenedImages() {
     for (OpenedImage& opened : OpenedImages)
         for (auto& disk : opened.Disks)
@@ -137,9 +178,19 @@ void TThreadScan::RunJob() {
         OpenImages();
         ImagesOpened.store(true, std::memory_order_release);
         break;
+    case kJobSearchPartitions:
+        SearchImage();
+        EndImageSearch();
+        break;
     default:
         break;
     }
+}
+
+void TThreadScan::EndImageSearch() {
+    Search.Ended.store(true, std::memory_order_release);
+    if (sink_)
+        sink_->post(kMsgPartitionSearchEnded, 0, 0);
 }
 
 void TThreadScan::ReserveFailureText() {
@@ -188,6 +239,13 @@ void TThreadScan::JobFailed(std::string_view reason) {
         break;
     case kJobOpenImages:
         ImagesOpened.store(true, std::memory_order_release);
+        break;
+    case kJobSearchPartitions:
+        // What it found so far is no answer: the failure is told, with the reason in FailureText.
+        Search.Failed = true;
+        Search.Found.Disks.clear();
+        Search.Found.DriveNames.clear();
+        EndImageSearch();
         break;
     default:
         break;

@@ -15,7 +15,7 @@
 #include "volume/job_thread.h"
 #include "scan/source_check.h"
 
-enum : uint8_t { kJobScan = 1, kJobFilter = 2, kJobDriveRefresh = 3, kJobOpenImages = 4 };
+enum : uint8_t { kJobScan = 1, kJobFilter = 2, kJobDriveRefresh = 3, kJobOpenImages = 4, kJobSearchPartitions = 5 };
 
 // A volume image named by the user, examined on the worker's thread: on a
 // failing drive its first reads may take many seconds.
@@ -26,6 +26,27 @@ struct OpenedImage {
     // disk image); AdoptOpenedImages lists them.
     std::vector<std::unique_ptr<TMyDisk>> Disks;
     std::vector<std::string> DriveNames;  // the image's drives, listed before or now
+};
+
+// The full search of one image for lost volumes, which the user asks for
+// when the image held nothing readable where volumes usually start.
+struct ImageSearch {
+    std::string Image;
+    // Bytes looked through, of the image's size: for the progress window.
+    std::atomic<uint64_t> Done{0};
+    std::atomic<uint64_t> Total{0};
+    std::atomic<bool> Stop{false};
+    // Set (release) once the job has ended; what follows is read after it.
+    std::atomic<bool> Ended{true};
+    // Stopped before its end: what it found is dropped.
+    bool Stopped = false;
+    // Ended on an error (the reason in FailureText): nothing it found is told.
+    bool Failed = false;
+    // Places a volume may start that could not be read: "nothing found" is
+    // then no proof that nothing is there.
+    uint64_t UnreadablePlaces = 0;
+    // The drives of the volumes found, not listed yet (AdoptSearchedImage).
+    OpenedImage Found;
 };
 
 class TThreadScan {
@@ -68,6 +89,14 @@ public:
     void StartImageOpen();
     // Lists the usable images of the last image job in Disks; call while idle.
     void AdoptOpenedImages();
+    // Searches the whole of `image` for lost volumes; the end is posted
+    // (kMsgPartitionSearchEnded) and told in Search.
+    void StartPartitionSearch(const std::string& image);
+    // Asks the running search to end; it ends at its next block.
+    void StopPartitionSearch() { Search.Stop.store(true, std::memory_order_relaxed); }
+    ImageSearch Search;
+    // Lists the drives the ended search found in Disks; call while idle.
+    void AdoptSearchedImage();
     // Runs FilterPass on the worker's thread (the result view's asynchronous filtering).
     void StartFilterPass();
     void StopCurrentDisk();
@@ -95,6 +124,8 @@ private:
     void ScanJob();
     void ReadPass(uint8_t fileSystem);
     void OpenImages();
+    void SearchImage();
+    void EndImageSearch();
     bool ReachedRecordCap(uint8_t fileSystem) const;
 
     TUnDeleteProgress& progress_;

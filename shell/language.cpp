@@ -235,6 +235,13 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_ReportWritten", "The report is in %s"},
         {"M_ReportFailed", "No report was written: %s"},
         {"M_KeepFolders", "Keep folder structure"},
+        {"M_AskSearchImage", "%s holds no NTFS, FAT or exFAT volume where volumes usually start. Search the whole image for lost volumes? It is read from end to end."},
+        {"M_SearchWholeImage", "Search the whole image"},
+        {"M_ImageSearching", "Searching %s for lost volumes…"},
+        {"M_ImageSearched", "%s1 of %s2 searched"},
+        {"M_ImageSearchStopping", "Stopping the search…"},
+        {"M_ImageSearchProgress", "Search progress"},
+        {"M_ImageNothingFound", "No volume was found on %s."},
     };
     return kDefaults;
 }

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "gui/app/image_search_controller.h"
 #include "gui/app/mask_overlay.h"
 #include "gui/app/prompt_box.h"
 #include "gui/app/recovery_controller.h"
@@ -77,6 +78,12 @@ TFram_UndeleteMain::TFram_UndeleteMain()
         // Read only between scans, when the worker leaves the drives alone.
         if (!scan_ || !scan_->Running())
             facts.scanDamage = results::ScanDamageText(scanWorker_->Disks);
+        // Read only once the search has ended and its results are the window's.
+        if (imageSearch_ && !imageSearch_->Running()) {
+            facts.searchUnreadable = scanWorker_->Search.UnreadablePlaces;
+            if (scanWorker_->Search.Failed)
+                facts.searchFailure = scanWorker_->FailureText;
+        }
         return facts;
     };
     question_ = new TFMsgBox_RecoverSelect(*hub_, *language_, facts, this);
@@ -88,6 +95,7 @@ TFram_UndeleteMain::TFram_UndeleteMain()
 
     scan_ = new ScanController(*this, *startPage_, *resultPage_, *question_, *progress_, *types_, *paths_, *scanWorker_,
                                *language_);
+    imageSearch_ = new ImageSearchController(*this, *startPage_->Chooser(), *hub_, *scanWorker_, *language_);
 
     setFixedSize(kWidth, kHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -103,6 +111,7 @@ TFram_UndeleteMain::~TFram_UndeleteMain() {
     delete about_;
     delete settings_;
     delete recovery_;
+    delete imageSearch_;
     delete notice_;
     delete question_;
     delete mask_;

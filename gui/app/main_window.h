@@ -26,6 +26,7 @@ class TUnDeleteProgress;
 namespace gui {
 
 class FolderChooser;
+class ImageSearchController;
 class FolderOpener;
 class TFMsgBox_RecoverSelect;
 class TFMsgBox_ScanRecoHelp;
@@ -96,6 +97,8 @@ public:
     // The scan from the window (scan_controller.h).
     ScanController& Scan() { return *scan_; }
     const ScanController& Scan() const { return *scan_; }
+    // The full search of a refused image for lost volumes (image_search_controller.h).
+    ImageSearchController& ImageSearch() { return *imageSearch_; }
     bool ScanTimerActive() const;
     bool WaitingForDriveList() const;
     // The large preview windows: pictures and texts, Word documents, and the
@@ -141,6 +144,7 @@ private:
     std::function<void()> endProcess_;
     // Images refused before the window showed, told once it shows.
     QString refusedImage_;
+    QString refusedPath_;
     Notice refusedNotice_ = Notice::None;
     QPoint outerPosition_;
 
@@ -163,6 +167,7 @@ private:
     QPointer<TFrm_RecoverySetting> settings_;
     QPointer<TFrm_About> about_;
     RecoveryController* recovery_ = nullptr;
+    ImageSearchController* imageSearch_ = nullptr;
 };
 
 } // namespace gui

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 
+#include "gui/app/image_search_controller.h"
 #include "gui/app/main_window.h"
 #include "gui/app/prompt_box.h"
 #include "gui/app/recovery_controller.h"
@@ -44,6 +45,9 @@ void TFram_UndeleteMain::Receive(const HubMessage& m) {
     case Msg::CloseFinishedProgress: recovery_->OnCloseFinishedProgress(); break;
     case Msg::OpenDestination:       recovery_->OnOpenDestination(); break;
     case Msg::ChooseDestination:     recovery_->OnChooseDestination(); break;
+    case Msg::SearchWholeImage:      imageSearch_->OnSearchWholeImage(); break;
+    case Msg::StopImageSearch:       imageSearch_->OnStopImageSearch(); break;
+    case Msg::ImageSearchEnded:      imageSearch_->OnImageSearchEnded(); break;
     default:                        break;
     }
 }

@@ -3,7 +3,9 @@
 // the front when a scan ended behind other windows.
 #include <QFileInfo>
 
+#include "gui/app/image_search_controller.h"
 #include "gui/app/main_window.h"
+#include "gui/app/prompt_box.h"
 #include "gui/start/start_page.h"
 #include "scan/scan_worker.h"
 
@@ -30,6 +32,7 @@ void TFram_UndeleteMain::OnImageRefused(const QString& image, SourceVerdict verd
     refusedImage_ = QFileInfo(image).fileName();
     if (refusedImage_.isEmpty())
         refusedImage_ = image;
+    refusedPath_ = image;
     const bool noVolume = verdict == SourceVerdict::OtherFileSystem;
     refusedNotice_ = noVolume ? Notice::ImageNoVolume : Notice::ImageUnreadable;
     if (isVisible())
@@ -41,6 +44,14 @@ void TFram_UndeleteMain::ShowImageRefusal() {
         return;
     const Notice kind = refusedNotice_;
     refusedNotice_ = Notice::None;
+    // Nothing readable where volumes usually start: the whole image may still
+    // hold one, which only reading all of it finds, so it is offered rather than done.
+    if (kind == Notice::ImageNoVolume && !imageSearch_->Running()) {
+        imageSearch_->Offer(refusedPath_);
+        Dim();
+        question_->ShowQuestion(Question::SearchWholeImage);
+        return;
+    }
     ShowNotice(kind);
 }
 

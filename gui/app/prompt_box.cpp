@@ -149,6 +149,14 @@ TFMsgBox_RecoverSelect::TFMsgBox_RecoverSelect(MessageHub& hub, const TLanUse& l
 void TFMsgBox_RecoverSelect::ShowQuestion(Question kind) {
     kind_ = kind;
     setWindowTitle(AppTitle());
+    // Question 6 is an offer rather than a yes or no: its buttons say what they do.
+    if (kind == Question::SearchWholeImage) {
+        DefaultButton()->SetCaption(Tr(language_, "M_SearchWholeImage", "Search the whole image"));
+        OtherButton()->SetCaption(Tr(language_, "M_Close", "Close"));
+    } else {
+        DefaultButton()->SetCaption(Tr(language_, "M_YES", "Yes"));
+        OtherButton()->SetCaption(Tr(language_, "M_Cancel", "Cancel"));
+    }
     Present(QuestionText(language_, kind, facts_ ? facts_() : PromptFacts{}), 278, 28, 24);
     show();
     raise();
@@ -169,6 +177,7 @@ const QuestionAnswers kAnswers[] = {
     {Question::ExitDuringScan, {HubTarget::MainWindow, Msg::ExitDuringScan}, {HubTarget::MainWindow, Msg::StayOpen}},
     {Question::ExitLeavingResults, {HubTarget::MainWindow, Msg::LeaveResults}, {HubTarget::MainWindow, Msg::StayOpen}},
     {Question::BackLeavingResults, BackAnswer(true), BackAnswer(false)},
+    {Question::SearchWholeImage, {HubTarget::MainWindow, Msg::SearchWholeImage}, {HubTarget::MainWindow, Msg::StayOpen}},
 };
 } // namespace
 

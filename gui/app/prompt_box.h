@@ -51,7 +51,7 @@ private:
     RdImgButton* otherButton_ = nullptr;
 };
 
-// Notices 1 to 9, with one OK button.
+// Notices 1 to 11, with one OK button.
 class TFMsgBox_ScanRecoHelp : public PromptBox {
     Q_OBJECT
 public:
@@ -69,7 +69,7 @@ private:
     Notice kind_ = Notice::None;
 };
 
-// Questions 1 to 5, with YES and NO.
+// Questions 1 to 6, with YES and NO (question 6 names its buttons after what they do).
 class TFMsgBox_RecoverSelect : public PromptBox {
     Q_OBJECT
 public:

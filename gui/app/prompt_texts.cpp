@@ -4,6 +4,15 @@
 
 namespace gui {
 
+namespace {
+// The image's name, marked as the boxes mark names.
+QString NamingImage(QString text, const PromptFacts& facts) {
+    text.replace(QLatin1String("%s"), QStringLiteral("<a>%1</a>").arg(FromUtf8(facts.refusedImage)),
+                 Qt::CaseInsensitive);
+    return text;
+}
+} // namespace
+
 QString NoticeText(const TLanUse& language, Notice kind, const PromptFacts& facts) {
     switch (kind) {
     case Notice::NoTypeChosen:
@@ -36,15 +45,24 @@ QString NoticeText(const TLanUse& language, Notice kind, const PromptFacts& fact
         return text;
     }
     case Notice::ImageNoVolume:
-    case Notice::ImageUnreadable: {
-        QString text = kind == Notice::ImageNoVolume
-                           ? Tr(language, "M_ImageNoVolume",
-                                "%s holds no NTFS, FAT or exFAT volume, so it cannot be scanned.")
-                           : Tr(language, "M_ImageUnreadable",
-                                "%s cannot be read. Check that the file exists and that you may read it.");
-        text.replace(QLatin1String("%s"), QStringLiteral("<a>%1</a>").arg(FromUtf8(facts.refusedImage)),
-                     Qt::CaseInsensitive);
-        return text;
+        return NamingImage(
+            Tr(language, "M_ImageNoVolume", "%s holds no NTFS, FAT or exFAT volume, so it cannot be scanned."), facts);
+    case Notice::ImageUnreadable:
+        return NamingImage(Tr(language, "M_ImageUnreadable",
+                              "%s cannot be read. Check that the file exists and that you may read it."),
+                           facts);
+    case Notice::ImageNothingFound: {
+        // Nothing found is said only of a search that read every place it looked at.
+        if (!facts.searchFailure.empty())
+            return NamingImage(Tr(language, "M_ImageSearchFailed", "The search of %s ended on an error: %r")
+                                   .replace(QLatin1String("%r"), FromUtf8(facts.searchFailure)),
+                               facts);
+        if (facts.searchUnreadable)
+            return NamingImage(Tr(language, "M_ImageSearchUnread",
+                                  "No volume was found on %s, but %n of the places where one may start could not be read.")
+                                   .replace(QLatin1String("%n"), QString::number(facts.searchUnreadable)),
+                               facts);
+        return NamingImage(Tr(language, "M_ImageNothingFound", "No volume was found on %s."), facts);
     }
     case Notice::ScanUnreadable:
         return FromUtf8(facts.scanDamage);
@@ -72,6 +90,11 @@ QString QuestionText(const TLanUse& language, Question kind, const PromptFacts& 
     case Question::ExitLeavingResults:
     case Question::BackLeavingResults:
         return Tr(language, "M_CloseApp", "Current scan results won't be saved if you leave now? Continue?");
+    case Question::SearchWholeImage:
+        return NamingImage(Tr(language, "M_AskSearchImage",
+                              "%s holds no NTFS, FAT or exFAT volume where volumes usually start. Search the whole "
+                              "image for lost volumes? It is read from end to end."),
+                           facts);
     default:
         return {};
     }

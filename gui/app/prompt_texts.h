@@ -18,8 +18,11 @@ struct PromptFacts {
     std::string jobSize;       // the job's size as size text
     uint32_t recoverFiles = 0; // the progress record's FRecoverFiles
     uint32_t recoverAttempted = 0;
-    std::string refusedImage;  // the disk image notices 8 and 9 name
+    std::string refusedImage;  // the disk image notices 8, 9 and 11 and question 6 name
     std::string scanDamage;    // what the last scan could not read, for notice 10
+    // How the last full search of an image ended, for notice 11.
+    std::string searchFailure;      // the error it ended on, if any
+    uint64_t searchUnreadable = 0;  // places a volume may start it could not read
 };
 
 QString NoticeText(const TLanUse& language, Notice kind, const PromptFacts& facts);

@@ -29,10 +29,13 @@ enum class Msg : unsigned {
     DragWindow = 1070,             // 0x42E press on a page's title image (send)
     StartRequest = 1071,           // 0x42F scan button when no scan runs (post)
     ExitDuringScan = 1073,         // 0x431 question 3, YES (post)
-    StayOpen = 1074,               // 0x432 questions 3 and 4, NO or close (post)
+    StayOpen = 1074,               // 0x432 questions 3, 4 and 6, NO or close (post)
     LeaveResults = 1075,           // 0x433 question 4 YES; question 5 to the result page (post; payload: Yes)
     OpenSettings = 1076,           // 0x434 the pages' "Settings…" menu item (post)
     Dimming = 1077,                // 0x435 dim or undim the main window (send; payload: Undims)
+    SearchWholeImage = 1078,       // 0x436 question 6, YES: search the refused image whole (post)
+    StopImageSearch = 1079,        // 0x437 the image search's Stop, close or Esc (post)
+    ImageSearchEnded = kMsgPartitionSearchEnded,  // 0x438 the scan worker: the image search has ended (post)
 };
 
 // The question box's kinds (YES and NO).
@@ -43,6 +46,7 @@ enum class Question : int {
     ExitDuringScan = 3,      // the close button while a scan runs
     ExitLeavingResults = 4,  // the close button on the result page
     BackLeavingResults = 5,  // the result page's Back, answered to the page
+    SearchWholeImage = 6,    // an image with nothing readable where volumes usually start
 };
 
 // The notice box's kinds (one OK).
@@ -58,6 +62,7 @@ enum class Notice : int {
     ImageNoVolume = 8,  // a disk image that holds neither NTFS, FAT nor exFAT
     ImageUnreadable = 9,
     ScanUnreadable = 10,  // a scan that found nothing where it could not read everything
+    ImageNothingFound = 11,  // the whole image was searched and held no volume
 };
 
 } // namespace gui

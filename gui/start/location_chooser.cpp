@@ -410,6 +410,16 @@ void Tfrm_Choose_Location::OnImageTick() {
     worker_.StartImageOpen();
 }
 
+bool Tfrm_Choose_Location::ListSearchedImage() {
+    const OpenedImage& found = worker_.Search.Found;
+    if (found.DriveNames.empty())
+        return false;
+    worker_.AdoptSearchedImage();
+    for (const std::string& drive : found.DriveNames)
+        ShowOpenedImage(FromUtf8(found.Name), drive);
+    return true;
+}
+
 void Tfrm_Choose_Location::ShowOpenedImage(const QString& image, const std::string& driveName) {
     TMyDisk* disk = ListedDisk(worker_.Disks, driveName);
     if (!disk) {

@@ -59,6 +59,9 @@ public:
     // examined on the worker's thread, whose first reads may take long on a
     // failing drive: the entry or the refusal follows once it is done.
     void AddVolumeImage(const QString& image);
+    // Lists the drives the worker's ended search of a whole image found, as an
+    // opened image's are; the worker is idle. False when it found none.
+    bool ListSearchedImage();
     // Images named but not yet listed or refused.
     bool ImagesPending() const { return !pendingImages_.isEmpty() || imagesInFlight_; }
     // Adds a folder as the "Add Folder" dialog does; false when it is refused.

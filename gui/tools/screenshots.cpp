@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "gui/app/image_search_controller.h"
 #include "gui/app/main_window.h"
 #include "gui/app/prompt_box.h"
 #include "gui/preview/hover_previews.h"
@@ -34,6 +35,7 @@
 #include "gui/results/search_box.h"
 #include "gui/settings/about_window.h"
 #include "gui/settings/settings_window.h"
+#include "gui/start/image_search_window.h"
 #include "gui/start/location_chooser.h"
 #include "gui/start/location_list.h"
 #include "gui/start/scan_dial.h"
@@ -394,15 +396,33 @@ bool RenderLanguage(const QString& folder, const QString& language, const QStrin
     // NTFS, FAT or exFAT volume, one that is not there.
     const QString blank = config.path() + QStringLiteral("/notes.img");
     WriteFile(blank, QString(4096, QLatin1Char(' ')));
-    const QString refused[][2] = {{blank, QStringLiteral("notice-8")},
-                                  {config.path() + QStringLiteral("/holiday.img"), QStringLiteral("notice-9")}};
-    for (const auto& [image, name] : refused) {
-        main.AddVolumeImages({image});
-        WaitFor([&main] { return !main.StartPage()->Chooser()->ImagesPending(); }, 30000);
-        ok &= Save(Composite(main, main.NoticeBox()), folder, name + suffix);
+    // The first is offered the search of the whole image instead, whose
+    // progress is shown part-way (1.5 of 4 GB) without a search behind it.
+    main.AddVolumeImages({blank});
+    WaitFor([&main] { return main.QuestionBox()->isVisible(); }, 30000);
+    ok &= Save(Composite(main, main.QuestionBox()), folder, QStringLiteral("question-full-search") + suffix);
+    main.QuestionBox()->hide();
+    gui::TFrm_ImageSearch& search = *main.ImageSearch().ProgressWindow();
+    main.ScanWorker().Search.Total = 4'294'967'296;
+    main.ScanWorker().Search.Done = 1'610'612'736;
+    search.ShowRunning(QStringLiteral("notes.img"));
+    search.Refresh();
+    ok &= Save(Composite(main, &search), folder, QStringLiteral("partition-search-progress") + suffix);
+    search.Finish();
+    main.ScanWorker().Search.Total = 0;
+    main.ScanWorker().Search.Done = 0;
+    for (const gui::Notice kind : {gui::Notice::ImageNoVolume, gui::Notice::ImageNothingFound}) {
+        main.ShowNotice(kind);
+        ok &= Save(Composite(main, main.NoticeBox()), folder,
+                   QStringLiteral("notice-%1").arg(static_cast<int>(kind)) + suffix);
         main.NoticeBox()->hide();
         main.Undim();
     }
+    main.AddVolumeImages({config.path() + QStringLiteral("/holiday.img")});
+    WaitFor([&main] { return !main.StartPage()->Chooser()->ImagesPending(); }, 30000);
+    ok &= Save(Composite(main, main.NoticeBox()), folder, QStringLiteral("notice-9") + suffix);
+    main.NoticeBox()->hide();
+    main.Undim();
     if (!diskImage.isEmpty()) {
         main.AddVolumeImages({diskImage});
         WaitFor([&main] { return !main.StartPage()->Chooser()->ImagesPending(); }, 30000);

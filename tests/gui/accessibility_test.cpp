@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QTest>
 
+#include "gui/app/image_search_controller.h"
 #include "gui/app/prompt_box.h"
 #include "gui/recover/recover_progress.h"
 #include "gui/results/result_list.h"
@@ -19,6 +20,7 @@
 #include "gui/results/search_box.h"
 #include "gui/settings/about_window.h"
 #include "gui/settings/settings_window.h"
+#include "gui/start/image_search_window.h"
 #include "gui/start/location_chooser.h"
 #include "gui/start/location_list.h"
 #include "gui/start/scan_dial.h"
@@ -119,6 +121,17 @@ private slots:
         w.RecoverProgress()->ShowRunning();
         ExpectEveryControlNamed(w.RecoverProgress());
         w.RecoverProgress()->hide();
+        w.QuestionBox()->ShowQuestion(gui::Question::SearchWholeImage);
+        ExpectEveryControlNamed(w.QuestionBox());
+        w.QuestionBox()->hide();
+        gui::TFrm_ImageSearch& search = *w.ImageSearch().ProgressWindow();
+        search.ShowRunning(QStringLiteral("disk.img"));
+        ExpectEveryControlNamed(&search);
+        QCOMPARE(QAccessible::queryAccessibleInterface(search.StopButton())->text(QAccessible::Name),
+                 QStringLiteral("STOP"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(search.Bar())->role(), QAccessible::ProgressBar);
+        QVERIFY(!QAccessible::queryAccessibleInterface(search.Bar())->text(QAccessible::Name).isEmpty());
+        search.Finish();
     }
 
     void TitleGlyphButtonsAreNamedByTheirHints() {
@@ -186,6 +199,18 @@ private slots:
         Settle();
         QCOMPARE(main.log->messages.size(), 1);
         QCOMPARE(main.log->messages.first().msg, gui::Msg::StayOpen);
+    }
+
+    void TheImageSearchsStopIsFocusedAndPressedFromTheKeyboard() {
+        MainHarness main;
+        gui::TFrm_ImageSearch& search = *main.window->ImageSearch().ProgressWindow();
+        search.ShowRunning(QStringLiteral("disk.img"));
+        QCOMPARE(search.focusWidget(), search.StopButton());
+        main.log->Clear();
+        QTest::keyClick(search.StopButton(), Qt::Key_Space);
+        Settle();
+        QVERIFY(main.log->Has(gui::Msg::StopImageSearch));
+        search.Finish();
     }
 
     void TabWalksTheQuestionBoxInAnswerOrder() {

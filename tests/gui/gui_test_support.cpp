@@ -79,7 +79,7 @@ MainHarness::MainHarness(const QStringList& images) : window(std::make_unique<gu
     // On an X display the server makes the window active a moment later, and
     // only then do keys and focus reach it; offscreen this holds at once.
     window->activateWindow();
-    QTest::qWaitForWindowActive(window.get());
+    (void)QTest::qWaitForWindowActive(window.get());
     Settle();
 }
 

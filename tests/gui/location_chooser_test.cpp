@@ -278,14 +278,16 @@ private slots:
         QCOMPARE(paths.DriverCount(), 0);
     }
 
-    void AnImageWithoutNtfsOrFat32IsRefusedWithANoticeThatSaysSo() {
+    void AnImageWithoutNtfsOrFatIsRefusedWithTheOfferToSearchItWhole() {
         MainHarness main({Corpus("not-a-filesystem.img")});
         auto& w = *main.window;
-        QVERIFY(WaitFor([&w] { return w.NoticeBox()->isVisible(); }, 5000));
-        QCOMPARE(w.NoticeBox()->Kind(), gui::Notice::ImageNoVolume);
-        QCOMPARE(w.NoticeBox()->Text(),
-                 QStringLiteral("not-a-filesystem.img holds no NTFS, FAT or exFAT volume, so it cannot be scanned."));
-        QTest::mouseClick(w.NoticeBox()->DefaultButton(), Qt::LeftButton);
+        QVERIFY(WaitFor([&w] { return w.QuestionBox()->isVisible(); }, 5000));
+        QCOMPARE(w.QuestionBox()->Kind(), gui::Question::SearchWholeImage);
+        QCOMPARE(w.QuestionBox()->Text(),
+                 QStringLiteral("not-a-filesystem.img holds no NTFS, FAT or exFAT volume where volumes usually start. "
+                                "Search the whole image for lost volumes? It is read from end to end."));
+        QVERIFY(!w.NoticeBox()->isVisible());
+        QTest::mouseClick(w.QuestionBox()->OtherButton(), Qt::LeftButton);
         Settle();
         QVERIFY(!w.Dimmed());
         QVERIFY(main.WaitForDriveList());
@@ -313,9 +315,9 @@ private slots:
         QTest::mouseClick(chooser.AddImageButton(), Qt::LeftButton);
         QVERIFY(WaitFor([&chooser] { return !chooser.ImagesPending(); }, 5000));
         Settle();
-        QVERIFY(w.NoticeBox()->isVisible());
-        QCOMPARE(w.NoticeBox()->Kind(), gui::Notice::ImageNoVolume);
-        QTest::mouseClick(w.NoticeBox()->DefaultButton(), Qt::LeftButton);
+        QVERIFY(w.QuestionBox()->isVisible());
+        QCOMPARE(w.QuestionBox()->Kind(), gui::Question::SearchWholeImage);
+        QTest::mouseClick(w.QuestionBox()->OtherButton(), Qt::LeftButton);
         Settle();
 
         answer = dir_.path() + QStringLiteral("/no-such.img");
