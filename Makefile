@@ -19,7 +19,7 @@ APT_PACKAGES += dpkg-dev file lintian desktop-file-utils appstream libxml2-utils
 # Other installs may be running on a shared machine: wait for apt's lock instead of failing.
 APT_WAIT := -o DPkg::Lock::Timeout=1800
 
-.PHONY: all deps configure build test test-native test-asan fuzz windows demo gui screenshots package clean
+.PHONY: all deps configure build test test-native test-asan fuzz windows qt-mingw demo gui screenshots package clean
 
 all: build
 
@@ -67,9 +67,10 @@ fuzz: deps
 # The core, its tests and the command line cross-built for Windows with
 # MinGW-w64, the tests run under Wine. pugixml is built from Debian's source
 # package (fetched once), its source entry derived from the machine's own apt
-# sources. `make test-native` leaves this out.
+# sources. The window, dunro-gui.exe, is built too where `make qt-mingw` has
+# left its Qt in the cache. `make test-native` leaves this out.
 windows: deps
-	@missing=""; for p in g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine dpkg-dev; do \
+	@missing=""; for p in g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine dpkg-dev librsvg2-bin; do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then apt-get $(APT_WAIT) update -qq && DEBIAN_FRONTEND=noninteractive apt-get $(APT_WAIT) install -y -qq $$missing >/dev/null; fi
 	@if [ ! -f $(BUILD_WIN)/pugixml/src/pugixml.cpp ]; then \
@@ -79,10 +80,17 @@ windows: deps
 	  mkdir -p $(BUILD_WIN)/pugixml && tar -xzf $(BUILD_WIN)/pugixml-download/pugixml_*.orig.tar.gz \
 	    -C $(BUILD_WIN)/pugixml --strip-components=1; fi
 	cmake -S . -B $(BUILD_WIN) -G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-	  -DDUNRO_PUGIXML_SOURCE=$(abspath $(BUILD_WIN))/pugixml/src -DDUNRO_CORPUS_DIR=$(abspath $(BUILD))/corpus >/dev/null
+	  -DDUNRO_PUGIXML_SOURCE=$(abspath $(BUILD_WIN))/pugixml/src -DDUNRO_CORPUS_DIR=$(abspath $(BUILD))/corpus \
+	  -DDUNRO_QT_PREFIX=$$(cmake/build-qt-mingw --where) >/dev/null
 	cmake --build $(BUILD_WIN) -j $(JOBS)
 	cd $(BUILD_WIN) && WINEPREFIX=$(abspath $(BUILD_WIN))/wineprefix WINEDEBUG=-all ctest --output-on-failure -j $(JOBS)
 	cmake/windows-smoke $(abspath $(BUILD_WIN)) $(abspath $(BUILD))/corpus
+
+# Qt for the Windows window, cross-built once per Qt version from Debian's
+# source packages into /var/cache/dunro (long: see cmake/build-qt-mingw).
+# `make windows` builds dunro-gui.exe where this cache exists.
+qt-mingw:
+	JOBS=$(JOBS) nice -n 19 cmake/build-qt-mingw
 
 demo: build
 	@gzip -dc samples/demo-ntfs.img.gz > $(BUILD)/demo-ntfs.img

@@ -7,7 +7,11 @@
 #include <QHash>
 #include <QPainter>
 #include <QPalette>
+#if DUNRO_SVG_ART
 #include <QSvgRenderer>
+#else
+#include <QImage>
+#endif
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void RegisterArt() { Q_INIT_RESOURCE(art); }
@@ -76,12 +80,23 @@ QPixmap Art(const QString& name, QSize size) {
         return *it;
     QPixmap pixmap(size * ratio);
     pixmap.fill(Qt::transparent);
+#if DUNRO_SVG_ART
     QSvgRenderer renderer(QStringLiteral(":/art/") + name + QStringLiteral(".svg"));
     if (renderer.isValid()) {
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
         renderer.render(&painter);
     }
+#else
+    // A Qt without its SVG module (the Windows build's, where the archive has
+    // no source of that module to build) gets each picture drawn large at
+    // build time, scaled down here as the vector one would be stretched.
+    const QImage master(QStringLiteral(":/art/") + name + QStringLiteral(".png"));
+    if (!master.isNull()) {
+        QPainter painter(&pixmap);
+        painter.drawImage(QPoint(), master.scaled(pixmap.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    }
+#endif
     pixmap.setDevicePixelRatio(ratio);
     cache.insert(key, pixmap);
     return pixmap;

@@ -1,6 +1,8 @@
 // The skinned controls that the pages to come are built from: what each one
 // does with a click or a key, and what it tells a screen reader.
 #include <QAccessible>
+#include <QFile>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStandardItemModel>
 #include <QTest>
@@ -9,6 +11,7 @@
 #include "gui/widgets/hint_balloon.h"
 #include "gui/widgets/progress_bar.h"
 #include "gui/widgets/report_list.h"
+#include "gui/widgets/skin.h"
 #include "gui/widgets/skin_label.h"
 #include "gui_test_support.h"
 
@@ -122,6 +125,29 @@ private slots:
         QCOMPARE(list.CheckHeader()->CheckState(), Qt::PartiallyChecked);
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&list);
         QCOMPARE(a->role(), QAccessible::Table);
+    }
+
+    // Every picture the resource file names draws, small and large: where
+    // Qt has no SVG module the pictures are PNG files made at build time.
+    void ArtDrawsEveryPictureOfTheResourceFile() {
+        QFile qrc(QStringLiteral(DUNRO_ART_QRC));
+        QVERIFY(qrc.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(qrc.readAll());
+        int pictures = 0;
+        for (const auto& match : QRegularExpression(QStringLiteral("<file>(.*)\\.svg</file>")).globalMatch(text)) {
+            const QString name = match.captured(1);
+            for (const QSize size : {QSize(16, 16), QSize(48, 48)}) {
+                const QImage image = skin::Art(name, size).toImage();
+                QCOMPARE(image.size(), size * qApp->devicePixelRatio());
+                bool drawn = false;
+                for (int y = 0; y < image.height() && !drawn; ++y)
+                    for (int x = 0; x < image.width() && !drawn; ++x)
+                        drawn = qAlpha(image.pixel(x, y)) == 255;
+                QVERIFY2(drawn, qPrintable(name));
+            }
+            ++pictures;
+        }
+        QVERIFY(pictures > 30);
     }
 
     void RingSpinsOnlyWhileWorkRuns() {
