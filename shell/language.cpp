@@ -242,6 +242,8 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_ImageSearchStopping", "Stopping the search…"},
         {"M_ImageSearchProgress", "Search progress"},
         {"M_ImageNothingFound", "No volume was found on %s."},
+        {"M_ImageSearchFailed", "The search of %s ended on an error: %r"},
+        {"M_ImageSearchUnread", "No volume was found on %s, but %n of the places where one may start could not be read."},
     };
     return kDefaults;
 }
