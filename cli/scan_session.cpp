@@ -149,7 +149,9 @@ int ScanSession::Open(const std::vector<std::string>& sources, const std::vector
                          problem.c_str());
             problem.clear();
         } else if (problem.empty() && worker_->SearchContent) {
-            std::fprintf(stderr, "dunro: %s: holds a readable file system; its free space is not searched by content yet\n",
+            std::fprintf(stderr,
+                         "dunro: %s: holds a readable file system; on FAT its free space is searched for lost "
+                         "folders, but no free space is searched by content yet\n",
                          volume::PrintableText(source).c_str());
         }
         TMyDisk* disk = problem.empty() ? worker_->DiskFor(source) : nullptr;

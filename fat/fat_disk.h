@@ -157,8 +157,14 @@ private:
     std::vector<bool> fileEntryDeleted_;             // by ListIndex; false: a live file in a deleted folder
     uint32_t searchReads_ = 0;
 
+    // Entries of files the walk met, while lost folders are parsed: their copies are passed over.
+    const std::unordered_set<uint32_t>* knownBeforeLostSearch_ = nullptr;
+
     void ResetWalkState();
     void Walk(FileList& files, FolderList& folders);
+    void WalkQueue(FileList& files, FolderList& folders);
+    // The deep scan's search of the free clusters for folders no walk reaches.
+    void FindLostFolders(FileList& files, FolderList& folders);
     bool ReadFolder(TMyFolder& folder, FileList& files, FolderList& folders);
     void ReadOnPastFirstCluster(TMyFolder& folder, std::vector<uint8_t>& data);
     void CollectHints(std::span<const uint8_t> data);

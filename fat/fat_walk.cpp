@@ -57,19 +57,27 @@ void TDISK_FAT::Walk(FileList& files, FolderList& folders) {
         if (!geometry_.FixedRoot())
             ClaimFolderClusters(*rootFolder);
         folderWalk_.resize(folders.size());
-        for (uint64_t i = 0; !FolderQueue.empty() && !IsStopped(); ++i) {
-            ReadFolder(*FolderQueue.front(), files, folders);
-            if (i == 0)
-                SetDiskPercent(100.0 / static_cast<double>(FolderQueue.size()));
-            FolderQueue.pop_front();
-            if (i > 0 && !FolderQueue.empty())
-                SetDiskPercent(Percent + (100.0 - Percent) / static_cast<double>(FolderQueue.size()));
+        WalkQueue(files, folders);
+        if (context_.SearchFreeSpace && !IsStopped()) {
+            FindLostFolders(files, folders);
+            WalkQueue(files, folders);  // the folders inside the lost ones
         }
         if (!IsStopped())
             RunFirstClusterSearches();
     }
     FolderQueue.clear();
     SetDiskPercent(100.0);
+}
+
+void TDISK_FAT::WalkQueue(FileList& files, FolderList& folders) {
+    for (uint64_t i = 0; !FolderQueue.empty() && !IsStopped(); ++i) {
+        ReadFolder(*FolderQueue.front(), files, folders);
+        if (i == 0)
+            SetDiskPercent(100.0 / static_cast<double>(FolderQueue.size()));
+        FolderQueue.pop_front();
+        if (i > 0 && !FolderQueue.empty())
+            SetDiskPercent(Percent + (100.0 - Percent) / static_cast<double>(FolderQueue.size()));
+    }
 }
 
 bool TDISK_FAT::ReadFolder(TMyFolder& folder, FileList& files, FolderList& folders) {
@@ -198,8 +206,11 @@ bool TDISK_FAT::ParseEntries(TMyFolder& parsed, std::span<uint8_t> data, FileLis
         const EntryKind kind = fat::KindOf(e[entry::kAttributes]);
         if (kind != EntryKind::File && kind != EntryKind::Folder)
             continue;
-        if (const uint32_t first = fat::FirstClusterOf(e, geometry_); first >= fat::layout::table::kFirstData)
+        if (const uint32_t first = fat::FirstClusterOf(e, geometry_); first >= fat::layout::table::kFirstData) {
+            if (knownBeforeLostSearch_ && knownBeforeLostSearch_->count(first))
+                continue;
             knownFirstClusters_.push_back(first);
+        }
         if (name.empty())
             name = fat::ShortName(e);
         const bool deleted = e[entry::kName] == fat::kDeletedMark;

@@ -27,7 +27,7 @@ bool SelectionFilter::KeepsLocation(const std::string& folderPath) const {
 }
 
 uint8_t SelectionFilter::PreviewKindOf(const std::string& extension) const {
-    return types_ ? types_->PreviewKindOf(extension) : kPreviewNone;
+    return types_ ? types_->PreviewKindOf(extension) : static_cast<uint8_t>(kPreviewNone);
 }
 
 int SelectionFilter::CategoryOf(const std::string& extension) const {

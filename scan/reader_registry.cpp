@@ -36,10 +36,13 @@ ChosenReader MakeReader(TDriverInfo& drive, const volume::ReaderContext& context
                         const std::vector<bool>* signatures) {
     if (!drive.HandleValid())
         return {nullptr, volume::ReadingStatus::BootSectorUnreadable};
-    if (!drive.BootSectorUnreadable)
+    if (!drive.BootSectorUnreadable) {
+        volume::ReaderContext readerContext = context;
+        readerContext.SearchFreeSpace = byContent;
         for (const ReaderEntry& entry : kReaders)
             if (entry.probe.fileSystem == drive.FileSystem)
-                return {entry.make(&drive, context), volume::ReadingStatus::Done};
+                return {entry.make(&drive, readerContext), volume::ReadingStatus::Done};
+    }
     if (byContent) {
         drive.FileSystem = kFileSystemContent;
         return {content::MakeReader(&drive, context, signatures ? *signatures : std::vector<bool>{}),

@@ -232,6 +232,7 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_ErrorTooLarge", "a size too large for memory was asked for"},
         {"M_ErrorUnknown", "an unknown error"},
         {"M_FoundByContent", "Found by content"},
+        {"M_LostFolder", "Lost folder"},
         {"M_ReportWritten", "The report is in %s"},
         {"M_ReportFailed", "No report was written: %s"},
         {"M_KeepFolders", "Keep folder structure"},

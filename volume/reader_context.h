@@ -70,6 +70,9 @@ private:
 struct ReaderContext {
     ProgressSink* Progress = nullptr;
     const FileFilter* Filter = nullptr;
+    // The deep scan: the reader also looks through the volume's free space
+    // for what its own structures no longer lead to.
+    bool SearchFreeSpace = false;
 };
 
 // Without a progress record a recovery counts in units of this many bytes.
