@@ -20,7 +20,6 @@ constexpr uint32_t kStreamInfoBytes = 34;
 constexpr uint64_t kFrameSizesAt = 4, kPackedAt = 10;
 constexpr size_t kMaxMetadataBlocks = 4096;
 constexpr uint32_t kLargestFrame = 16u << 20;  // no encoder writes frames near this
-constexpr uint32_t kHeaderMax = 16;            // sync, codes, up to 7 number bytes, 2+2 extra, CRC-8
 
 // Frame headers end in a CRC-8 (polynomial 0x07), frames in a CRC-16 (0x8005).
 constexpr std::array<uint8_t, 256> kCrc8Table = MsbFirstCrcTable<uint8_t, 0x07>();
