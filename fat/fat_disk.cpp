@@ -118,7 +118,7 @@ bool TDISK_FAT::IsStopped() const {
 void TDISK_FAT::SetDiskPercent(double percent) {
     Percent = percent;
     if (context_.Progress)
-        context_.Progress->SetPercent(percent);
+        context_.Progress->SetPercent(percentBase_ + percent * percentScale_);
 }
 
 bool TDISK_FAT::BuildRuns(TMyFolder& folder, uint32_t bytesPerCluster, uint64_t startIndex, bool rootForm) {
@@ -157,6 +157,9 @@ bool TDISK_FAT::BuildRuns(TMyFolder& folder, uint32_t bytesPerCluster, uint64_t 
 }
 
 volume::ReadingStatus TDISK_FAT::Enumerate(FileList& files, FolderList& folders) {
+    // The deep scan's search of the free clusters takes the second half of the bar.
+    percentBase_ = 0;
+    percentScale_ = context_.SearchFreeSpace ? 0.5 : 1.0;
     SetDiskPercent(0);
     QueuedFolders = FoldersFound = AcceptedFiles = 0;
     stop_.Clear();
@@ -171,6 +174,8 @@ volume::ReadingStatus TDISK_FAT::Enumerate(FileList& files, FolderList& folders)
     const bool tableLoaded = LoadFat();
     if (tableLoaded)
         Walk(files, folders);
+    percentBase_ = 0;
+    percentScale_ = 1.0;
     SetDiskPercent(100.0);
     if (IsStopped())
         return volume::ReadingStatus::Stopped;

@@ -162,7 +162,7 @@ private:
 
     void ResetWalkState();
     void Walk(FileList& files, FolderList& folders);
-    void WalkQueue(FileList& files, FolderList& folders);
+    void WalkQueue(FileList& files, FolderList& folders, bool reportPercent = true);
     // The deep scan's search of the free clusters for folders no walk reaches.
     void FindLostFolders(FileList& files, FolderList& folders);
     bool ReadFolder(TMyFolder& folder, FileList& files, FolderList& folders);
@@ -181,4 +181,6 @@ private:
     volume::FolderTree::Setup TreeSetup();
     volume::FolderTree tree_{TreeSetup()};
     void SetDiskPercent(double percent);
+    // What SetDiskPercent reports: base + percent * scale, so that one phase can fill part of the bar.
+    double percentBase_ = 0, percentScale_ = 1.0;
 };

@@ -59,8 +59,10 @@ void TDISK_FAT::Walk(FileList& files, FolderList& folders) {
         folderWalk_.resize(folders.size());
         WalkQueue(files, folders);
         if (context_.SearchFreeSpace && !IsStopped()) {
+            percentBase_ = 50;
+            SetDiskPercent(0);
             FindLostFolders(files, folders);
-            WalkQueue(files, folders);  // the folders inside the lost ones
+            WalkQueue(files, folders, false);  // the folders inside the lost ones
         }
         if (!IsStopped())
             RunFirstClusterSearches();
@@ -69,9 +71,13 @@ void TDISK_FAT::Walk(FileList& files, FolderList& folders) {
     SetDiskPercent(100.0);
 }
 
-void TDISK_FAT::WalkQueue(FileList& files, FolderList& folders) {
+void TDISK_FAT::WalkQueue(FileList& files, FolderList& folders, bool reportPercent) {
     for (uint64_t i = 0; !FolderQueue.empty() && !IsStopped(); ++i) {
         ReadFolder(*FolderQueue.front(), files, folders);
+        if (!reportPercent) {
+            FolderQueue.pop_front();
+            continue;
+        }
         if (i == 0)
             SetDiskPercent(100.0 / static_cast<double>(FolderQueue.size()));
         FolderQueue.pop_front();

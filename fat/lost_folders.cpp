@@ -95,6 +95,7 @@ void TDISK_FAT::FindLostFolders(FileList& files, FolderList& folders) {
                 lost.push_back({index + k, kind, fat::EndsDirectory(cluster)});
         }
         index = end;
+        SetDiskPercent(100.0 * static_cast<double>(index - DataStartCluster) / static_cast<double>(DataClusterCount()));
     }
     if (lost.empty() || IsStopped())
         return;
