@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "content/carved.h"
 #include "content/source_window.h"
 
 namespace content {
@@ -24,5 +25,16 @@ uint64_t ExifDateText(std::string_view date, std::string_view zone);
 // A movie header box (`mvhd`) at `box` of the window: its modification time,
 // seconds since 1904 in UTC.
 uint64_t MovieHeaderTime(SourceWindow& w, uint64_t box);
+
+// A decoder whose walk may meet the file's own date on its way
+// (`walk(window, date)`): what it carved, with that date.
+template <typename Walk>
+std::optional<Carved> WithFileDate(SourceWindow& w, Walk walk) {
+    uint64_t date = 0;
+    std::optional<Carved> carved = walk(w, date);
+    if (carved)
+        carved->modified = date;
+    return carved;
+}
 
 } // namespace content

@@ -103,12 +103,6 @@ std::optional<Carved> WalkIsoMedia(SourceWindow& w, uint64_t& made) {
 
 } // namespace
 
-std::optional<Carved> DecodeIsoMedia(SourceWindow& w) {
-    uint64_t made = 0;
-    std::optional<Carved> carved = WalkIsoMedia(w, made);
-    if (carved)
-        carved->modified = made;
-    return carved;
-}
+std::optional<Carved> DecodeIsoMedia(SourceWindow& w) { return WithFileDate(w, WalkIsoMedia); }
 
 } // namespace content

@@ -101,12 +101,6 @@ std::optional<Carved> WalkJpeg(SourceWindow& w, uint64_t& taken) {
 }
 } // namespace
 
-std::optional<Carved> DecodeJpeg(SourceWindow& w) {
-    uint64_t taken = 0;
-    std::optional<Carved> carved = WalkJpeg(w, taken);
-    if (carved)
-        carved->modified = taken;
-    return carved;
-}
+std::optional<Carved> DecodeJpeg(SourceWindow& w) { return WithFileDate(w, WalkJpeg); }
 
 } // namespace content
