@@ -76,8 +76,9 @@ bool ExfatReader::IsStopped() const {
 
 void ExfatReader::SetPercent(double percent) {
     percent_ = percent;
+    // With the deep scan the walk fills the first half of the bar, the search of the free clusters the second.
     if (context_.Progress)
-        context_.Progress->SetPercent(percent);
+        context_.Progress->SetPercent(context_.SearchFreeSpace && percent < 100.0 ? percent / 2 : percent);
 }
 
 bool ExfatReader::LoadTable() {
@@ -217,6 +218,7 @@ volume::ReadingStatus ExfatReader::Enumerate(FileList& files, FolderList& folder
     found_.clear();
     queue_.clear();
     folderClusters_.clear();
+    knownFirstClusters_.clear();
     foldersFound_ = 0;
     if (outcome_ == volume::ReadOutcome::BootSectorUnreadable || !geometryValid_)
         return volume::ReadingStatus::BootSectorUnreadable;
@@ -244,15 +246,10 @@ volume::ReadingStatus ExfatReader::Enumerate(FileList& files, FolderList& folder
         root->RecordPos = root->Runs.empty() ? 0 : root->Runs.front().RunStart;
     }
     queue_.push_back(tree_.Append(std::move(root), kNoParent));
-    for (uint64_t i = 0; !queue_.empty() && !IsStopped(); ++i) {
-        TMyFolder& folder = *queue_.front();
-        const FolderData data = ReadFolderData(folder);
-        if (i == 0 && (data.bytes.empty() || data.lostBytes == data.bytes.size()))
-            outcome_ = volume::ReadOutcome::RootFolderUnreadable;
-        ParseFolder(folder, data, files);
-        queue_.pop_front();
-        if (!queue_.empty())
-            SetPercent(percent_ + (100.0 - percent_) / static_cast<double>(queue_.size() + 1));
+    WalkQueue(files, true);
+    if (context_.SearchFreeSpace && !IsStopped()) {
+        FindLostFolders(files);
+        WalkQueue(files, false);  // the folders inside the lost ones
     }
     queue_.clear();
     SetPercent(100.0);
@@ -261,6 +258,19 @@ volume::ReadingStatus ExfatReader::Enumerate(FileList& files, FolderList& folder
     if (outcome_ != volume::ReadOutcome::Read)
         return volume::StatusOf(outcome_);
     return volume::ReadingStatus::Done;
+}
+
+void ExfatReader::WalkQueue(FileList& files, bool fromRoot) {
+    for (uint64_t i = 0; !queue_.empty() && !IsStopped(); ++i) {
+        TMyFolder& folder = *queue_.front();
+        const FolderData data = ReadFolderData(folder);
+        if (fromRoot && i == 0 && (data.bytes.empty() || data.lostBytes == data.bytes.size()))
+            outcome_ = volume::ReadOutcome::RootFolderUnreadable;
+        ParseFolder(folder, data, files);
+        queue_.pop_front();
+        if (fromRoot && !queue_.empty())
+            SetPercent(percent_ + (100.0 - percent_) / static_cast<double>(queue_.size() + 1));
+    }
 }
 
 ExfatReader::FolderData ExfatReader::ReadFolderData(const TMyFolder& folder) {
@@ -331,6 +341,10 @@ void ExfatReader::ParseFolder(TMyFolder& folder, const FolderData& read, FileLis
             progress->RecordRead();
         if (!set)
             continue;
+        if (knownBeforeLostSearch_ && knownBeforeLostSearch_->contains(set->firstCluster))
+            continue;  // a copy of a set the walk met
+        if (set->firstCluster)
+            knownFirstClusters_.push_back(set->firstCluster);
         if (set->folder) {
             if (!set->deleted || geometry_.IsCluster(set->firstCluster))
                 TakeFolderSet(*set, folder);

@@ -72,6 +72,10 @@ private:
         uint64_t lostBytes = 0;
     };
     FolderData ReadFolderData(const TMyFolder& folder);
+    // Reads the queued folders; `fromRoot`: the walk from the root, which moves the bar.
+    void WalkQueue(FileList& files, bool fromRoot);
+    // The deep scan's search of the free clusters for folders no walk reaches.
+    void FindLostFolders(FileList& files);
     void ParseFolder(TMyFolder& folder, const FolderData& read, FileList& files);
     // Where byte `pos` of a folder's data lies on the volume; -1: past its runs.
     static int64_t VolumeOffsetIn(const TMyFolder& folder, size_t pos);
@@ -107,6 +111,9 @@ private:
     std::vector<Found> found_;  // by the file's ListIndex
     std::deque<TMyFolder*> queue_;
     std::unordered_set<uint32_t> folderClusters_;
+    std::vector<uint32_t> knownFirstClusters_;  // of every set met, live or deleted
+    // While lost folders are parsed: sets with these first clusters are copies, passed over.
+    const std::unordered_set<uint32_t>* knownBeforeLostSearch_ = nullptr;
     uint32_t foldersFound_ = 0;
     volume::FolderTree tree_{TreeSetup()};
 };

@@ -8,7 +8,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (drive->FileSystem != kFileSystemExfat)
         return 0;
     FuzzScan scan;
-    exfat::ExfatReader reader(drive.get(), scan.Context());
+    volume::ReaderContext context = scan.Context();
+    // Odd-sized inputs also have their free clusters searched for lost folders, as the deep scan does.
+    context.SearchFreeSpace = size % 2 == 1;
+    exfat::ExfatReader reader(drive.get(), context);
     FileList files;
     FolderList folders;
     reader.Enumerate(files, folders);

@@ -7,7 +7,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!IsFatFileSystem(drive->FileSystem))
         return 0;
     FuzzScan scan;
-    TDISK_FAT fat(drive.get(), scan.Context());
+    volume::ReaderContext context = scan.Context();
+    // Odd-sized inputs also have their free clusters searched for lost folders, as the deep scan does.
+    context.SearchFreeSpace = size % 2 == 1;
+    TDISK_FAT fat(drive.get(), context);
     fat.VolumeLabel();
     FileList files;
     FolderList folders;
