@@ -18,6 +18,8 @@ std::string FileSystemNameOf(const TDriverInfo& drive) {
         return "NTFS";
     if (drive.FileSystem == kFileSystemFat32)
         return "FAT32";
+    if (drive.FileSystem == kFileSystemExfat)
+        return "exFAT";
     if (drive.BootSector.size() >= kFat16TypeName + kTypeNameLength) {
         const std::string name(drive.BootSector.begin() + kFat16TypeName,
                                drive.BootSector.begin() + kFat16TypeName + kTypeNameLength);

@@ -154,6 +154,8 @@ TEST(LostPartitions, TheFullSearchFindsAnExfatVolumeFarFromTheStart) {
     const json alone = json::parse(Dunro("scan " + Quote(exfat) + " --format json").out);
     EXPECT_FALSE(alone["files"].empty());
     EXPECT_EQ(FilesOf(json::parse(run.out)), FilesOf(alone));
+    const json listed = json::parse(Dunro("partitions " + Quote(lost) + " --search-partitions --format json").out);
+    EXPECT_EQ(listed["sources"][0]["partitions"][0]["file_system"], "exFAT");
     disk.reset();
     std::filesystem::remove(lost);
 }
