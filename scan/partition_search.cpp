@@ -94,17 +94,24 @@ std::optional<uint64_t> Fat1216VolumeAt(const media::ByteSource& disk, uint64_t 
     return geometry->TotalSectors * geometry->BytesPerSector;
 }
 
-// An exFAT volume: its boot region of twelve sectors carries its own checksum.
+// An exFAT volume: its boot region of twelve sectors carries its own
+// checksum. Where the main region's fails, its backup, the next twelve
+// sectors, stands for it, as the reader then takes the backup.
 std::optional<uint64_t> ExfatVolumeAt(const media::ByteSource& disk, uint64_t start, std::span<const uint8_t> boot) {
     const auto geometry = exfat::ParseGeometry(boot);
     if (!geometry)
         return std::nullopt;
     const uint32_t sectorBytes = geometry->BytesPerSector();
-    const auto region =
-        ReadAt(disk, start, static_cast<uint32_t>((exfat::layout::region::kChecksumSector + 1) * sectorBytes));
-    if (!region || !exfat::BootChecksumMatches(*region, sectorBytes))
-        return std::nullopt;
-    return geometry->VolumeBytes();
+    const uint32_t regionBytes = static_cast<uint32_t>((exfat::layout::region::kChecksumSector + 1) * sectorBytes);
+    for (const uint64_t at : {start, start + exfat::layout::region::kBackupStartSector * sectorBytes}) {
+        const auto region = ReadAt(disk, at, regionBytes);
+        if (!region || !exfat::BootChecksumMatches(*region, sectorBytes))
+            continue;
+        const auto held = exfat::ParseGeometry(*region);
+        if (held && held->sectorShift == geometry->sectorShift)
+            return held->VolumeBytes();
+    }
+    return std::nullopt;
 }
 
 struct Found {

@@ -156,6 +156,13 @@ TEST(LostPartitions, TheFullSearchFindsAnExfatVolumeFarFromTheStart) {
     EXPECT_EQ(FilesOf(json::parse(run.out)), FilesOf(alone));
     const json listed = json::parse(Dunro("partitions " + Quote(lost) + " --search-partitions --format json").out);
     EXPECT_EQ(listed["sources"][0]["partitions"][0]["file_system"], "exFAT");
+
+    // A main boot region whose checksum fails is vouched for by its backup.
+    disk.reset();
+    Patch(lost, static_cast<int64_t>(kAt + 3 * 512 + 100), {0x5A});
+    disk = media::OpenDevice(lost);
+    ASSERT_NE(disk, nullptr);
+    EXPECT_EQ(Extents(scan::FindLostPartitions(*disk, full)), (std::vector<std::pair<uint64_t, uint64_t>>{{kAt, length}}));
     disk.reset();
     std::filesystem::remove(lost);
 }
