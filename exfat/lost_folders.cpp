@@ -9,7 +9,7 @@
 
 #include "exfat/exfat_layout.h"
 #include "exfat/exfat_reader.h"
-#include "volume/language.h"
+#include "volume/lost_folder.h"
 #include "volume/raw_reader.h"
 
 namespace exfat {
@@ -107,12 +107,7 @@ void ExfatReader::FindLostFolders(FileList& files) {
 
     // Sets whose data the walk met already are copies of known ones.
     const std::unordered_set<uint32_t> known(knownFirstClusters_.begin(), knownFirstClusters_.end());
-    auto found = std::make_unique<TMyFolder>();
-    found->Drive = drive_;
-    found->ParentIndex = 0;
-    found->IsDeleted = true;
-    found->FolderName = found->DisplayName = volume::LangText("M_FoundByContent", "Found by content");
-    const int32_t foundIndex = tree_.Append(std::move(found), kNoParent)->ListIndex;
+    const int32_t foundIndex = tree_.Append(volume::FoundByContentFolder(drive_), kNoParent)->ListIndex;
 
     // Clusters that follow one another are one folder, up to its end mark.
     for (size_t i = 0; i < lost.size() && !IsStopped();) {
@@ -123,15 +118,8 @@ void ExfatReader::FindLostFolders(FileList& files) {
         i = last + 1;
         if (foldersFound_ >= geometry_.clusterCount || !ClaimFolderClusters(runs))
             continue;
-        auto folder = std::make_unique<TMyFolder>();
-        folder->Drive = drive_;
-        folder->ParentIndex = foundIndex;
-        folder->IsDeleted = true;
-        folder->FolderName = folder->DisplayName =
-            volume::LangText("M_LostFolder", "Lost folder") + " " + std::to_string(runs.front().first);
-        folder->Runs = ByteRuns(runs, UINT64_MAX);
-        folder->RecordPos = folder->Runs.front().RunStart;
-        TMyFolder* added = tree_.Append(std::move(folder), kNoParent);
+        TMyFolder* added =
+            tree_.Append(volume::LostFolder(drive_, foundIndex, runs.front().first, ByteRuns(runs, UINT64_MAX)), kNoParent);
         ++foldersFound_;
         knownBeforeLostSearch_ = &known;
         ParseFolder(*added, ReadFolderData(*added), files);

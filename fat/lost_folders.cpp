@@ -9,7 +9,7 @@
 
 #include "fat/directory_entry.h"
 #include "fat/fat_disk.h"
-#include "volume/language.h"
+#include "volume/lost_folder.h"
 #include "volume/raw_reader.h"
 
 namespace {
@@ -103,12 +103,7 @@ void TDISK_FAT::FindLostFolders(FileList& files, FolderList& folders) {
     // Entries whose file the walk met already are copies (a folder moved by
     // a defragmenter leaves its old clusters behind): only the others count.
     const std::unordered_set<uint32_t> known(knownFirstClusters_.begin(), knownFirstClusters_.end());
-    auto found = std::make_unique<TMyFolder>();
-    found->Drive = Drive;
-    found->ParentIndex = 0;
-    found->IsDeleted = true;
-    found->FolderName = found->DisplayName = volume::LangText("M_FoundByContent", "Found by content");
-    const int32_t foundIndex = tree_.Append(std::move(found), kNoParent)->ListIndex;
+    const int32_t foundIndex = tree_.Append(volume::FoundByContentFolder(Drive), kNoParent)->ListIndex;
     folderWalk_.resize(folders.size());
 
     // A run of lost clusters that follow one another is one folder, up to its end mark.
@@ -120,14 +115,9 @@ void TDISK_FAT::FindLostFolders(FileList& files, FolderList& folders) {
         const uint64_t first = lost[i].index, count = lost[last].index - first + 1;
         const bool continuation = lost[i].kind == LostKind::Continuation;
         i = last + 1;
-        auto folder = std::make_unique<TMyFolder>();
-        folder->Drive = Drive;
-        folder->ParentIndex = foundIndex;
-        folder->IsDeleted = true;
-        folder->RecordPos = OffsetOf(first);
-        folder->Runs.push_back(TMyFileRun{OffsetOf(first), static_cast<int64_t>(count * BytesPerCluster)});
-        folder->FolderName = folder->DisplayName =
-            volume::LangText("M_LostFolder", "Lost folder") + " " + std::to_string(first - DataStartCluster + 2);
+        auto folder = volume::LostFolder(
+            Drive, foundIndex, first - DataStartCluster + 2,
+            {TMyFileRun{OffsetOf(first), static_cast<int64_t>(count * BytesPerCluster)}});
         if (FoldersFound >= DataClusterCount() || !ClaimFolderClusters(*folder))
             continue;
         TMyFolder* added = tree_.Append(std::move(folder), kNoParent);
