@@ -245,6 +245,8 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_ImageNothingFound", "No volume was found on %s."},
         {"M_ImageSearchFailed", "The search of %s ended on an error: %r"},
         {"M_ImageSearchUnread", "No volume was found on %s, but %n of the places where one may start could not be read."},
+        {"M_RestartAdmin", "Restart as Administrator"},
+        {"M_AskRestartAdmin", "Reading raw drives needs administrator rights. Start the program again as administrator? Windows will ask you to allow it."},
     };
     return kDefaults;
 }

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,8 +11,10 @@
 
 #include "gui/app/main_window.h"
 #include "gui/app/single_instance.h"
+#include "gui/app/window_test_hook.h"
 #include "gui/common/texts.h"
 #include "gui/widgets/skin.h"
+#include "platform/elevation.h"
 #include "platform/memory.h"
 
 namespace {
@@ -47,7 +50,13 @@ bool DisplayAvailable() {
 
 int main(int argc, char** argv) {
     std::vector<std::string> images;
+    uint32_t restartedFrom = 0;
     for (int i = 1; i < argc; ++i) {
+        // The copy started with administrator rights by the window it replaces.
+        if (std::strcmp(argv[i], "--restarted-from") == 0 && i + 1 < argc) {
+            restartedFrom = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+            continue;
+        }
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kUsage, stdout);
             return 0;
@@ -70,6 +79,10 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("org.dunro.DataRecovery"));
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // The window that started this copy ends once the copy runs; until then
+    // it holds the single-instance lock.
+    if (restartedFrom != 0)
+        platform::WaitForProcessEnd(restartedFrom, 10000);
     gui::SingleInstance instance;
     if (!instance.Claim()) {
         // The running window offers the images; named from its own folder,
@@ -91,5 +104,6 @@ int main(int argc, char** argv) {
     gui::ConnectSecondStarts(instance, window);
     window.show();
     instance.Listen();
+    gui::StartWindowTestRun(window);
     return app.exec();
 }

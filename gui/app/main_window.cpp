@@ -20,6 +20,7 @@
 #include "gui/recover/desktop_shell.h"
 #include "gui/recover/recover_progress.h"
 #include "gui/results/result_page.h"
+#include "gui/start/location_chooser.h"
 #include "gui/settings/about_window.h"
 #include "gui/settings/settings_window.h"
 #include "gui/start/start_page.h"
@@ -96,6 +97,8 @@ TFram_UndeleteMain::TFram_UndeleteMain()
     scan_ = new ScanController(*this, *startPage_, *resultPage_, *question_, *progress_, *types_, *paths_, *scanWorker_,
                                *language_);
     imageSearch_ = new ImageSearchController(*this, *startPage_->Chooser(), *hub_, *scanWorker_, *language_);
+    connect(startPage_->Chooser(), &Tfrm_Choose_Location::RestartAsAdministratorRequested, this,
+            [this] { OnRestartAsAdministratorRequested(); });
 
     setFixedSize(kWidth, kHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -6,6 +6,8 @@
 // scan controller and those of a recovery to the recovery controller.
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <QPointer>
 #include <QStringList>
@@ -13,6 +15,7 @@
 #include <QWidget>
 
 #include "gui/common/message_hub.h"
+#include "platform/elevation.h"
 #include "scan/source_check.h"
 
 class TLanUse;
@@ -117,6 +120,12 @@ public:
     // How the process ends (SetProcessEnd).
     void EndProcess();
 
+    // Starts the program again with administrator rights (platform/elevation.h);
+    // tests put their own in.
+    using ElevatedRestart =
+        std::function<platform::ElevationOutcome(const std::vector<std::string>& arguments, std::string& error)>;
+    void SetElevatedRestart(ElevatedRestart restart) { elevatedRestart_ = std::move(restart); }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -140,8 +149,13 @@ private:
 
     void OnImageRefused(const QString& image, SourceVerdict verdict);
     void ShowImageRefusal();
+    // The start page's "Restart as Administrator": asked first unless the
+    // settings skip the question (elevated_restart.cpp).
+    void OnRestartAsAdministratorRequested();
+    void RestartAsAdministrator();
 
     std::function<void()> endProcess_;
+    ElevatedRestart elevatedRestart_;
     // Images refused before the window showed, told once it shows.
     QString refusedImage_;
     QString refusedPath_;

@@ -48,6 +48,7 @@ void TFram_UndeleteMain::Receive(const HubMessage& m) {
     case Msg::SearchWholeImage:      imageSearch_->OnSearchWholeImage(); break;
     case Msg::StopImageSearch:       imageSearch_->OnStopImageSearch(); break;
     case Msg::ImageSearchEnded:      imageSearch_->OnImageSearchEnded(); break;
+    case Msg::RestartAsAdministrator: RestartAsAdministrator(); break;
     default:                        break;
     }
 }

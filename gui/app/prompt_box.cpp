@@ -178,6 +178,7 @@ const QuestionAnswers kAnswers[] = {
     {Question::ExitLeavingResults, {HubTarget::MainWindow, Msg::LeaveResults}, {HubTarget::MainWindow, Msg::StayOpen}},
     {Question::BackLeavingResults, BackAnswer(true), BackAnswer(false)},
     {Question::SearchWholeImage, {HubTarget::MainWindow, Msg::SearchWholeImage}, {HubTarget::MainWindow, Msg::StayOpen}},
+    {Question::RestartAsAdministrator, {HubTarget::MainWindow, Msg::RestartAsAdministrator}, {HubTarget::MainWindow, Msg::StayOpen}},
 };
 } // namespace
 

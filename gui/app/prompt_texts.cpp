@@ -95,6 +95,10 @@ QString QuestionText(const TLanUse& language, Question kind, const PromptFacts& 
                               "%s holds no NTFS, FAT or exFAT volume where volumes usually start. Search the whole "
                               "image for lost volumes? It is read from end to end."),
                            facts);
+    case Question::RestartAsAdministrator:
+        return Tr(language, "M_AskRestartAdmin",
+                  "Reading raw drives needs administrator rights. Start the program again as administrator? Windows "
+                  "will ask you to allow it.");
     default:
         return {};
     }

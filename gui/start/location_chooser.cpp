@@ -15,6 +15,7 @@
 #include "gui/widgets/skin.h"
 #include "platform/device.h"
 #include "platform/drives.h"
+#include "platform/elevation.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "scan/disk_drives.h"
@@ -99,6 +100,7 @@ Tfrm_Choose_Location::Tfrm_Choose_Location(const TLanUse& language, TThreadScan&
       checkAll_(new RdCheckBox(RdCheckBox::Look::Box, this)),
       addFolder_(new RdImgButton(RdImgButton::Look::Secondary, this)),
       addImage_(new RdImgButton(RdImgButton::Look::Secondary, this)),
+      restartAdmin_(new RdImgButton(RdImgButton::Look::Secondary, this)),
       list_(new RdLocationList(this)),
       spinner_(new RdRotatingPicture(20, kRefreshTickMs, this)),
       loadingText_(nullptr) {
@@ -121,12 +123,19 @@ Tfrm_Choose_Location::Tfrm_Choose_Location(const TLanUse& language, TThreadScan&
     addImage_->setObjectName(QStringLiteral("RdImgBtn_AddImage"));
     addImage_->SetCaption(Tr(language, "M_AddImage", "Add Disk Image…"));
     addImage_->SetArt(QStringLiteral("disk-image"));
+    restartAdmin_->setObjectName(QStringLiteral("RdImgBtn_RestartAdmin"));
+    restartAdmin_->SetCaption(Tr(language, "M_RestartAdmin", "Restart as Administrator"));
+    restartAdmin_->SetArt(QStringLiteral("shield"));
+    restartAdmin_->setAccessibleDescription(Tr(language, "M_NeedAdmin", "Reading raw drives needs administrator rights."));
+    restartAdmin_->hide();
+    elevationOffered_ = platform::CanRestartElevated;
     list_->setObjectName(QStringLiteral("RdListView_Location"));
     list_->setAccessibleName(checkAll_->text());
     list_->SetRemoveHint(Tr(language, "M_Delete", "Delete"));
     setTabOrder(checkAll_, list_);
     setTabOrder(list_, addImage_);
     setTabOrder(addImage_, addFolder_);
+    setTabOrder(addFolder_, restartAdmin_);
 
     askFolder_ = [](QWidget* parent, const QString& caption) {
         return QFileDialog::getExistingDirectory(parent, caption);
@@ -147,6 +156,7 @@ Tfrm_Choose_Location::Tfrm_Choose_Location(const TLanUse& language, TThreadScan&
         if (!image.isEmpty())
             AddVolumeImage(image);
     });
+    connect(restartAdmin_, &QPushButton::clicked, this, [this] { emit RestartAsAdministratorRequested(); });
     refreshTimer_.setInterval(kRefreshTickMs);
     connect(&refreshTimer_, &QTimer::timeout, this, [this] { OnRefreshTick(); });
     imageTimer_.setInterval(kImageTickMs);
@@ -159,7 +169,9 @@ void Tfrm_Choose_Location::resizeEvent(QResizeEvent*) {
     const QSize box = checkAll_->sizeHint();
     checkAll_->setGeometry(kMargin + 4, (kHeaderHeight - box.height()) / 2 + 2, box.width(), box.height());
     int right = width() - kMargin;
-    for (RdImgButton* button : {addFolder_, addImage_}) {
+    for (RdImgButton* button : {addFolder_, addImage_, restartAdmin_}) {
+        if (button->isHidden())
+            continue;
         const QSize size = button->sizeHint();
         right -= size.width();
         button->setGeometry(right, (kHeaderHeight - size.height()) / 2 + 2, size.width(), size.height());
@@ -272,6 +284,10 @@ void Tfrm_Choose_Location::FillList() {
             FromUtf8(name), {}, row++);
         RdLocationList::SetUnusable(item, RefusedHint(language_));
     }
+    if (!worker_.LockedDrives.empty() && elevationOffered_ && elevationOffered_()) {
+        restartAdmin_->show();
+        resizeEvent(nullptr);
+    }
     AddSpecialEntries(list_->count());
     for (const std::string& folder : TFolderListFile(ToUtf8(FolderListPath())).Folders()) {
         // A folder that has gone stays in the file, in case it comes back.
@@ -369,6 +385,7 @@ void Tfrm_Choose_Location::RemoveFolder(QListWidgetItem* item) {
 }
 
 void Tfrm_Choose_Location::AddVolumeImage(const QString& image) {
+    offeredImages_ << image;
     pendingImages_ << image;
     if (!imageTimer_.isActive())
         imageTimer_.start();
@@ -489,6 +506,7 @@ void Tfrm_Choose_Location::ApplyEnabled() {
     checkAll_->setEnabled(enable);
     addFolder_->setEnabled(enable);
     addImage_->setEnabled(enable);
+    restartAdmin_->setEnabled(enable);
     list_->setEnabled(enable);
 }
 

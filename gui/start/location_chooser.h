@@ -75,9 +75,18 @@ public:
     RdCheckBox* CheckAllBox() const { return checkAll_; }
     RdImgButton* AddFolderButton() const { return addFolder_; }
     RdImgButton* AddImageButton() const { return addImage_; }
+    // Shown on Windows while drives are refused for want of administrator
+    // rights; tests offer it elsewhere.
+    RdImgButton* RestartAdminButton() const { return restartAdmin_; }
+    void SetElevationOffered(std::function<bool()> offered) { elevationOffered_ = std::move(offered); }
+    // Every image named so far, for a restarted window to offer again.
+    const QStringList& OfferedImages() const { return offeredImages_; }
     QWidget* LoadingPanel() const { return loading_; }
     // Where the user's folders are kept.
     QString FolderListPath() const;
+
+signals:
+    void RestartAsAdministratorRequested();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -111,10 +120,13 @@ private:
     QTimer imageTimer_;
     PathAsker askFolder_;
     PathAsker askImage_;
+    std::function<bool()> elevationOffered_;
+    QStringList offeredImages_;
 
     RdCheckBox* checkAll_;
     RdImgButton* addFolder_;
     RdImgButton* addImage_;
+    RdImgButton* restartAdmin_;
     RdLocationList* list_;
     QWidget* loading_;
     RdRotatingPicture* spinner_;

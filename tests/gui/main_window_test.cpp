@@ -10,12 +10,14 @@
 #include "gui/results/result_page.h"
 #include "gui/settings/about_window.h"
 #include "gui/settings/settings_window.h"
+#include "gui/start/location_chooser.h"
 #include "gui/start/start_page.h"
 #include "gui/widgets/image_button.h"
 #include "gui/widgets/popup_menu.h"
 #include "gui/widgets/skin_label.h"
 #include "gui/widgets/title_bar.h"
 #include "gui_test_support.h"
+#include "scan_test_support.h"
 #include "scan/progress.h"
 #include "scan/scan_worker.h"
 
@@ -72,6 +74,44 @@ private slots:
         QVERIFY(main.log->Has(gui::Msg::CloseRequest));
         QCOMPARE(main.processEnds, 1);
         QVERIFY(!main.window->QuestionBox()->isVisible());
+    }
+
+    // The restart with administrator rights takes the offered images along and
+    // ends this window only once the new one has started; the settings decide
+    // whether question 7 comes first.
+    void RestartAsAdministratorAsksUnlessSkippedAndEndsOnlyWhenStarted() {
+        const QString image = Corpus("ntfs-basic.img");
+        for (const bool skip : {false, true}) {
+            WriteMainIni({QStringLiteral("[main]"), skip ? QStringLiteral("SkipUAC=1") : QStringLiteral("SkipUAC=0")});
+            for (const auto outcome : {platform::ElevationOutcome::Declined, platform::ElevationOutcome::Started}) {
+                MainHarness main({image});
+                QVERIFY(main.WaitForDriveList());
+                std::vector<std::vector<std::string>> restarts;
+                main.window->SetElevatedRestart([&](const std::vector<std::string>& arguments, std::string&) {
+                    restarts.push_back(arguments);
+                    return outcome;
+                });
+                emit main.window->StartPage()->Chooser()->RestartAsAdministratorRequested();
+                Settle();
+                gui::TFMsgBox_RecoverSelect& question = *main.window->QuestionBox();
+                QCOMPARE(question.isVisible(), !skip);
+                if (!skip) {
+                    QCOMPARE(question.Kind(), gui::Question::RestartAsAdministrator);
+                    QVERIFY(restarts.empty());
+                    QTest::mouseClick(question.DefaultButton(), Qt::LeftButton);
+                    Settle();
+                    QVERIFY(main.log->Has(gui::Msg::RestartAsAdministrator));
+                }
+                QCOMPARE(restarts.size(), size_t(1));
+                const std::vector<std::string> expected{
+                    "--restarted-from", std::to_string(platform::CurrentProcessId()), image.toStdString()};
+                QCOMPARE(restarts[0], expected);
+                // Declined at the system's prompt, the window goes on as it was.
+                QCOMPARE(main.processEnds, outcome == platform::ElevationOutcome::Started ? 1 : 0);
+                if (outcome == platform::ElevationOutcome::Declined)
+                    QVERIFY(!main.window->Dimmed());
+            }
+        }
     }
 
     void CloseRequestOnTheResultPageAsksQuestion4() {
