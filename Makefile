@@ -6,6 +6,7 @@ BUILD_FUZZ ?= build-fuzz
 BUILD_WIN  ?= build-win
 SECONDS    ?= 10
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+VERSION    := $(shell grep -m1 -o 'Dunro VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 
 APT_PACKAGES := cmake make g++ clang pkg-config libgtest-dev zlib1g-dev libpugixml-dev nlohmann-json3-dev \
                 ntfs-3g dosfstools exfatprogs exfat-fuse mtools sleuthkit python3 util-linux fdisk gdisk coreutils xz-utils \
@@ -19,7 +20,7 @@ APT_PACKAGES += dpkg-dev file lintian desktop-file-utils appstream libxml2-utils
 # Other installs may be running on a shared machine: wait for apt's lock instead of failing.
 APT_WAIT := -o DPkg::Lock::Timeout=1800
 
-.PHONY: all deps configure build test test-native test-asan fuzz windows qt-mingw demo gui screenshots package clean
+.PHONY: all deps configure build test test-native test-asan fuzz windows windows-package screenshots-windows screenshot-images qt-mingw demo gui screenshots package clean
 
 all: build
 
@@ -83,8 +84,23 @@ windows: deps
 	  -DDUNRO_PUGIXML_SOURCE=$(abspath $(BUILD_WIN))/pugixml/src -DDUNRO_CORPUS_DIR=$(abspath $(BUILD))/corpus \
 	  -DDUNRO_QT_PREFIX=$$(cmake/build-qt-mingw --where) >/dev/null
 	cmake --build $(BUILD_WIN) -j $(JOBS)
+	for prefix in wineprefix wineprefix-gui; do \
+	  WINEPREFIX=$(abspath $(BUILD_WIN))/$$prefix WINEDEBUG=-all cmake/wine-qt-environment; done
 	cd $(BUILD_WIN) && WINEPREFIX=$(abspath $(BUILD_WIN))/wineprefix WINEDEBUG=-all ctest --output-on-failure -j $(JOBS)
 	cmake/windows-smoke $(abspath $(BUILD_WIN)) $(abspath $(BUILD))/corpus
+	@if [ -f $(BUILD_WIN)/bin/dunro-gui.exe ]; then \
+	  $(MAKE) --no-print-directory windows-package && \
+	  cmake/windows-installer-test $(BUILD_WIN)/dunro-setup-$(VERSION).exe $(abspath $(BUILD))/corpus; fi
+
+# The installer, $(BUILD_WIN)/dunro-setup-<version>.exe (NSIS), of what
+# `make windows` built: it needs the window, hence `make qt-mingw` first.
+windows-package:
+	@dpkg-query -W -f='$${Status}' nsis 2>/dev/null | grep -q "install ok installed" || \
+	  (apt-get $(APT_WAIT) update -qq && DEBIAN_FRONTEND=noninteractive apt-get $(APT_WAIT) install -y -qq nsis >/dev/null)
+	@[ -f $(BUILD_WIN)/bin/dunro-gui.exe ] || { echo "windows-package: no dunro-gui.exe; run make qt-mingw, then make windows" >&2; exit 1; }
+	rm -rf $(BUILD_WIN)/stage
+	cmake --install $(BUILD_WIN) --prefix $(abspath $(BUILD_WIN))/stage >/dev/null
+	packaging/windows/make-installer $(BUILD_WIN)/stage/bin $(VERSION) $(BUILD_WIN)/dunro-setup-$(VERSION).exe
 
 # Qt for the Windows window, cross-built once per Qt version from Debian's
 # source packages into /var/cache/dunro (long: see cmake/build-qt-mingw).
@@ -115,15 +131,30 @@ gui: build
 # $(BUILD)/screenshots-xcb, which fails where a picture's size differs there.
 SCREENSHOT_IMAGES = $(BUILD)/demo-ntfs.img $(BUILD)/corpus/ntfs-basic.img $(BUILD)/exfat-images/exfat-4k.img \
                     $(BUILD)/disks/mbr-disk.img
-screenshots: build
-	@gzip -dc samples/demo-ntfs.img.gz > $(BUILD)/demo-ntfs.img
-	@[ -f $(BUILD)/corpus/ntfs-basic.img ] || (cd $(BUILD) && ctest -R corpus_images >/dev/null)
-	@[ -f $(BUILD)/exfat-images/exfat-4k.img ] || (cd $(BUILD) && ctest -R exfat_images >/dev/null)
-	@[ -f $(BUILD)/disks/mbr-disk.img ] || (cd $(BUILD) && ctest -R disk_images >/dev/null)
+screenshots: screenshot-images
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/dunro_gui_screenshots docs/screenshots $(SCREENSHOT_IMAGES)
 	tests/gui/on-xvfb $(BUILD)/bin/dunro_gui_screenshots $(BUILD)/screenshots-xcb $(SCREENSHOT_IMAGES) \
 	  >/dev/null
 	tests/gui/same-picture-sizes docs/screenshots $(BUILD)/screenshots-xcb
+
+# The main window and the result page as the Windows build draws them under
+# Wine (offscreen, with Debian's DejaVu fonts), English and German,
+# into docs/screenshots/windows. Needs `make windows` with the window built.
+SCREENSHOTS_WINDOWS = main main-de result-types result-types-de card-result card-result-de preview-picture preview-picture-de
+screenshots-windows: screenshot-images
+	@[ -f $(BUILD_WIN)/bin/dunro_gui_screenshots.exe ] || \
+	  { echo "screenshots-windows: no Windows window; run make qt-mingw, then make windows" >&2; exit 1; }
+	rm -rf $(BUILD_WIN)/screenshots && mkdir -p docs/screenshots/windows
+	WINEPREFIX=$(abspath $(BUILD_WIN))/wineprefix WINEDEBUG=-all cmake/wine-qt-environment
+	cd $(BUILD_WIN)/bin && WINEPREFIX=$(abspath $(BUILD_WIN))/wineprefix WINEDEBUG=-all \
+	  wine ./dunro_gui_screenshots.exe $(abspath $(BUILD_WIN))/screenshots $(abspath $(SCREENSHOT_IMAGES)) >/dev/null
+	for name in $(SCREENSHOTS_WINDOWS); do cp $(BUILD_WIN)/screenshots/$$name.png docs/screenshots/windows/; done
+
+screenshot-images: build
+	@gzip -dc samples/demo-ntfs.img.gz > $(BUILD)/demo-ntfs.img
+	@[ -f $(BUILD)/corpus/ntfs-basic.img ] || (cd $(BUILD) && ctest -R corpus_images >/dev/null)
+	@[ -f $(BUILD)/exfat-images/exfat-4k.img ] || (cd $(BUILD) && ctest -R exfat_images >/dev/null)
+	@[ -f $(BUILD)/disks/mbr-disk.img ] || (cd $(BUILD) && ctest -R disk_images >/dev/null)
 
 # The Debian package $(BUILD)/dunro_<version>_<arch>.deb, its Depends computed
 # from the libraries the programs link.

@@ -7,6 +7,8 @@ function(dunro_qt_runtime)
   set(plugins
     platforms QWindowsIntegrationPlugin platforms QOffscreenIntegrationPlugin
     imageformats QGifPlugin imageformats QICOPlugin imageformats QJpegPlugin imageformats QSvgPlugin
+    imageformats QTiffPlugin imageformats QWebpPlugin imageformats QTgaPlugin imageformats QWbmpPlugin
+    imageformats QICNSPlugin
     iconengines QSvgIconPlugin styles QWindowsVistaStylePlugin)
   set(commands "")
   foreach(module ${modules})

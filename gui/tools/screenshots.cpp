@@ -628,9 +628,15 @@ int main(int argc, char** argv) {
     const QFileInfo resultImage(QString::fromLocal8Bit(argv[argc >= 4 ? 3 : 2]));
     const QFileInfo card(argc >= 5 ? QString::fromLocal8Bit(argv[4]) : QString());
     const QFileInfo diskImage(argc == 6 ? QString::fromLocal8Bit(argv[5]) : QString());
+    // Windows makes a shortcut of a link, which no program opens as the file.
     for (const QFileInfo& info : {image, resultImage, card, diskImage})
-        if (!info.filePath().isEmpty())
+        if (!info.filePath().isEmpty()) {
+#ifdef Q_OS_WIN
+            QFile::copy(info.absoluteFilePath(), images.filePath(info.fileName()));
+#else
             QFile::link(info.absoluteFilePath(), images.filePath(info.fileName()));
+#endif
+        }
     QDir::setCurrent(images.path());
     // A folder on this machine's own file system, which the chooser shows but cannot scan.
     const QString outside = QDir::tempPath() + QStringLiteral("/Holiday Photos");

@@ -1,7 +1,10 @@
 #include "platform/folders.h"
+
 #include "platform/win32/wide.h"
 
 #include <shlobj.h>
+
+#include <cstdlib>
 
 namespace platform {
 
@@ -13,6 +16,10 @@ std::string ProgramFolder() {
 }
 
 std::string DataFolder() {
+    // The folder the user's environment names first, as on other systems
+    // (XDG_CONFIG_HOME): tests and portable setups point it elsewhere.
+    if (const wchar_t* appData = _wgetenv(L"APPDATA"); appData && *appData)
+        return Narrow(appData) + "\\Dunro Data Recovery\\";
     wchar_t path[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path)))
         return ".\\Dunro Data Recovery\\";

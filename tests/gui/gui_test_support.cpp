@@ -27,18 +27,26 @@ void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 }
 } // namespace
 
+#ifdef Q_OS_WIN
+const char kConfigHome[] = "APPDATA";
+#else
+const char kConfigHome[] = "XDG_CONFIG_HOME";
+#endif
+
 void PrepareEnvironment(QTemporaryDir& dir) {
     qtHandler = qInstallMessageHandler(QuietHandler);
     QDir(dir.path()).mkpath(QStringLiteral("config"));
     QDir(dir.path()).mkpath(QStringLiteral("runtime"));
     QFile::setPermissions(dir.path() + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_CONFIG_HOME", (dir.path() + QStringLiteral("/config")).toUtf8());
+    // Where the program keeps its settings and folder list: the user's
+    // configuration folder, APPDATA on Windows.
+    qputenv(kConfigHome, QDir::toNativeSeparators(dir.path() + QStringLiteral("/config")).toUtf8());
     qputenv("XDG_RUNTIME_DIR", (dir.path() + QStringLiteral("/runtime")).toUtf8());
     skin::Apply(*qApp);
 }
 
 QString MainIniPath() {
-    return qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Dunro Data Recovery/Main.ini");
+    return qEnvironmentVariable(kConfigHome) + QStringLiteral("/Dunro Data Recovery/Main.ini");
 }
 
 QString WriteMainIni(const QStringList& lines) {
@@ -101,7 +109,7 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
 }
 
 QString FileListPath() {
-    return qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Dunro Data Recovery/FileList.ini");
+    return qEnvironmentVariable(kConfigHome) + QStringLiteral("/Dunro Data Recovery/FileList.ini");
 }
 
 QString BoxText(QWidget& box) {

@@ -6,6 +6,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
+#include <system_error>
+
 #include "gui/app/prompt_box.h"
 #include "gui/app/scan_controller.h"
 #include "gui/results/result_list.h"
@@ -38,7 +41,13 @@ QStringList ManyNamesFor(const QTemporaryDir& dir, const QString& image) {
     QStringList names;
     for (int i = 0; i < kManyDrives; ++i) {
         const QString name = dir.path() + QStringLiteral("/volume-%1.img").arg(i, 3, 10, QLatin1Char('0'));
+#ifdef Q_OS_WIN
+        // A link there is a shortcut file, not the volume: a hard link is.
+        std::error_code error;
+        std::filesystem::create_hard_link(image.toStdWString(), name.toStdWString(), error);
+#else
         QFile::link(image, name);
+#endif
         names << name;
     }
     return names;
