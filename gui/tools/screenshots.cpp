@@ -348,10 +348,20 @@ bool RenderRecovery(gui::TFram_UndeleteMain& main, const QString& folder, const 
 // `image` is offered as a drive; `outside` is a folder on a volume that
 // cannot be scanned (the machine's own file system), to show how the chooser
 // tells so; the result page shows a scan of `resultImage`.
+// The settings of each language's pictures in a folder of their own, never
+// the user's: the configuration folder, APPDATA on Windows.
+void UseConfigFolder(const QString& path) {
+#ifdef Q_OS_WIN
+    qputenv("APPDATA", QDir::toNativeSeparators(path).toUtf8());
+#else
+    qputenv("XDG_CONFIG_HOME", path.toUtf8());
+#endif
+}
+
 bool RenderLanguage(const QString& folder, const QString& language, const QString& suffix, const QString& image,
                     const QString& resultImage, const QString& outside, const QString& diskImage) {
     QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    UseConfigFolder(config.path());
     const QString data = config.path() + QStringLiteral("/Dunro Data Recovery/");
     QDir(config.path()).mkpath(QStringLiteral("Dunro Data Recovery"));
     if (!WriteFile(data + QStringLiteral("Main.ini"), QStringLiteral("[Main]\r\nLanguage=%1\r\nScanTips=1\r\n").arg(language)) ||
@@ -457,7 +467,7 @@ bool RenderLanguage(const QString& folder, const QString& language, const QStrin
 // its result page opened on the folder tree with the card's folders.
 bool RenderCard(const QString& folder, const QString& language, const QString& suffix, const QString& card) {
     QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    UseConfigFolder(config.path());
     const QString data = config.path() + QStringLiteral("/Dunro Data Recovery/");
     QDir(config.path()).mkpath(QStringLiteral("Dunro Data Recovery"));
     if (!WriteFile(data + QStringLiteral("Main.ini"), QStringLiteral("[Main]\r\nLanguage=%1\r\n").arg(language)))
