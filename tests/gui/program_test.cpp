@@ -1,8 +1,15 @@
 // The program as a user starts it, in real processes: one instance per user
 // (the second start exits 0 and the first comes back at 960 × 660), a stale
-// lock of a killed instance does not block, --help, and no display.
+// lock of a killed instance does not block, --help, no display, and the
+// scripted run the Windows build's smoke test drives the window with.
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "gui/app/prompt_box.h"
@@ -176,6 +183,33 @@ private slots:
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitCode(), 0);
         QVERIFY(program.readAllStandardOutput().startsWith("usage: dunro-gui"));
+    }
+
+    void TheScriptedRunRecoversTheFirstThreeFilesByteExactAndEnds() {
+        const QString image = Corpus("ntfs-basic.img");
+        QFile manifestFile(image + QStringLiteral(".manifest.json"));
+        QVERIFY(manifestFile.open(QIODevice::ReadOnly));
+        QHash<QString, QByteArray> shaOfName;
+        for (const QJsonValue entry : QJsonDocument::fromJson(manifestFile.readAll())[QStringLiteral("files")].toArray())
+            shaOfName.insert(entry[QStringLiteral("path")].toString().section(QLatin1Char('/'), -1),
+                             entry[QStringLiteral("sha256")].toString().toLatin1());
+        const QString folder = dir_.path() + QStringLiteral("/scripted");
+        QVERIFY(QDir().mkpath(folder));
+        QProcessEnvironment env = Environment(FreshRuntime());
+        env.insert(QStringLiteral("DUNRO_WINDOW_TEST_RECOVER"), folder);
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(kProgram, {image});
+        QVERIFY(program.waitForFinished(120000));
+        QCOMPARE(program.exitCode(), 0);
+        const QStringList written =
+            QDir(folder).entryList({QStringLiteral("*")}, QDir::Files).filter(QRegularExpression(QStringLiteral("^(?!dunro-report)")));
+        QCOMPARE(written.size(), 3);
+        for (const QString& name : written) {
+            QFile file(folder + QLatin1Char('/') + name);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex(), shaOfName.value(name));
+        }
     }
 
     void WithoutADisplayItSaysSoInOneLineAndExits2() {
