@@ -5,8 +5,6 @@
 // does once its drive list is ready: Scan, check the first three files the
 // result page lists, Recover into that folder, OK; then it ends with exit
 // code 0, or 1 when a step did not come within a minute.
-class QString;
-
 namespace gui {
 
 class TFram_UndeleteMain;

@@ -128,7 +128,6 @@ Tfrm_Choose_Location::Tfrm_Choose_Location(const TLanUse& language, TThreadScan&
     restartAdmin_->SetArt(QStringLiteral("shield"));
     restartAdmin_->setAccessibleDescription(Tr(language, "M_NeedAdmin", "Reading raw drives needs administrator rights."));
     restartAdmin_->hide();
-    elevationOffered_ = platform::CanRestartElevated;
     list_->setObjectName(QStringLiteral("RdListView_Location"));
     list_->setAccessibleName(checkAll_->text());
     list_->SetRemoveHint(Tr(language, "M_Delete", "Delete"));
@@ -165,7 +164,9 @@ Tfrm_Choose_Location::Tfrm_Choose_Location(const TLanUse& language, TThreadScan&
 
 QString Tfrm_Choose_Location::FolderListPath() const { return FromUtf8(platform::DataFolder() + "FileList.ini"); }
 
-void Tfrm_Choose_Location::resizeEvent(QResizeEvent*) {
+void Tfrm_Choose_Location::resizeEvent(QResizeEvent*) { LayOut(); }
+
+void Tfrm_Choose_Location::LayOut() {
     const QSize box = checkAll_->sizeHint();
     checkAll_->setGeometry(kMargin + 4, (kHeaderHeight - box.height()) / 2 + 2, box.width(), box.height());
     int right = width() - kMargin;
@@ -284,9 +285,9 @@ void Tfrm_Choose_Location::FillList() {
             FromUtf8(name), {}, row++);
         RdLocationList::SetUnusable(item, RefusedHint(language_));
     }
-    if (!worker_.LockedDrives.empty() && elevationOffered_ && elevationOffered_()) {
+    if (!worker_.LockedDrives.empty() && platform::CanRestartElevated()) {
         restartAdmin_->show();
-        resizeEvent(nullptr);
+        LayOut();
     }
     AddSpecialEntries(list_->count());
     for (const std::string& folder : TFolderListFile(ToUtf8(FolderListPath())).Folders()) {

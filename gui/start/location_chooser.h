@@ -75,10 +75,6 @@ public:
     RdCheckBox* CheckAllBox() const { return checkAll_; }
     RdImgButton* AddFolderButton() const { return addFolder_; }
     RdImgButton* AddImageButton() const { return addImage_; }
-    // Shown on Windows while drives are refused for want of administrator
-    // rights; tests offer it elsewhere.
-    RdImgButton* RestartAdminButton() const { return restartAdmin_; }
-    void SetElevationOffered(std::function<bool()> offered) { elevationOffered_ = std::move(offered); }
     // Every image named so far, for a restarted window to offer again.
     const QStringList& OfferedImages() const { return offeredImages_; }
     QWidget* LoadingPanel() const { return loading_; }
@@ -99,6 +95,9 @@ private:
     // itself, or one of its partitions), checked when already listed.
     void ShowOpenedImage(const QString& image, const std::string& driveName);
     void FillList();
+    // The header's controls and the list, for the chooser's size and the
+    // header buttons shown.
+    void LayOut();
     // A folder's entry, usable or not, for `path` (which exists).
     QListWidgetItem* AddFolderEntry(const QString& path, int row = -1);
     // Sets a folder-like entry's location on its volume, or why it has none.
@@ -120,12 +119,12 @@ private:
     QTimer imageTimer_;
     PathAsker askFolder_;
     PathAsker askImage_;
-    std::function<bool()> elevationOffered_;
     QStringList offeredImages_;
 
     RdCheckBox* checkAll_;
     RdImgButton* addFolder_;
     RdImgButton* addImage_;
+    // Shown on Windows while drives are refused for want of administrator rights.
     RdImgButton* restartAdmin_;
     RdLocationList* list_;
     QWidget* loading_;
