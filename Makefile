@@ -142,14 +142,16 @@ screenshots: screenshot-images
 
 # The main window and the result page as the Windows build draws them under
 # Wine (offscreen, with Debian's DejaVu fonts), English and German,
-# into docs/screenshots/windows. Needs `make windows` with the window built.
+# into docs/screenshots/windows, in a Wine prefix of their own (the tests'
+# prefix may have corpus images linked as drives). Needs `make windows` with
+# the window built.
 SCREENSHOTS_WINDOWS = main main-de result-types result-types-de card-result card-result-de preview-picture preview-picture-de
 screenshots-windows: screenshot-images
 	@[ -f $(BUILD_WIN)/bin/dunro_gui_screenshots.exe ] || \
 	  { echo "screenshots-windows: no Windows window; run make qt-mingw, then make windows" >&2; exit 1; }
 	rm -rf $(BUILD_WIN)/screenshots && mkdir -p docs/screenshots/windows
-	WINEPREFIX=$(abspath $(BUILD_WIN))/wineprefix WINEDEBUG=-all cmake/wine-qt-environment
-	cd $(BUILD_WIN)/bin && WINEPREFIX=$(abspath $(BUILD_WIN))/wineprefix WINEDEBUG=-all \
+	WINEPREFIX=$(abspath $(BUILD_WIN))/wineprefix-screenshots WINEDEBUG=-all cmake/wine-qt-environment
+	cd $(BUILD_WIN)/bin && WINEPREFIX=$(abspath $(BUILD_WIN))/wineprefix-screenshots WINEDEBUG=-all \
 	  wine ./dunro_gui_screenshots.exe $(abspath $(BUILD_WIN))/screenshots $(abspath $(SCREENSHOT_IMAGES)) >/dev/null
 	for name in $(SCREENSHOTS_WINDOWS); do cp $(BUILD_WIN)/screenshots/$$name.png docs/screenshots/windows/; done
 
