@@ -60,11 +60,15 @@ SearchTotals ContentSearch::Run(uint64_t begin, uint64_t end, const std::functio
     end = std::min(end, size);
     const uint32_t step = settings_.step;
     begin = (begin + step - 1) / step * step;
-    std::vector<uint8_t> block(size_t{settings_.blockBytes} + kOverlap);
+    // One buffer for every stretch searched: a volume's free space may be
+    // thousands of small ones.
+    std::vector<uint8_t>& block = block_;
+    block.resize(size_t{settings_.blockBytes} + kOverlap);
 
     uint64_t at = begin;
     while (at < end && !Cancelled(cancel)) {
-        const uint64_t want = std::min<uint64_t>(block.size(), size - at);
+        // No more than the stretch needs: a short one is not read a whole block long.
+        const uint64_t want = std::min<uint64_t>({block.size(), size - at, end - at + kOverlap});
         const media::ReadResult read = source_.Read(block.data(), static_cast<uint32_t>(want), at, cancel, 0);
         if (Cancelled(cancel))
             break;

@@ -57,6 +57,7 @@ private:
         std::vector<uint8_t> byByte[256];
     };
     std::vector<Dispatch> dispatch_;
+    std::vector<uint8_t> block_;  // what Run reads into, kept between runs
 };
 
 } // namespace content
