@@ -29,18 +29,11 @@ public:
     volume::ReadOutcome Outcome() const override { return volume::ReadOutcome::Read; }
     bool BackupBootSectorUsed() const override { return false; }
 
-    // A found file's name: "f" and its first sector, as PhotoRec names them.
-    static std::string NameOf(uint64_t offset, const std::string& extension);
-
 private:
-    TMyFolder* FolderOfKind(const std::string& extension);
-
     TDriverInfo* drive_;
     volume::ReaderContext context_;
-    std::vector<bool> enabled_;
     volume::StopToken stop_;
     volume::FolderTree tree_;
-    std::vector<std::pair<std::string, TMyFolder*>> kinds_;
 };
 
 // The registry's entry: a byte source no file system reader accepted.

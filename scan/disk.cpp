@@ -16,8 +16,11 @@ TMyDisk::TMyDisk(std::unique_ptr<TDriverInfo> drive, const ScanContext& context)
             progress_ = std::make_unique<ProgressRecordSink>(*context.Progress);
         if (context.Types || context.Paths)
             filter_ = std::make_unique<SelectionFilter>(context.Types, context.Paths, DriveName);
-        scan::ChosenReader chosen = scan::MakeReader(*Drive, volume::ReaderContext{progress_.get(), filter_.get()},
-                                                       context.SearchContent, context.ContentSignatures);
+        volume::ReaderContext readerContext;
+        readerContext.Progress = progress_.get();
+        readerContext.Filter = filter_.get();
+        scan::ChosenReader chosen =
+            scan::MakeReader(*Drive, readerContext, context.SearchContent, context.ContentSignatures);
         Reader = std::move(chosen.reader);
         Refusal = chosen.status;
         std::string label = Reader ? Reader->VolumeLabel() : std::string();

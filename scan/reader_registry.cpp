@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "content/content_reader.h"
+#include "content/searcher.h"
 #include "exfat/exfat_probe.h"
 #include "fat/fat_probe.h"
 #include "ntfs/ntfs_probe.h"
@@ -39,6 +40,10 @@ ChosenReader MakeReader(TDriverInfo& drive, const volume::ReaderContext& context
     if (!drive.BootSectorUnreadable) {
         volume::ReaderContext readerContext = context;
         readerContext.SearchFreeSpace = byContent;
+        // The deep scan also searches the volume's free clusters by content,
+        // for the signatures asked for.
+        if (byContent)
+            readerContext.SearchByContent = content::MakeSearcher(signatures ? *signatures : std::vector<bool>{});
         for (const ReaderEntry& entry : kReaders)
             if (entry.probe.fileSystem == drive.FileSystem)
                 return {entry.make(&drive, readerContext), volume::ReadingStatus::Done};

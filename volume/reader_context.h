@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "volume/content_find.h"
+
 namespace volume {
 
 // The user's type and location choices, asked of each file the listing keeps.
@@ -73,6 +75,9 @@ struct ReaderContext {
     // The deep scan: the reader also looks through the volume's free space
     // for what its own structures no longer lead to.
     bool SearchFreeSpace = false;
+    // Set by the scan for the deep scan: the search by content, which a
+    // reader runs over its free clusters once its own walk is done.
+    ContentSearcher SearchByContent;
 };
 
 // Without a progress record a recovery counts in units of this many bytes.

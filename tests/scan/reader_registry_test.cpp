@@ -86,7 +86,9 @@ TEST(ReaderStop, AStopThroughTheInterfaceEndsEitherReadersReadingAsStopped) {
         EXPECT_EQ(whole.chosen.reader->Enumerate(wholeFiles, wholeFolders), volume::ReadingStatus::Done) << image;
 
         StoppingSink sink;
-        Examined stopped = Examine(CorpusPath(image), volume::ReaderContext{&sink, nullptr});
+        volume::ReaderContext context;
+        context.Progress = &sink;
+        Examined stopped = Examine(CorpusPath(image), context);
         ASSERT_NE(stopped.chosen.reader, nullptr);
         sink.reader = stopped.chosen.reader.get();
         FileList files;

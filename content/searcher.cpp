@@ -1,0 +1,72 @@
+#include "content/searcher.h"
+
+#include <algorithm>
+
+#include "content/content_search.h"
+#include "volume/records.h"
+
+namespace content {
+
+namespace {
+constexpr uint32_t kStep = 512;
+constexpr uint32_t kBlockBytes = 8u << 20;
+
+uint8_t StateOf(Certainty certainty) {
+    switch (certainty) {
+    case Certainty::Checked:
+        return kStateExcellent;
+    case Certainty::Estimated:
+        return kStateGood;
+    case Certainty::Broken:
+        break;
+    }
+    return kStatePoor;
+}
+} // namespace
+
+volume::ContentSearcher MakeSearcher(std::vector<bool> enabled) {
+    return [enabled = std::move(enabled)](const media::ByteSource& source, std::span<const volume::ByteExtent> extents,
+                                          const std::function<bool(const volume::ContentFind&)>& found,
+                                          const std::function<void(uint64_t)>& progress,
+                                          const std::atomic<bool>* cancel) {
+        ContentSearch search(source, SearchSettings{kStep, kBlockBytes, enabled});
+        volume::ContentSearchTotals totals;
+        // A whole file may run on past its extent into the next ones: nothing
+        // else starts inside it there either.
+        uint64_t wholeUntil = 0;
+        uint64_t before = 0;
+        bool ended = false;
+        for (const volume::ByteExtent& extent : extents) {
+            if (ended || (cancel && cancel->load(std::memory_order_relaxed)))
+                break;
+            const uint64_t begin = std::max(extent.offset, wholeUntil);
+            if (begin < extent.End()) {
+                const SearchTotals part = search.Run(
+                    begin, extent.End(),
+                    [&](const FoundFile& hit) {
+                        const Carved& carved = hit.carved;
+                        if (carved.certainty != Certainty::Broken && carved.length > kStep)
+                            wholeUntil = std::max(wholeUntil, (hit.offset + carved.length + kStep - 1) / kStep * kStep);
+                        volume::ContentFind find{hit.offset, carved.length, carved.extension, StateOf(carved.certainty),
+                                                 carved.modified};
+                        if (!found(find))
+                            ended = true;
+                        return !ended;
+                    },
+                    [&](uint64_t searched) {
+                        if (progress)
+                            progress(before + std::min(searched + (begin - extent.offset), extent.length));
+                    },
+                    cancel);
+                totals.unreadableBytes += part.unreadableBytes;
+            }
+            before += extent.length;
+            totals.bytesSearched = before;
+            if (progress)
+                progress(before);
+        }
+        return totals;
+    };
+}
+
+} // namespace content

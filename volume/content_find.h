@@ -1,0 +1,44 @@
+#pragma once
+// What the search by content hands a reader, kept plain so that a reader
+// of a file system can take finds without linking the search itself: the
+// scan puts the search into the reader's context (ReaderContext).
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "media/byte_source.h"
+
+namespace volume {
+
+// A stretch of the source, in bytes from its first byte.
+struct ByteExtent {
+    uint64_t offset = 0;
+    uint64_t length = 0;
+    uint64_t End() const { return offset + length; }
+};
+
+// One file the search found.
+struct ContentFind {
+    uint64_t offset = 0;  // its first byte, from the source's first byte
+    uint64_t length = 0;  // as far as its walk went
+    std::string extension;  // without the dot
+    uint8_t state = 0;      // the grade its walk earned (kStateExcellent ... kStatePoor)
+    uint64_t modified = 0;  // the date the file keeps inside itself (FILETIME), 0: none
+};
+
+struct ContentSearchTotals {
+    uint64_t bytesSearched = 0;
+    uint64_t unreadableBytes = 0;  // passed over because the source would not give them
+};
+
+// Searches each extent in turn: files start inside an extent, though a
+// file's walk may run on past it. `found` returns false to end the search;
+// `progress` gets the bytes of the extents searched so far.
+using ContentSearcher = std::function<ContentSearchTotals(
+    const media::ByteSource& source, std::span<const ByteExtent> extents,
+    const std::function<bool(const ContentFind&)>& found, const std::function<void(uint64_t)>& progress,
+    const std::atomic<bool>* cancel)>;
+
+} // namespace volume
