@@ -18,7 +18,9 @@ bool ByCluster(const E& a, const E& b) {
 } // namespace
 
 void NewerExtents::AddEvents(std::vector<Event>& events, const TMyFile& file, uint32_t clusterSize) {
-    if (file.Runs.empty() || !file.Runs[0].OnVolume)
+    // A file found by its content starts in free space, beside every file
+    // of the records: it takes nothing from them.
+    if (file.Runs.empty() || !file.Runs[0].OnVolume || file.FoundBy == kFoundByContent)
         return;
     for (const TMyFileRun& run : file.Runs) {
         if (run.IsHole)

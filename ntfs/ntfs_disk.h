@@ -116,6 +116,9 @@ private:
     int64_t TakeDataPiece(TMyFile& file, std::span<const uint8_t> record, uint32_t inUse, uint64_t firstVcn,
                           const RecordBytes* holder);
     void ScanMft(FileList& files);
+    // The deep scan's search of the clusters $Bitmap marks free, less those
+    // of the files found, by content (ntfs_free_space.cpp).
+    void SearchFreeSpace(FileList& files, FolderList& folders);
     void ScanRecord(std::span<uint8_t> record, int64_t index, int64_t position, uint32_t splitLength,
                     int64_t splitStart, FileList& files);
     DirectoryInfo ReadDirectoryInfo(std::span<uint8_t> record);
@@ -142,4 +145,8 @@ private:
     mutable std::unique_ptr<NewerExtents> newerExtents_;
     mutable const FileList* newerExtentsOf_ = nullptr;
     std::optional<ntfs::PreparedListing> prepared_;  // done beside the reading, for the listing pass
+    // The files the MFT gave come first in the list, those found by content after them.
+    size_t recordFiles_ = 0;
+    // The part of the bar the reading of the MFT fills: half when the free space is searched after it.
+    double mftShare_ = 1.0;
 };

@@ -88,7 +88,11 @@ volume::ReadingStatus TNTFS_Disk::Enumerate(FileList& files, FolderList& folders
     rootFolder->InParent = true;
     tree_.Append(std::move(rootFolder), kRootRecord);
 
+    mftShare_ = context_.SearchByContent ? 0.5 : 1.0;
     ScanMft(files);
+    recordFiles_ = files.size();
+    if (context_.SearchByContent && !IsStopped())
+        SearchFreeSpace(files, folders);
     return IsStopped() ? volume::ReadingStatus::Stopped : volume::ReadingStatus::Done;
 }
 
@@ -204,7 +208,7 @@ void TNTFS_Disk::ScanMft(FileList& files) {
         const Chunk& c = chunks[i];
         done += c.length;
         if (progress)
-            progress->SetPercent(MftSize ? done / static_cast<double>(MftSize) * 100.0 : 100.0);
+            progress->SetPercent((MftSize ? done / static_cast<double>(MftSize) * 100.0 : 100.0) * mftShare_);
         // A short read (a truncated image) still yields the records it holds.
         std::span<uint8_t> bytes(current.bytes.data(), std::min(current.got, c.length));
         LostRanges lost(current.lost);

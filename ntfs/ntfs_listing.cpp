@@ -82,7 +82,8 @@ uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryL
     // What the reading did ahead counts only for the list it read, whole,
     // and when no stop came that could have cut the bitmap short.
     const bool ahead = prepared_ && prepared_->files == &files && !prepared_->stopped &&
-                       prepared_->gradings.size() == files.size() && !stop_.Requested();
+                       prepared_->gradings.size() == recordFiles_ && recordFiles_ <= files.size() &&
+                       !stop_.Requested();
     const bool have = ahead ? prepared_->haveBitmap : LoadBitmap();
 
     newerExtents_.reset();
@@ -101,7 +102,7 @@ uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryL
         try {
             judging = std::async(std::launch::async, [this, &files, &overlapped, &judged, index] {
                 index();
-                for (; judged < files.size() && !IsStopped(); ++judged)
+                for (; judged < prepared_->gradings.size() && !IsStopped(); ++judged)
                     if (prepared_->gradings[judged].askOverlap)
                         overlapped[judged] = OverlapsNewer(files, *files[judged], judged) ? 1 : 0;
             });
@@ -118,7 +119,10 @@ uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryL
         if (IsStopped())
             break;
         graded = k + 1;
-        if (judging.valid())
+        const bool byContent = f.FoundBy == kFoundByContent;
+        if (byContent)
+            ;  // graded by its walk when it was found
+        else if (judging.valid())
             ApplyGradeAlone(f, prepared_->gradings[k]);
         else if (ahead)
             ApplyGrade(f, prepared_->gradings[k], k, files);
@@ -133,7 +137,10 @@ uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryL
         f.Accepted = false;
         if (filter && !filter->KeepsType(f.Extension))
             continue;
-        tree_.AttachFile(f);
+        if (byContent)
+            tree_.PlaceFile(f);  // into its kind's folder, which has no record
+        else
+            tree_.AttachFile(f);
         tree_.BuildPath(f);
         if (filter && !filter->KeepsLocation(f.FolderPath))
             continue;
@@ -150,7 +157,7 @@ uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryL
         judging.get();
         // A stop may have ended the asking before the listing: the files
         // listed since are asked here, never left Excellent unasked.
-        for (size_t k = 0; k < graded; ++k)
+        for (size_t k = 0; k < std::min(graded, prepared_->gradings.size()); ++k)
             if (prepared_->gradings[k].askOverlap)
                 files[k]->State = (k < judged ? overlapped[k] : OverlapsNewer(files, *files[k], k)) ? kStatePoor
                                                                                                   : kStateExcellent;
