@@ -16,6 +16,7 @@
 #include "platform/read_faults.h"
 #include "volume/file_type.h"
 #include "volume/folder_tree.h"
+#include "volume/found_by_content.h"
 #include "volume/read_outcome.h"
 #include "volume/records.h"
 #include "volume/reader_context.h"
@@ -164,7 +165,10 @@ private:
     void Walk(FileList& files, FolderList& folders);
     void WalkQueue(FileList& files, FolderList& folders, bool reportPercent = true);
     // The deep scan's search of the free clusters for folders no walk reaches.
-    void FindLostFolders(FileList& files, FolderList& folders);
+    void FindLostFolders(FileList& files, FolderList& folders, volume::FoundByContent& found);
+    // The deep scan's search by content of the free clusters, less those of
+    // every file and folder the walk found (fat_free_space.cpp).
+    void SearchFreeSpace(FileList& files, FolderList& folders, volume::FoundByContent& found);
     bool ReadFolder(TMyFolder& folder, FileList& files, FolderList& folders);
     void ReadOnPastFirstCluster(TMyFolder& folder, std::vector<uint8_t>& data);
     void CollectHints(std::span<const uint8_t> data);

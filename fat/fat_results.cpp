@@ -21,7 +21,11 @@ uint32_t TDISK_FAT::ListResults(FileList& files, FolderList& folders, CategoryLi
     const std::vector<int64_t> takenByNewer = TakenByNewerFiles(files, free);
 
     const uint32_t count = volume::ListFiles(tree_, context_, files, folders, categories, accepted,
-                                             [&](size_t i, TMyFile& file) { file.State = Grade(file, free, takenByNewer[i]); });
+                                             [&](size_t i, TMyFile& file) {
+                                                 // Found by content, a file was graded by its walk.
+                                                 if (file.FoundBy == kFoundByRecord)
+                                                     file.State = Grade(file, free, takenByNewer[i]);
+                                             });
     AcceptedFiles = count;
     return count;
 }

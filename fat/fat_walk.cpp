@@ -58,14 +58,21 @@ void TDISK_FAT::Walk(FileList& files, FolderList& folders) {
             ClaimFolderClusters(*rootFolder);
         folderWalk_.resize(folders.size());
         WalkQueue(files, folders);
+        // Lost folders and the files found by content share one "Found by content".
+        volume::FoundByContent found(Drive, tree_);
         if (context_.SearchFreeSpace && !IsStopped()) {
             percentBase_ = 50;
+            percentScale_ = context_.SearchByContent ? 0.25 : 0.5;
             SetDiskPercent(0);
-            FindLostFolders(files, folders);
+            FindLostFolders(files, folders, found);
             WalkQueue(files, folders, false);  // the folders inside the lost ones
         }
         if (!IsStopped())
             RunFirstClusterSearches();
+        // Last, once every file's first cluster is known: what lies in the
+        // clusters left is what no entry leads to.
+        if (context_.SearchByContent && !IsStopped())
+            SearchFreeSpace(files, folders, found);
     }
     FolderQueue.clear();
     SetDiskPercent(100.0);

@@ -69,7 +69,7 @@ static bool PieceEndsName(std::span<const uint8_t> piece) {
     return false;
 }
 
-void TDISK_FAT::FindLostFolders(FileList& files, FolderList& folders) {
+void TDISK_FAT::FindLostFolders(FileList& files, FolderList& folders, volume::FoundByContent& found) {
     if (BytesPerCluster == 0 || DataEndIndex <= DataStartCluster)
         return;
     const auto isFree = [this](uint64_t index) { return FatEntry(index) == 0 && !folderClusters_.count(index); };
@@ -103,7 +103,7 @@ void TDISK_FAT::FindLostFolders(FileList& files, FolderList& folders) {
     // Entries whose file the walk met already are copies (a folder moved by
     // a defragmenter leaves its old clusters behind): only the others count.
     const std::unordered_set<uint32_t> known(knownFirstClusters_.begin(), knownFirstClusters_.end());
-    const int32_t foundIndex = tree_.Append(volume::FoundByContentFolder(Drive), kNoParent)->ListIndex;
+    const int32_t foundIndex = found.Folder();
     folderWalk_.resize(folders.size());
 
     // A run of lost clusters that follow one another is one folder, up to its end mark.
