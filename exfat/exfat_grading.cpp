@@ -76,7 +76,9 @@ uint32_t ExfatReader::ListResults(FileList& files, FolderList& folders, Category
         tree_.Adopt(folders);
     const std::vector<int64_t> takenByNewer = TakenByNewerFiles();
     return volume::ListFiles(tree_, context_, files, folders, categories, accepted, [&](size_t i, TMyFile& file) {
-        file.State = Grade(i, i < takenByNewer.size() ? takenByNewer[i] : -1);
+        // Found by content, a file was graded by its walk.
+        if (file.FoundBy == kFoundByRecord)
+            file.State = Grade(i, i < takenByNewer.size() ? takenByNewer[i] : -1);
     });
 }
 

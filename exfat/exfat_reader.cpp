@@ -247,10 +247,14 @@ volume::ReadingStatus ExfatReader::Enumerate(FileList& files, FolderList& folder
     }
     queue_.push_back(tree_.Append(std::move(root), kNoParent));
     WalkQueue(files, true);
+    // Lost folders and the files found by content share one "Found by content".
+    volume::FoundByContent found(drive_, tree_);
     if (context_.SearchFreeSpace && !IsStopped()) {
-        FindLostFolders(files);
+        FindLostFolders(files, found);
         WalkQueue(files, false);  // the folders inside the lost ones
     }
+    if (context_.SearchByContent && !IsStopped())
+        SearchFreeSpace(files, folders, found);
     queue_.clear();
     SetPercent(100.0);
     if (IsStopped())

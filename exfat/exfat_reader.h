@@ -13,6 +13,7 @@
 #include "exfat/exfat_geometry.h"
 #include "platform/read_faults.h"
 #include "volume/folder_tree.h"
+#include "volume/found_by_content.h"
 #include "volume/read_outcome.h"
 #include "volume/reader_context.h"
 #include "volume/records.h"
@@ -75,7 +76,10 @@ private:
     // Reads the queued folders; `fromRoot`: the walk from the root, which moves the bar.
     void WalkQueue(FileList& files, bool fromRoot);
     // The deep scan's search of the free clusters for folders no walk reaches.
-    void FindLostFolders(FileList& files);
+    void FindLostFolders(FileList& files, volume::FoundByContent& found);
+    // The deep scan's search by content of the free clusters, less those of
+    // every file and folder the walk found (exfat_free_space.cpp).
+    void SearchFreeSpace(FileList& files, FolderList& folders, volume::FoundByContent& found);
     void ParseFolder(TMyFolder& folder, const FolderData& read, FileList& files);
     // Where byte `pos` of a folder's data lies on the volume; -1: past its runs.
     static int64_t VolumeOffsetIn(const TMyFolder& folder, size_t pos);

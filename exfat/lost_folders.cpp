@@ -70,7 +70,7 @@ struct LostCluster {
 };
 } // namespace
 
-void ExfatReader::FindLostFolders(FileList& files) {
+void ExfatReader::FindLostFolders(FileList& files, volume::FoundByContent& found) {
     if (bitmap_.empty())
         return;  // without the bitmap no cluster is known to be free
     const uint64_t clusterBytes = geometry_.BytesPerCluster();
@@ -97,9 +97,11 @@ void ExfatReader::FindLostFolders(FileList& files) {
                 lost.push_back({c + k, EndsDirectory(cluster)});
         }
         c = last;
-        // The walk filled the first half of the bar.
+        // The walk filled the first half of the bar; the search by content,
+        // when asked for, takes the last quarter.
         if (context_.Progress)
-            context_.Progress->SetPercent(50.0 + 50.0 * static_cast<double>(c - table::kFirstData) /
+            context_.Progress->SetPercent(50.0 + (context_.SearchByContent ? 25.0 : 50.0) *
+                                                     static_cast<double>(c - table::kFirstData) /
                                                      static_cast<double>(geometry_.clusterCount));
     }
     if (lost.empty() || IsStopped())
@@ -107,7 +109,7 @@ void ExfatReader::FindLostFolders(FileList& files) {
 
     // Sets whose data the walk met already are copies of known ones.
     const std::unordered_set<uint32_t> known(knownFirstClusters_.begin(), knownFirstClusters_.end());
-    const int32_t foundIndex = tree_.Append(volume::FoundByContentFolder(drive_), kNoParent)->ListIndex;
+    const int32_t foundIndex = found.Folder();
 
     // Clusters that follow one another are one folder, up to its end mark.
     for (size_t i = 0; i < lost.size() && !IsStopped();) {
