@@ -150,8 +150,8 @@ int ScanSession::Open(const std::vector<std::string>& sources, const std::vector
             problem.clear();
         } else if (problem.empty() && worker_->SearchContent) {
             std::fprintf(stderr,
-                         "dunro: %s: holds a readable file system; on FAT and exFAT its free space is searched "
-                         "for lost folders, but no free space is searched by content yet\n",
+                         "dunro: %s: holds a readable file system; its free space is searched by content "
+                         "(and on FAT and exFAT for lost folders)\n",
                          volume::PrintableText(source).c_str());
         }
         TMyDisk* disk = problem.empty() ? worker_->DiskFor(source) : nullptr;

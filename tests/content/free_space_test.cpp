@@ -1,0 +1,234 @@
+// The deep scan of volumes whose file system reads well but was formatted
+// again over old files (NTFS with `mkntfs -Q`, FAT32 with mkfs.fat, exFAT
+// with mkfs.exfat), with newer files live and deleted on them: the old files
+// are found by content in the free clusters, and no file is listed twice.
+// The volumes and their manifests come from tests/support/make-content-images
+// (free_space_images.py): where The Sleuth Kit placed each file.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include <nlohmann/json.hpp>
+
+#include "support/process.h"
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using testing_support::CommandResult;
+
+namespace {
+
+std::string Image(const std::string& kind) {
+    return std::string(DUNRO_CONTENT_IMAGES_DIR) + "/formatted-" + kind + ".img";
+}
+
+CommandResult Dunro(const std::string& args) {
+    return testing_support::RunProgram(DUNRO_BIN, testing_support::SplitArguments(args), {"TZ=UTC"});
+}
+
+json Manifest(const std::string& kind) {
+    std::ifstream in(Image(kind) + ".manifest.json");
+    return json::parse(in);
+}
+
+json DeepScan(const std::string& kind) {
+    const CommandResult deep = Dunro("scan '" + Image(kind) + "' --deep --format json");
+    EXPECT_EQ(deep.exitCode, 0) << deep.err;
+    return deep.exitCode == 0 ? json::parse(deep.out) : json::object({{"files", json::array()}});
+}
+
+std::string FoundName(const json& entry) {
+    char name[32];
+    std::snprintf(name, sizeof name, "f%07lld.", static_cast<long long>(entry["offset"].get<int64_t>() / 512));
+    return name + entry["kind"].get<std::string>();
+}
+
+// The files found by content, by their byte offset.
+std::map<int64_t, json> ByContent(const json& scan) {
+    std::map<int64_t, json> found;
+    for (const json& f : scan["files"])
+        if (f.value("found_by", "") == "content")
+            found[f["offset"].get<int64_t>()] = f;
+    return found;
+}
+
+// Where the deep scan lists an old file: found by content where it lay, or
+// (FAT, exFAT) by its entry in a lost folder, the old root's later clusters.
+// Never both: each listing found is returned.
+std::vector<json> Listings(const json& scan, const json& entry) {
+    std::vector<json> listed;
+    for (const json& f : scan["files"]) {
+        const bool byContent = f.value("found_by", "") == "content";
+        if (byContent ? f["offset"] == entry["offset"]
+                      : f["name"] == entry["name"] &&
+                            f["folder_path"].get<std::string>().rfind("Found by content\\Lost folder ", 0) == 0)
+            listed.push_back(f);
+    }
+    return listed;
+}
+
+std::string RecoveredName(const json& listed) { return listed["name"]; }
+
+// Every old file still whole is listed once, with its size: by content where
+// it lay (in its kind's folder under "Found by content", named after its
+// sector), or in a lost folder.
+void ExpectOldFilesFound(const std::string& kind) {
+    const json manifest = Manifest(kind);
+    const json scan = DeepScan(kind);
+    int intact = 0, byContent = 0;
+    for (const json& entry : manifest["formatted"]) {
+        if (!entry["intact"].get<bool>())
+            continue;
+        ++intact;
+        const std::vector<json> listed = Listings(scan, entry);
+        ASSERT_EQ(listed.size(), 1u) << kind << ": " << entry["name"] << " at " << entry["offset"];
+        const json& f = listed[0];
+        EXPECT_EQ(f["size"], entry["size"]) << entry["name"];
+        EXPECT_NE(f["state"], "Poor") << entry["name"];
+        if (f.value("found_by", "") == "content") {
+            ++byContent;
+            EXPECT_EQ(f["name"], FoundName(entry)) << entry["name"];
+            EXPECT_EQ(f["folder_path"], "Found by content\\" + entry["kind"].get<std::string>() + "\\");
+        }
+    }
+    EXPECT_GE(intact, 20) << kind;
+    EXPECT_GE(byContent, 10) << kind;
+}
+
+// `recover --deep --id` brings back every old file still whole, byte-exact.
+void ExpectRecoveredByteExact(const std::string& kind) {
+    const json manifest = Manifest(kind);
+    const json scan = DeepScan(kind);
+    std::string ids;
+    std::vector<std::pair<json, std::string>> wanted;
+    for (const json& entry : manifest["formatted"]) {
+        const std::vector<json> listed = Listings(scan, entry);
+        if (!entry["intact"].get<bool>() || listed.size() != 1)
+            continue;
+        ids += " --id " + std::to_string(listed[0]["id"].get<int64_t>());
+        wanted.emplace_back(entry, RecoveredName(listed[0]));
+    }
+    ASSERT_GE(wanted.size(), 20u) << kind;
+    const fs::path dest = fs::temp_directory_path() / ("dunro-free-" + kind + "-" + testing_support::ProcessTag());
+    fs::remove_all(dest);
+    fs::create_directories(dest);
+    const CommandResult run =
+        Dunro("recover '" + Image(kind) + "' --deep --to '" + dest.string() + "' --no-report" + ids);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const auto& [entry, name] : wanted) {
+        const fs::path copy = dest / name;
+        ASSERT_TRUE(fs::exists(copy)) << copy;
+        EXPECT_EQ(testing_support::Sha256OfFile(copy.string()), entry["sha256"]) << kind << ": " << entry["name"];
+    }
+    fs::remove_all(dest);
+}
+
+// The live files' and the deleted files' clusters hold no file found by
+// content, and each deleted file is listed once, by its record; while the
+// old files in the free clusters are found by content.
+void ExpectNoFileListedTwice(const std::string& kind) {
+    const json manifest = Manifest(kind);
+    const json scan = DeepScan(kind);
+    const auto found = ByContent(scan);
+    ASSERT_FALSE(found.empty()) << kind << ": the free clusters were not searched";
+    const int64_t cluster = manifest["cluster_size"];
+    for (const char* group : {"live", "deleted"}) {
+        for (const json& file : manifest[group]) {
+            for (const json& run : file["runs"]) {
+                const int64_t from = run[0].get<int64_t>();
+                const int64_t to = (from + run[1].get<int64_t>() + cluster - 1) / cluster * cluster;
+                const auto inside = found.lower_bound(from);
+                EXPECT_TRUE(inside == found.end() || inside->first >= to)
+                    << kind << ": " << inside->second["name"] << " found by content inside " << file["name"];
+            }
+        }
+    }
+    for (const json& file : manifest["deleted"]) {
+        int listed = 0;
+        for (const json& f : scan["files"])
+            if (f.value("found_by", "") != "content" && f["size"] == file["size"])
+                ++listed;
+        EXPECT_EQ(listed, 1) << kind << ": " << file["name"];
+    }
+}
+
+} // namespace
+
+TEST(FreeSpaceSearch, AQuickFormattedNtfsVolumeListsItsOldFilesByContentInTheDeepScanOnly) {
+    if (!testing_support::RequireFile(Image("ntfs")))
+        return;
+    ExpectOldFilesFound("ntfs");
+    const CommandResult plain = Dunro("scan '" + Image("ntfs") + "' --format json");
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_TRUE(ByContent(json::parse(plain.out)).empty());
+}
+
+TEST(FreeSpaceSearch, AQuickFormattedNtfsVolumeGivesItsOldFilesBackByteExact) {
+    if (!testing_support::RequireFile(Image("ntfs")))
+        return;
+    ExpectRecoveredByteExact("ntfs");
+}
+
+TEST(FreeSpaceSearch, AReformattedFat32VolumeListsItsOldFilesByContent) {
+    if (!testing_support::RequireFile(Image("fat32")))
+        return;
+    ExpectOldFilesFound("fat32");
+}
+
+TEST(FreeSpaceSearch, AReformattedFat32VolumeGivesItsOldFilesBackByteExact) {
+    if (!testing_support::RequireFile(Image("fat32")))
+        return;
+    ExpectRecoveredByteExact("fat32");
+}
+
+TEST(FreeSpaceSearch, AReformattedExfatVolumeListsItsOldFilesByContent) {
+    if (!testing_support::RequireFile(Image("exfat")))
+        return;
+    ExpectOldFilesFound("exfat");
+}
+
+TEST(FreeSpaceSearch, AReformattedExfatVolumeGivesItsOldFilesBackByteExact) {
+    if (!testing_support::RequireFile(Image("exfat")))
+        return;
+    ExpectRecoveredByteExact("exfat");
+}
+
+TEST(FreeSpaceSearch, NtfsListsNoFileTwice) {
+    if (!testing_support::RequireFile(Image("ntfs")))
+        return;
+    ExpectNoFileListedTwice("ntfs");
+}
+
+TEST(FreeSpaceSearch, Fat32ListsNoFileTwice) {
+    if (!testing_support::RequireFile(Image("fat32")))
+        return;
+    ExpectNoFileListedTwice("fat32");
+}
+
+TEST(FreeSpaceSearch, ExfatListsNoFileTwice) {
+    if (!testing_support::RequireFile(Image("exfat")))
+        return;
+    ExpectNoFileListedTwice("exfat");
+}
+
+TEST(FreeSpaceSearch, ShowReachesAFileFoundInFreeSpaceById) {
+    if (!testing_support::RequireFile(Image("ntfs")))
+        return;
+    const json manifest = Manifest("ntfs");
+    const auto found = ByContent(DeepScan("ntfs"));
+    for (const json& entry : manifest["formatted"]) {
+        auto it = found.find(entry["offset"].get<int64_t>());
+        if (!entry["intact"].get<bool>() || it == found.end() || entry["kind"] != "pdf")
+            continue;
+        const CommandResult shown =
+            Dunro("show '" + Image("ntfs") + "' --deep --raw --id " + std::to_string(it->second["id"].get<int64_t>()));
+        ASSERT_EQ(shown.exitCode, 0) << shown.err;
+        EXPECT_EQ(testing_support::Sha256Of(std::vector<uint8_t>(shown.out.begin(), shown.out.end())), entry["sha256"]);
+        return;
+    }
+    ADD_FAILURE() << "no whole PDF was found by content";
+}
