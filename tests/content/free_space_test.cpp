@@ -232,3 +232,25 @@ TEST(FreeSpaceSearch, ShowReachesAFileFoundInFreeSpaceById) {
     }
     ADD_FAILURE() << "no whole PDF was found by content";
 }
+
+TEST(FreeSpaceSearch, FreeClustersThatCannotBeReadAreCountedAsUnreadable) {
+    if (!testing_support::RequireFile(Image("ntfs")))
+        return;
+    const json manifest = Manifest("ntfs");
+    int64_t offset = -1;
+    for (const json& entry : manifest["formatted"])
+        if (entry["intact"].get<bool>()) {
+            offset = entry["offset"];
+            break;
+        }
+    ASSERT_GE(offset, 0);
+    // The drive fails the old file's first cluster: that is no empty free space.
+    const CommandResult deep = testing_support::RunProgram(
+        DUNRO_BIN, testing_support::SplitArguments("scan '" + Image("ntfs") + "' --deep --format json"),
+        {"TZ=UTC", "DUNRO_TEST_READ_FAULTS=fail:" + std::to_string(offset) + ":4096"});
+    ASSERT_EQ(deep.exitCode, 0) << deep.err;
+    const json scan = json::parse(deep.out);
+    EXPECT_GE(scan["sources"][0]["unreadable_bytes"].get<int64_t>(), 4096);
+    EXPECT_NE(deep.err.find("could not be read"), std::string::npos) << deep.err;
+    EXPECT_EQ(ByContent(scan).count(offset), 0u);
+}
