@@ -53,8 +53,8 @@ std::string OriginalPath(const TMyFile& file) {
     return path + file.FileName;
 }
 
-// Which search found the file; the content search will add its own word.
-const char* FoundBy(const TMyFile&) { return "file system"; }
+// Which search found the file: its file system's records, or its content.
+const char* FoundBy(const TMyFile& file) { return file.FoundBy == kFoundByContent ? "content" : "file system"; }
 
 std::string OutcomeWord(const RecoveryOutcome& o) {
     if (!o.Ok)

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 
 #include <nlohmann/json.hpp>
@@ -116,14 +117,23 @@ void ExpectRecoveredByteExact(const std::string& kind) {
     const fs::path dest = fs::temp_directory_path() / ("dunro-free-" + kind + "-" + testing_support::ProcessTag());
     fs::remove_all(dest);
     fs::create_directories(dest);
-    const CommandResult run =
-        Dunro("recover '" + Image(kind) + "' --deep --to '" + dest.string() + "' --no-report" + ids);
+    const fs::path report = dest / "dunro-report.csv";
+    const CommandResult run = Dunro("recover '" + Image(kind) + "' --deep --to '" + dest.string() + "'" + ids);
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    size_t byContent = 0;
     for (const auto& [entry, name] : wanted) {
         const fs::path copy = dest / name;
         ASSERT_TRUE(fs::exists(copy)) << copy;
         EXPECT_EQ(testing_support::Sha256OfFile(copy.string()), entry["sha256"]) << kind << ": " << entry["name"];
+        byContent += name[0] == 'f' && name.find('.') == 8 ? 1 : 0;
     }
+    // The report says how each was found.
+    std::ifstream in(report);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t saidContent = 0;
+    for (size_t at = text.find(",content,"); at != std::string::npos; at = text.find(",content,", at + 1))
+        ++saidContent;
+    EXPECT_EQ(saidContent, byContent) << text;
     fs::remove_all(dest);
 }
 
