@@ -71,8 +71,11 @@ void TDISK_FAT::Walk(FileList& files, FolderList& folders) {
             RunFirstClusterSearches();
         // Last, once every file's first cluster is known: what lies in the
         // clusters left is what no entry leads to.
-        if (context_.SearchByContent && !IsStopped())
+        if (context_.SearchByContent && !IsStopped()) {
             SearchFreeSpace(files, folders, found);
+            percentBase_ = 0;  // the search filled the bar: it stays full
+            percentScale_ = 1.0;
+        }
     }
     FolderQueue.clear();
     SetDiskPercent(100.0);
