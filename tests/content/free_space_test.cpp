@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
@@ -263,4 +264,16 @@ TEST(FreeSpaceSearch, FreeClustersThatCannotBeReadAreCountedAsUnreadable) {
     EXPECT_GE(scan["sources"][0]["unreadable_bytes"].get<int64_t>(), 4096);
     EXPECT_NE(deep.err.find("could not be read"), std::string::npos) << deep.err;
     EXPECT_EQ(ByContent(scan).count(offset), 0u);
+}
+
+TEST(FreeSpaceSearch, TypesLimitTheFormatsSearchedInFreeSpace) {
+    if (!testing_support::RequireFile(Image("ntfs")))
+        return;
+    const CommandResult deep = Dunro("scan '" + Image("ntfs") + "' --deep --types png,pdf --format json");
+    ASSERT_EQ(deep.exitCode, 0) << deep.err;
+    const auto found = ByContent(json::parse(deep.out));
+    std::set<std::string> kinds;
+    for (const auto& [offset, f] : found)
+        kinds.insert(fs::path(f["name"].get<std::string>()).extension().string());
+    EXPECT_EQ(kinds, (std::set<std::string>{".pdf", ".png"}));
 }
