@@ -277,3 +277,34 @@ TEST(FreeSpaceSearch, TypesLimitTheFormatsSearchedInFreeSpace) {
         kinds.insert(fs::path(f["name"].get<std::string>()).extension().string());
     EXPECT_EQ(kinds, (std::set<std::string>{".pdf", ".png"}));
 }
+
+// An MFT read in several pieces is graded beside the reading: the files
+// found by content after it take no part in that, and the files of the
+// records keep the grades a scan without --deep gives them.
+TEST(FreeSpaceSearch, ALargeMftKeepsItsFilesGradesWhileFreeSpaceIsSearched) {
+    const std::string image = std::string(DUNRO_CONTENT_IMAGES_DIR) + "/large-mft-ntfs.img";
+    if (!testing_support::RequireFile(image))
+        return;
+    const CommandResult plain = Dunro("scan '" + image + "' --format json");
+    const CommandResult deep = Dunro("scan '" + image + "' --deep --format json");
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    ASSERT_EQ(deep.exitCode, 0) << deep.err;
+    const auto key = [](const json& f) {
+        return f["folder_path"].get<std::string>() + f["name"].get<std::string>() + " " + f["size"].dump() + " " +
+               f["state"].get<std::string>();
+    };
+    const json plainScan = json::parse(plain.out), deepScan = json::parse(deep.out);
+    std::multiset<std::string> before, after;
+    for (const json& f : plainScan["files"])
+        before.insert(key(f));
+    size_t byContent = 0;
+    for (const json& f : deepScan["files"]) {
+        if (f.value("found_by", "") == "content")
+            ++byContent;
+        else
+            after.insert(key(f));
+    }
+    EXPECT_EQ(before.size(), 6500u);
+    EXPECT_TRUE(before == after);
+    EXPECT_GE(byContent, 15u);
+}

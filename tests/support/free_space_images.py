@@ -203,3 +203,30 @@ def build(kind, image):
     os.replace(partial, image)
     return {"image": os.path.basename(image), "format": FORMAT, "cluster_size": CLUSTER[kind], "formatted": formatted,
             **newer}
+
+
+def build_large_mft(image):
+    """An NTFS volume whose MFT is read in several pieces (over 10 MiB: the
+    reader grades beside the reading): every sample kind written and deleted,
+    then 13,000 small files whose records take the samples' records again,
+    half of them deleted. The samples' data lies in free clusters no record
+    leads to."""
+    partial = image + ".part"
+    with open(partial, "wb") as f:
+        f.truncate(128 << 20)
+    run("mkntfs", "-Q", "-F", "-q", "-s", "512", "-c", "4096", "-L", "MANY", partial)
+    samples = content_samples.samples(seed=77)
+    with Mounted(partial, "ntfs") as volume:
+        for name, data in samples:
+            volume.write(name, data)
+        os.sync()
+        for name, _ in samples:
+            volume.remove(name)
+        os.makedirs(os.path.join(volume.dir, "many"))
+        for i in range(13000):
+            volume.write("many/f%05d.txt" % i, b"x" * 100)
+        for i in range(0, 13000, 2):
+            volume.remove("many/f%05d.txt" % i)
+    os.replace(partial, image)
+    return {"image": os.path.basename(image), "format": FORMAT,
+            "samples": [{"name": n, "size": len(d), "sha256": hashlib.sha256(d).hexdigest()} for n, d in samples]}
