@@ -1,0 +1,104 @@
+// The deep scan of a readable volume as the scan drives it: the reader's own
+// reading fills the first half of the bar and the search of its free space
+// by content the rest, the bar never going back; a stop during the search
+// ends the reading as stopped. The volumes come from make-content-images.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "platform/drives.h"
+#include "scan/reader_registry.h"
+#include "support/test_support.h"
+
+using namespace testing_support;
+
+namespace {
+
+class RecordingSink final : public volume::ProgressSink {
+public:
+    VolumeReader* reader = nullptr;
+    size_t stopAtFind = SIZE_MAX;  // a stop is asked at this file found (counted from 1)
+    size_t finds = 0;
+    std::vector<double> percents;
+
+    void SetPercent(double percent) override { percents.push_back(percent); }
+    void RecordParsed() override {}
+    void RecordRead() override {}
+    void FileFound() override {
+        if (++finds == stopAtFind && reader)
+            reader->Stop();
+    }
+    void FileListed() override {}
+    bool ReadingMustEnd(Capped) const override { return false; }
+    bool StopRequested() const override { return false; }
+    void WaitWhilePaused() const override {}
+    uint32_t UnitSize() const override { return volume::kDefaultUnitSize; }
+};
+
+struct DeepRead {
+    volume::ReadingStatus status = volume::ReadingStatus::Done;
+    size_t byContent = 0;
+    size_t finds = 0;  // every file the reader said it found
+    std::vector<double> percents;
+};
+
+DeepRead ReadDeep(const std::string& path, size_t stopAtFind = SIZE_MAX) {
+    TDriverInfo drive(path, platform::DriveTypeOf(path));
+    scan::ExamineDrive(drive);
+    RecordingSink sink;
+    sink.stopAtFind = stopAtFind;
+    volume::ReaderContext context;
+    context.Progress = &sink;
+    scan::ChosenReader chosen = scan::MakeReader(drive, context, true);
+    DeepRead read;
+    if (!chosen.reader)
+        return read;
+    sink.reader = chosen.reader.get();
+    FileList files;
+    FolderList folders;
+    read.status = chosen.reader->Enumerate(files, folders);
+    read.percents = sink.percents;
+    read.finds = sink.finds;
+    for (const auto& file : files)
+        if (file->FoundBy == kFoundByContent)
+            ++read.byContent;
+    return read;
+}
+
+std::string Formatted(const char* kind) {
+    return std::string(DUNRO_CONTENT_IMAGES_DIR) + "/formatted-" + kind + ".img";
+}
+
+} // namespace
+
+TEST(FreeSpaceProgress, TheReadersOwnReadingFillsHalfTheBarAndTheSearchTheRest) {
+    for (const char* kind : {"ntfs", "fat32", "exfat"}) {
+        if (!RequireFile(Formatted(kind)))
+            continue;
+        const DeepRead read = ReadDeep(Formatted(kind));
+        EXPECT_EQ(read.status, volume::ReadingStatus::Done) << kind;
+        ASSERT_GT(read.byContent, 0u) << kind;
+        ASSERT_FALSE(read.percents.empty()) << kind;
+        EXPECT_TRUE(std::is_sorted(read.percents.begin(), read.percents.end())) << kind;
+        EXPECT_DOUBLE_EQ(read.percents.back(), 100.0) << kind;
+        // The search reports between its blocks: some of them lie past the half.
+        EXPECT_TRUE(std::any_of(read.percents.begin(), read.percents.end(),
+                                [](double p) { return p > 50.0 && p < 100.0; }))
+            << kind;
+    }
+}
+
+TEST(FreeSpaceProgress, AStopDuringTheSearchOfFreeSpaceEndsTheReadingAsStopped) {
+    for (const char* kind : {"ntfs", "fat32", "exfat"}) {
+        if (!RequireFile(Formatted(kind)))
+            continue;
+        // The files found by content come last: a stop at the last but one ends the search.
+        const DeepRead whole = ReadDeep(Formatted(kind));
+        ASSERT_GT(whole.byContent, 2u) << kind;
+        const DeepRead stopped = ReadDeep(Formatted(kind), whole.finds - 1);
+        EXPECT_EQ(stopped.status, volume::ReadingStatus::Stopped) << kind;
+        EXPECT_LT(stopped.byContent, whole.byContent) << kind;
+    }
+}
