@@ -9,7 +9,7 @@
 namespace volume {
 
 namespace {
-constexpr uint64_t kSectorBytes = 512;
+constexpr uint64_t kSectorBytes = 512;  // names count sectors of this size, whatever the drive's, as PhotoRec's do
 } // namespace
 
 std::string FoundByContent::NameOf(uint64_t offset, const std::string& extension) {
