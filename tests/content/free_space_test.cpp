@@ -73,12 +73,17 @@ std::vector<json> Listings(const json& scan, const json& entry) {
     return listed;
 }
 
-std::string RecoveredName(const json& listed) { return listed["name"]; }
+class FormattedVolume : public testing::TestWithParam<const char*> {};
+
+} // namespace
 
 // Every old file still whole is listed once, with its size: by content where
 // it lay (in its kind's folder under "Found by content", named after its
 // sector), or in a lost folder.
-void ExpectOldFilesFound(const std::string& kind) {
+TEST_P(FormattedVolume, ListsItsOldFilesOnceEachByContentOrInALostFolder) {
+    const std::string kind = GetParam();
+    if (!testing_support::RequireFile(Image(kind)))
+        return;
     const json manifest = Manifest(kind);
     const json scan = DeepScan(kind);
     int intact = 0, byContent = 0;
@@ -102,7 +107,10 @@ void ExpectOldFilesFound(const std::string& kind) {
 }
 
 // `recover --deep --id` brings back every old file still whole, byte-exact.
-void ExpectRecoveredByteExact(const std::string& kind) {
+TEST_P(FormattedVolume, GivesItsOldFilesBackByteExactById) {
+    const std::string kind = GetParam();
+    if (!testing_support::RequireFile(Image(kind)))
+        return;
     const json manifest = Manifest(kind);
     const json scan = DeepScan(kind);
     std::string ids;
@@ -112,7 +120,7 @@ void ExpectRecoveredByteExact(const std::string& kind) {
         if (!entry["intact"].get<bool>() || listed.size() != 1)
             continue;
         ids += " --id " + std::to_string(listed[0]["id"].get<int64_t>());
-        wanted.emplace_back(entry, RecoveredName(listed[0]));
+        wanted.emplace_back(entry, listed[0]["name"].get<std::string>());
     }
     ASSERT_GE(wanted.size(), 20u) << kind;
     const fs::path dest = fs::temp_directory_path() / ("dunro-free-" + kind + "-" + testing_support::ProcessTag());
@@ -141,7 +149,10 @@ void ExpectRecoveredByteExact(const std::string& kind) {
 // The live files' and the deleted files' clusters hold no file found by
 // content, and each deleted file is listed once, by its record; while the
 // old files in the free clusters are found by content.
-void ExpectNoFileListedTwice(const std::string& kind) {
+TEST_P(FormattedVolume, ListsNoFileTwice) {
+    const std::string kind = GetParam();
+    if (!testing_support::RequireFile(Image(kind)))
+        return;
     const json manifest = Manifest(kind);
     const json scan = DeepScan(kind);
     const auto found = ByContent(scan);
@@ -167,63 +178,16 @@ void ExpectNoFileListedTwice(const std::string& kind) {
     }
 }
 
-} // namespace
+INSTANTIATE_TEST_SUITE_P(FreeSpaceSearch, FormattedVolume, testing::Values("ntfs", "fat32", "exfat"),
+                         [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
-TEST(FreeSpaceSearch, AQuickFormattedNtfsVolumeListsItsOldFilesByContentInTheDeepScanOnly) {
+TEST(FreeSpaceSearch, OnlyTheDeepScanSearchesAReadableVolumeByContent) {
     if (!testing_support::RequireFile(Image("ntfs")))
         return;
-    ExpectOldFilesFound("ntfs");
     const CommandResult plain = Dunro("scan '" + Image("ntfs") + "' --format json");
     ASSERT_EQ(plain.exitCode, 0) << plain.err;
     EXPECT_TRUE(ByContent(json::parse(plain.out)).empty());
-}
-
-TEST(FreeSpaceSearch, AQuickFormattedNtfsVolumeGivesItsOldFilesBackByteExact) {
-    if (!testing_support::RequireFile(Image("ntfs")))
-        return;
-    ExpectRecoveredByteExact("ntfs");
-}
-
-TEST(FreeSpaceSearch, AReformattedFat32VolumeListsItsOldFilesByContent) {
-    if (!testing_support::RequireFile(Image("fat32")))
-        return;
-    ExpectOldFilesFound("fat32");
-}
-
-TEST(FreeSpaceSearch, AReformattedFat32VolumeGivesItsOldFilesBackByteExact) {
-    if (!testing_support::RequireFile(Image("fat32")))
-        return;
-    ExpectRecoveredByteExact("fat32");
-}
-
-TEST(FreeSpaceSearch, AReformattedExfatVolumeListsItsOldFilesByContent) {
-    if (!testing_support::RequireFile(Image("exfat")))
-        return;
-    ExpectOldFilesFound("exfat");
-}
-
-TEST(FreeSpaceSearch, AReformattedExfatVolumeGivesItsOldFilesBackByteExact) {
-    if (!testing_support::RequireFile(Image("exfat")))
-        return;
-    ExpectRecoveredByteExact("exfat");
-}
-
-TEST(FreeSpaceSearch, NtfsListsNoFileTwice) {
-    if (!testing_support::RequireFile(Image("ntfs")))
-        return;
-    ExpectNoFileListedTwice("ntfs");
-}
-
-TEST(FreeSpaceSearch, Fat32ListsNoFileTwice) {
-    if (!testing_support::RequireFile(Image("fat32")))
-        return;
-    ExpectNoFileListedTwice("fat32");
-}
-
-TEST(FreeSpaceSearch, ExfatListsNoFileTwice) {
-    if (!testing_support::RequireFile(Image("exfat")))
-        return;
-    ExpectNoFileListedTwice("exfat");
+    EXPECT_FALSE(ByContent(DeepScan("ntfs")).empty());
 }
 
 TEST(FreeSpaceSearch, ShowReachesAFileFoundInFreeSpaceById) {
