@@ -221,6 +221,7 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_DriveRefused", "The system does not let this program read this drive."},
         {"M_NeedAdmin", "Reading raw drives needs administrator rights."},
         {"M_FolderUnscannable", "This folder lies on a file system of type %s. Only NTFS, FAT and exFAT volumes can be scanned."},
+        {"M_FolderDriveNotOpened", "The drive this folder lies on could not be opened for scanning."},
         {"M_ImageNoVolume", "%s holds no NTFS, FAT or exFAT volume, so it cannot be scanned."},
         {"M_ImageUnreadable", "%s cannot be read. Check that the file exists and that you may read it."},
         {"M_FileList", "Found files"},
