@@ -155,6 +155,7 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_LocalDisk", "Local Disk"},
         {"M_RemoveDisk", "Removable"},
         {"M_Partition", "Partition"},
+        {"M_Unpartitioned", "Unpartitioned space"},
         {"M_BootUnreadable", "The boot sector and its backup could not be read."},
         {"M_BackupBootMissing",
          "The boot sector is damaged and the backup boot sector is missing (the image may be cut short)."},
