@@ -78,6 +78,9 @@ volume::ReadingStatus ContentReader::Enumerate(FileList& files, FolderList& fold
 
     const uint64_t size = drive_->Source ? drive_->Source->Size() : 0;
     drive_->VolumeBytes = static_cast<int64_t>(size);
+    // No boot sector gave the size: the stretch searched is the drive.
+    if (drive_->TotalBytes <= 0)
+        drive_->TotalBytes = static_cast<int64_t>(size);
     volume::ProgressSink* progress = context_.Progress;
     ContentSearch search(*drive_->Source, SearchSettings{512, 8u << 20, enabled_});
     bool capped = false;
