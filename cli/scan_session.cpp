@@ -14,6 +14,7 @@
 #include "results/location.h"
 #include "results/view_filter.h"
 #include "results/view_texts.h"
+#include "scan/disk_drives.h"
 #include "scan/memory_guard.h"
 #include "results/result_order.h"
 #include "volume/helpers.h"
@@ -124,7 +125,7 @@ int ScanSession::Open(const std::vector<std::string>& sources, const std::vector
         const uint32_t type = platform::DriveTypeOf(source);
         uint64_t unreadablePlaces = 0;
         if (type == platform::kDriveRemovable || type == platform::kDriveFixed) {
-            scan::DiskContents disk = scan::ReadDisk(source, type, SearchFor(fullSearch));
+            scan::DiskContents disk = scan::ReadDisk(source, type, SearchFor(fullSearch), worker_->SearchContent);
             unreadablePlaces = disk.UnreadablePlaces;
             searchBar_.Clear();
             if (interrupted_)
@@ -189,6 +190,8 @@ int ScanSession::OpenDisk(const std::string& source, scan::DiskContents& disk,
             }
             continue;
         }
+        if (volume.Partition.Scheme == media::PartitionScheme::Unpartitioned)
+            opening->Caption = scan::PartitionCaption(source, volume);
         worker_->Disks.push_back(std::move(opening));
         sources_.push_back({source, worker_->Disks.back().get(), number, volume.Partition.Start});
         ++opened;

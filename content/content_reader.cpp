@@ -33,6 +33,9 @@ volume::ReadingStatus ContentReader::Enumerate(FileList& files, FolderList& fold
 
     const uint64_t size = drive_->Source ? drive_->Source->Size() : 0;
     drive_->VolumeBytes = static_cast<int64_t>(size);
+    // No boot sector gave the size: the stretch searched is the drive.
+    if (drive_->TotalBytes <= 0)
+        drive_->TotalBytes = static_cast<int64_t>(size);
     const volume::ByteExtent whole{0, size};
     if (found.Search(context_, {&whole, 1}, files, stop_, 0, 100) == volume::FoundByContent::Ended::Stopped)
         return volume::ReadingStatus::Stopped;

@@ -414,6 +414,7 @@ const char* SchemeName(PartitionScheme scheme) {
     case PartitionScheme::Mbr: return "MBR";
     case PartitionScheme::Gpt: return "GPT";
     case PartitionScheme::Found: return "found";
+    case PartitionScheme::Unpartitioned: return "unpartitioned";
     }
     return "";
 }

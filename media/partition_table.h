@@ -15,6 +15,7 @@ enum class PartitionScheme : uint8_t {
     Mbr,
     Gpt,
     Found,  // no table names it: a volume found where volumes usually start
+    Unpartitioned,  // space no partition holds, searched by content only
 };
 
 const char* SchemeName(PartitionScheme scheme);  // "MBR", "GPT", "found"

@@ -23,8 +23,11 @@ std::string PartitionCaption(const std::string& disk, const DiskVolume& volume) 
     const media::ContainerFormat format = media::DetectContainer(disk);
     if (format != media::ContainerFormat::Raw)
         caption += std::string(" (") + media::ContainerName(format) + ")";
-    caption += " \u2014 " + volume::LangText("M_Partition", "Partition") + " " +
-               std::to_string(volume.Partition.Number) + " (";
+    if (volume.Partition.Scheme == media::PartitionScheme::Unpartitioned)
+        caption += " \u2014 " + volume::LangText("M_Unpartitioned", "Unpartitioned space") + " (";
+    else
+        caption += " \u2014 " + volume::LangText("M_Partition", "Partition") + " " +
+                   std::to_string(volume.Partition.Number) + " (";
     if (!volume.FileSystemName.empty())
         caption += volume.FileSystemName + ", ";
     return caption + volume::SizeText(static_cast<int64_t>(volume.Partition.Length)) + ")";
@@ -36,7 +39,7 @@ std::vector<std::unique_ptr<TMyDisk>> OpenDiskDrives(const std::string& path, co
     const uint32_t type = platform::DriveTypeOf(path);
     if (type != platform::kDriveRemovable && type != platform::kDriveFixed)
         return drives;
-    DiskContents disk = ReadDisk(path, type, search);
+    DiskContents disk = ReadDisk(path, type, search, context.SearchContent);
     if (!disk.IsDisk())
         return drives;
     for (DiskVolume& volume : disk.Volumes) {

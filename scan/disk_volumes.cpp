@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "scan/reader_registry.h"
+#include "scan/unpartitioned_space.h"
 
 namespace scan {
 
@@ -55,11 +56,11 @@ std::vector<DiskVolume> Examined(const std::shared_ptr<const media::ByteSource>&
 
 } // namespace
 
-DiskContents ReadDisk(const std::string& path, uint32_t driveType, const PartitionSearch& search) {
+namespace {
+
+DiskContents ReadPartitionedDisk(const std::shared_ptr<const media::ByteSource>& disk, const std::string& path,
+                                 uint32_t driveType, const PartitionSearch& search) {
     DiskContents contents;
-    std::shared_ptr<const media::ByteSource> disk = media::OpenDevice(path);
-    if (!disk)
-        return contents;
     contents.Opened = true;
     contents.Size = disk->Size();
     contents.Table = media::ReadPartitionTable(*disk);
@@ -81,6 +82,28 @@ DiskContents ReadDisk(const std::string& path, uint32_t driveType, const Partiti
         contents.Volumes = std::move(found);
     else
         contents.Searched = false;  // nothing beyond the table: keep listing what it names
+    return contents;
+}
+
+} // namespace
+
+DiskContents ReadDisk(const std::string& path, uint32_t driveType, const PartitionSearch& search,
+                      bool withUnpartitionedSpace) {
+    std::shared_ptr<const media::ByteSource> disk = media::OpenDevice(path);
+    if (!disk)
+        return {};
+    DiskContents contents = ReadPartitionedDisk(disk, path, driveType, search);
+    if (!withUnpartitionedSpace || !contents.IsDisk())
+        return contents;
+    media::PartitionTable held;
+    held.Scheme = contents.Scheme();
+    held.SectorSize = contents.Table.Table.SectorSize;
+    for (const DiskVolume& volume : contents.Volumes)
+        held.Partitions.push_back(volume.Partition);
+    // A gap that starts with a volume's boot sector (a partition deleted from
+    // the table) is read as that volume; any other is searched by content.
+    for (DiskVolume& gap : Examined(disk, path, driveType, UnpartitionedSpace(held, contents.Size)))
+        contents.Volumes.push_back(std::move(gap));
     return contents;
 }
 

@@ -46,6 +46,9 @@ std::string PartitionDriveName(const std::string& disk, uint32_t number);
 // Where there is no table (and the source is no bare volume), or its
 // partitions hold nothing a reader accepts, the lost volumes are searched
 // for as `search` says. A bare volume comes back with no volumes.
-DiskContents ReadDisk(const std::string& path, uint32_t driveType, const PartitionSearch& search = {});
+// `withUnpartitionedSpace` (a deep scan): the gaps no partition holds follow
+// the partitions, each as a volume of scheme Unpartitioned.
+DiskContents ReadDisk(const std::string& path, uint32_t driveType, const PartitionSearch& search = {},
+                      bool withUnpartitionedSpace = false);
 
 } // namespace scan

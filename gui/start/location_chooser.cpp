@@ -64,10 +64,12 @@ QString RefusedHint(const TLanUse& language) {
                : Tr(language, "M_NeedAdmin", "Reading raw drives needs administrator rights.");
 }
 
-// The names the systems give NTFS and FAT volumes, and FUSE's, which hides the type.
+// The names the systems give NTFS and FAT volumes, and FUSE's, which hide
+// the type: "fuseblk" for a device, plain "fuse" for ntfs-3g on an image file.
 bool MaybeScannable(const std::string& fileSystem) {
     QString name = FromUtf8(fileSystem).toLower();
-    for (const char* known : {"", "ntfs", "ntfs3", "fuseblk", "vfat", "msdos", "fat", "fat32", "fat16", "fat12", "exfat"})
+    for (const char* known :
+         {"", "ntfs", "ntfs3", "fuseblk", "fuse", "vfat", "msdos", "fat", "fat32", "fat16", "fat12", "exfat"})
         if (name == QLatin1String(known))
             return true;
     return false;
@@ -329,10 +331,16 @@ void Tfrm_Choose_Location::PlaceFolder(QListWidgetItem* item, const QString& pat
         RdLocationList::SetUnusable(item, RefusedHint(language_));
         return;
     }
+    // Only a type known to be another is given as the reason: an NTFS drive
+    // that is neither listed nor refused was simply not opened.
+    if (!place || place->drive.empty() || MaybeScannable(place->fileSystem)) {
+        RdLocationList::SetUnusable(item, Tr(language_, "M_FolderDriveNotOpened",
+                                             "The drive this folder lies on could not be opened for scanning."));
+        return;
+    }
     QString hint = Tr(language_, "M_FolderUnscannable",
                       "This folder lies on a file system of type %s. Only NTFS, FAT and exFAT volumes can be scanned.");
-    const QString fileSystem = place && !place->fileSystem.empty() ? FromUtf8(place->fileSystem) : QStringLiteral("?");
-    hint.replace(QLatin1String("%s"), fileSystem, Qt::CaseInsensitive);
+    hint.replace(QLatin1String("%s"), FromUtf8(place->fileSystem), Qt::CaseInsensitive);
     RdLocationList::SetUnusable(item, hint);
 }
 

@@ -247,6 +247,28 @@ private slots:
         QCOMPARE(int(main.window->Progress().FResultCount), expected);
     }
 
+    void AFolderOnAnNtfsDriveThatWasNotOpenedIsNotBlamedOnItsFileSystem() {
+        // An NTFS image mounted read-only, while the window was given another
+        // drive: the folder's drive is NTFS, neither listed nor refused.
+        const QString image = dir_.path() + QStringLiteral("/unopened.img");
+        QVERIFY(QFile::copy(Corpus("ntfs-basic.img"), image));
+        const QString mountPoint = NewFolder(QStringLiteral("unopened"));
+        if (QProcess::execute(QStringLiteral("ntfs-3g"), {QStringLiteral("-o"), QStringLiteral("ro"), image, mountPoint}) != 0)
+            QSKIP("mounting an NTFS image needs ntfs-3g, FUSE and root");
+        const QString folder = mountPoint + QStringLiteral("/Users/Ann");
+        MainHarness main({Corpus("fat32-basic.img")});
+        const bool listed = main.WaitForDriveList();
+        gui::Tfrm_Choose_Location& chooser = *main.window->StartPage()->Chooser();
+        const bool added = chooser.AddFolder(folder);
+        QListWidgetItem* entry = FolderEntry(*chooser.List(), folder);
+        const QString hint = entry ? entry->data(gui::kHintRole).toString() : QString();
+        const bool usable = entry && RdLocationList::Usable(entry);
+        QProcess::execute(QStringLiteral("umount"), {mountPoint});
+        QVERIFY(listed && added && entry);
+        QVERIFY(!usable);
+        QCOMPARE(hint, QStringLiteral("The drive this folder lies on could not be opened for scanning."));
+    }
+
     void RecycleBinWithNoDriveCheckedSelectsEveryDriveForTheRecycleBinPass() {
         const QString ntfs = Corpus("ntfs-basic.img"), fat = Corpus("fat32-basic.img");
         MainHarness main({ntfs, fat});
