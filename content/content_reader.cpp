@@ -81,6 +81,7 @@ volume::ReadingStatus ContentReader::Enumerate(FileList& files, FolderList& fold
     volume::ProgressSink* progress = context_.Progress;
     ContentSearch search(*drive_->Source, SearchSettings{512, 8u << 20, enabled_});
     bool capped = false;
+    uint64_t searchedBefore = 0;
     const SearchTotals totals = search.Run(
         0, size,
         [&](const FoundFile& hit) {
@@ -113,6 +114,8 @@ volume::ReadingStatus ContentReader::Enumerate(FileList& files, FolderList& fold
         [&](uint64_t searched) {
             if (!progress)
                 return;
+            progress->BytesSearched(searched - std::min(searched, searchedBefore));
+            searchedBefore = std::max(searched, searchedBefore);
             if (size > 0)
                 progress->SetPercent(100.0 * static_cast<double>(searched) / static_cast<double>(size));
             // Between blocks: a pause holds the search here, and a stop or
