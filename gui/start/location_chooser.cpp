@@ -405,7 +405,7 @@ void Tfrm_Choose_Location::OnImageTick() {
         worker_.AdoptOpenedImages();
         for (const OpenedImage& opened : worker_.OpenedImages) {
             if (opened.Verdict != SourceVerdict::Usable || opened.DriveNames.empty()) {
-                if (refused_)
+                if (refused_ && !contentInFlight_.contains(FromUtf8(opened.Name)))
                     refused_(FromUtf8(opened.Name), opened.Verdict == SourceVerdict::Usable
                                                         ? SourceVerdict::OtherFileSystem
                                                         : opened.Verdict);
@@ -416,16 +416,48 @@ void Tfrm_Choose_Location::OnImageTick() {
                 ShowOpenedImage(FromUtf8(opened.Name), drive);
         }
         worker_.OpenedImages.clear();
+        contentInFlight_.clear();
     }
     if (pendingImages_.isEmpty()) {
         imageTimer_.stop();
         return;
     }
-    for (const QString& image : pendingImages_)
+    for (const QString& image : pendingImages_) {
         worker_.ImagesToOpen.push_back(ToUtf8(image));
+        if (contentImages_.removeAll(image) > 0) {
+            worker_.ImagesByContent.push_back(ToUtf8(image));
+            contentInFlight_ << image;
+        }
+    }
     pendingImages_.clear();
     imagesInFlight_ = true;
     worker_.StartImageOpen();
+}
+
+void Tfrm_Choose_Location::AddImageForContentSearch(const QString& image) {
+    contentImages_ << image;
+    pendingImages_ << image;
+    if (!imageTimer_.isActive())
+        imageTimer_.start();
+    OnImageTick();
+}
+
+bool Tfrm_Choose_Location::ChooseOnlyImage(const QString& image) {
+    const TMyDisk* disk = ListedDisk(worker_.Disks, ToUtf8(image));
+    if (!disk)
+        return false;
+    const QString drive = FromUtf8(disk->DriveName);
+    bool found = false;
+    for (int i = 0; i < list_->count(); ++i) {
+        QListWidgetItem* item = list_->item(i);
+        const int kind = RdLocationList::KindOf(item);
+        const bool isIt = (kind == kLocationDrive || kind == kLocationSystemDrive) &&
+                          item->data(kDriveRole).toString() == drive && RdLocationList::Usable(item);
+        found = found || isIt;
+        item->setCheckState(isIt ? Qt::Checked : Qt::Unchecked);
+    }
+    UpdateCheckAll();
+    return found;
 }
 
 bool Tfrm_Choose_Location::ListSearchedImage() {
