@@ -218,23 +218,33 @@ private slots:
         QVERIFY(again.window->StartPage()->DeepScanBox()->isChecked());
     }
 
-    // With the box checked a FAT volume's free space is searched too: the
-    // scan the window starts makes the volume's reader anew for it.
-    void TheCheckedBoxMakesTheScanOfAListedVolumeDeep() {
-        MainHarness main({Corpus("fat32-basic.img")});
-        auto& w = *main.window;
-        QVERIFY(main.WaitForDriveList());
-        TMyDisk* disk = ListedDisk(w.ScanWorker().Disks, Corpus("fat32-basic.img").toStdString());
-        QVERIFY(disk);
-        const VolumeReader* plainReader = disk->Reader.get();
-        w.StartPage()->DeepScanBox()->setChecked(true);
-        ChooseOnly(*w.StartPage(), {Corpus("fat32-basic.img")});
-        QTest::mouseClick(w.StartPage()->ScanButton(), Qt::LeftButton);
-        QVERIFY(WaitFor([&w] { return w.Scan().Running(); }, 10000));
-        QVERIFY(WaitFor([&w] { return !w.Scan().Running(); }, 60000));
-        QVERIFY(w.ScanWorker().DeepScan);
-        QVERIFY(disk->Reader.get() != plainReader);
-        QCOMPARE(disk->FileSystem(), uint8_t(kFileSystemFat32));
+    // With the box checked a FAT volume's free clusters are searched too: the
+    // folder deleted as a tree shows its lost part under "Found by content".
+    void TheCheckedBoxFindsTheLostFoldersOfAListedVolume() {
+        const QString image = QStringLiteral(DUNRO_LOST_FOLDER_IMAGES_DIR "/fat32-lost-folder.img");
+        if (!QFileInfo::exists(image))
+            QSKIP("the lost-folder image is missing: run the lost_folder_images fixture");
+        for (const bool deep : {false, true}) {
+            MainHarness main({image});
+            auto& w = *main.window;
+            QVERIFY(main.WaitForDriveList());
+            w.StartPage()->DeepScanBox()->setChecked(deep);
+            ChooseOnly(*w.StartPage(), {image});
+            QTest::mouseClick(w.StartPage()->ScanButton(), Qt::LeftButton);
+            QVERIFY(WaitFor([&w] { return w.ResultPage()->isVisible(); }, 60000));
+            gui::FolderTree& tree = *w.ResultPage()->Folders();
+            QTreeWidgetItem* drive = tree.topLevelItem(0)->child(0);
+            QCOMPARE(gui::FolderTree::DiskOf(*drive)->FileSystem(), uint8_t(kFileSystemFat32));
+            QTreeWidgetItem* found = Node(tree, QStringLiteral("Found by content"));
+            QCOMPARE(found != nullptr, deep);
+            if (!deep)
+                continue;
+            found->setExpanded(true);
+            const QStringList lost = ChildTexts(*found);
+            QVERIFY(!lost.isEmpty());
+            for (const QString& folder : lost)
+                QVERIFY2(folder.startsWith(QStringLiteral("Lost folder ")), qPrintable(folder));
+        }
     }
 };
 
