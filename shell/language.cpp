@@ -251,6 +251,7 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_DeepScanTip", "Files whose entries the file system no longer holds are recognised by their content. Files found that way have no names of their own."},
         {"M_DeepScanning", "%s1 searched, %s2 files found"},
         {"M_DeepScanImage", "Deep scan"},
+        {"M_ReadByContent", "Searched by content"},
         {"M_ImageNoReadableVolume", "No NTFS, FAT or exFAT volume on %s can be read."},
         {"M_AskDeepScanImage", "Search the whole image by file content? Files found that way have no names or folders of their own."},
     };

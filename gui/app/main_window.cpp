@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "gui/app/deep_scan_offer.h"
 #include "gui/app/image_search_controller.h"
 #include "gui/app/mask_overlay.h"
 #include "gui/app/prompt_box.h"

@@ -73,8 +73,11 @@ bool MaybeScannable(const std::string& fileSystem) {
     return false;
 }
 
-QString FileSystemName(uint8_t fileSystem) {
+QString FileSystemName(const TLanUse& language, uint8_t fileSystem) {
     switch (fileSystem) {
+    case kFileSystemContent:
+        // No file system is read on it: its files are found by their content.
+        return Tr(language, "M_ReadByContent", "Searched by content");
     case kFileSystemNtfs:
         return QStringLiteral("NTFS");
     case kFileSystemFat16:
@@ -254,7 +257,7 @@ void Tfrm_Choose_Location::AddSpecialEntries(int row) {
 QListWidgetItem* Tfrm_Choose_Location::AddDriveEntry(const TMyDisk& disk, int row) {
     const int kind = disk.Drive->IsSystemDrive ? kLocationSystemDrive : kLocationDrive;
     QListWidgetItem* item = list_->AddEntry(kind, FromUtf8(disk.Caption), FromUtf8(disk.DriveName), {}, row);
-    RdLocationList::SetDetail(item, FileSystemName(disk.FileSystem()) + QStringLiteral(" · ") +
+    RdLocationList::SetDetail(item, FileSystemName(language_, disk.FileSystem()) + QStringLiteral(" · ") +
                                         FromUtf8(volume::SizeText(disk.Drive->TotalBytes)));
     if (platform::IsVolumeImage(disk.DriveName) || scan::IsImagePartitionDrive(disk.DriveName))
         item->setData(kArtRole, QStringLiteral("disk-image"));

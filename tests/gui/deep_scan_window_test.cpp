@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "gui/app/prompt_box.h"
+#include "gui/app/scan_controller.h"
 #include "gui/preview/picture_view.h"
 #include "gui/preview/preview_window.h"
 #include "gui/results/result_list.h"
@@ -18,6 +19,8 @@
 #include "gui/results/result_page.h"
 #include "gui/results/result_trees.h"
 #include "gui/start/location_chooser.h"
+#include "gui/start/location_list.h"
+#include "gui/start/scan_dial.h"
 #include "gui/start/start_page.h"
 #include "gui/start/type_tile.h"
 #include "gui/widgets/check_box.h"
@@ -52,6 +55,14 @@ QStringList WholePicturesOfTheCard() {
                                                   QLatin1Char('0')).arg(kind);
     }
     return names;
+}
+
+// The next control Tab reaches from `from`.
+QWidget* NextTabStop(QWidget* from) {
+    QWidget* next = from->nextInFocusChain();
+    while (next != from && !(next->focusPolicy() & Qt::TabFocus))
+        next = next->nextInFocusChain();
+    return next;
 }
 
 QTreeWidgetItem* Node(QTreeWidget& tree, const QString& text) {
@@ -129,6 +140,7 @@ private slots:
         QListWidgetItem* card = EntryOf(*w.StartPage()->Chooser()->List(), kCard);
         QVERIFY(card);
         QCOMPARE(card->checkState(), Qt::Checked);
+        QVERIFY(card->data(gui::kDetailRole).toString().startsWith(QStringLiteral("Searched by content · ")));
         QCOMPARE(EntryOf(*w.StartPage()->Chooser()->List(), Corpus("ntfs-basic.img"))->checkState(), Qt::Unchecked);
 
         gui::TFrm_Result& page = *w.ResultPage();
@@ -203,8 +215,8 @@ private slots:
             QVERIFY(!box->isChecked());
             QCOMPARE(box->accessibleName(), QStringLiteral("Deep scan: also search free space by file content, slower"));
             QVERIFY(!box->accessibleDescription().isEmpty());
-            QCOMPARE(page.TypeToggle(gui::kOtherTypes)->nextInFocusChain(), static_cast<QWidget*>(box));
-            QCOMPARE(box->nextInFocusChain(), static_cast<QWidget*>(page.Chooser()->CheckAllBox()));
+            QCOMPARE(NextTabStop(page.TypeToggle(gui::kOtherTypes)), static_cast<QWidget*>(box));
+            QCOMPARE(NextTabStop(box), static_cast<QWidget*>(page.Chooser()->CheckAllBox()));
             main.window->show();
             QVERIFY(QTest::qWaitForWindowActive(main.window.get()));
             box->setFocus();
@@ -213,7 +225,10 @@ private slots:
         }
         QFile ini(MainIniPath());
         QVERIFY(ini.open(QIODevice::ReadOnly));
-        QVERIFY(QString::fromUtf8(ini.readAll()).contains(QStringLiteral("DeepScan=1")));
+        // The settings file is UTF-16 after its byte-order mark.
+        QVERIFY(QString::fromUtf16(reinterpret_cast<const char16_t*>(ini.readAll().constData() + 2))
+                    .contains(QStringLiteral("DeepScan=1")));
+        ini.close();
         MainHarness again;
         QVERIFY(again.window->StartPage()->DeepScanBox()->isChecked());
     }
