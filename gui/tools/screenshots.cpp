@@ -23,6 +23,7 @@
 #include "gui/app/image_search_controller.h"
 #include "gui/app/main_window.h"
 #include "gui/app/prompt_box.h"
+#include "gui/common/texts.h"
 #include "gui/preview/hover_previews.h"
 #include "gui/preview/preview_pane.h"
 #include "gui/preview/preview_window.h"
@@ -557,6 +558,9 @@ bool RenderDeepScan(const QString& folder, const QString& language, const QStrin
     Settle();
     gui::TFrm_Result& page = *main.ResultPage();
     QTest::mouseClick(page.LocationTab(), Qt::LeftButton);
+    // The kinds are added when their folder opens.
+    if (QTreeWidgetItem* found = ItemNamed(*page.Folders(), gui::Tr(main.Language(), "M_FoundByContent", "Found by content")))
+        found->setExpanded(true);
     QTreeWidgetItem* jpg = ItemNamed(*page.Folders(), QStringLiteral("jpg"));
     if (!jpg) {
         std::fprintf(stderr, "the deep scan found no JPEG file\n");
