@@ -176,7 +176,8 @@ private slots:
         auto& w = *main.window;
         QVERIFY(OfferedTheSearch(main, image));
         QTest::mouseClick(w.QuestionBox()->DefaultButton(), Qt::LeftButton);
-        QVERIFY(WaitFor([&w] { return w.QuestionBox()->isVisible(); }, 30000));
+        QVERIFY(WaitFor([&w] { return w.QuestionBox()->isVisible() && w.QuestionBox()->Kind() != gui::Question::SearchWholeImage; },
+                        30000));
         QCOMPARE(w.QuestionBox()->Kind(), gui::Question::DeepScanWholeImage);
         QVERIFY(w.QuestionBox()->Text().startsWith(QStringLiteral("No volume was found on zeros.img. ")));
         QVERIFY(!w.NoticeBox()->isVisible());
@@ -196,7 +197,8 @@ private slots:
         QVERIFY(OfferedTheSearch(main, image));
         platform::SetReadFaults(gui::ToUtf8(image), {{{2u << 20, 1u << 20}}, {}});
         QTest::mouseClick(w.QuestionBox()->DefaultButton(), Qt::LeftButton);
-        QVERIFY(WaitFor([&w] { return w.QuestionBox()->isVisible(); }, 30000));
+        QVERIFY(WaitFor([&w] { return w.QuestionBox()->isVisible() && w.QuestionBox()->Kind() != gui::Question::SearchWholeImage; },
+                        30000));
         QCOMPARE(w.QuestionBox()->Kind(), gui::Question::DeepScanWholeImage);
         QVERIFY(w.QuestionBox()->Text().startsWith(
             QStringLiteral("No volume was found on failing.img, but 1 of the places where one may start could "
