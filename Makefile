@@ -133,10 +133,11 @@ gui: build
 # scan from the window of the corpus image ntfs-basic.img (built once, as the
 # tests build it), the card pictures a scan of the exFAT test card, and a
 # whole-disk image (the disk_images fixture's MBR disk) is added as a drive per
-# partition. Then the same on an X display (Xvfb, Qt's xcb platform) into
+# partition, and the deep scan of the content card (its file system wiped)
+# runs through question 8. Then the same on an X display (Xvfb, Qt's xcb platform) into
 # $(BUILD)/screenshots-xcb, which fails where a picture's size differs there.
 SCREENSHOT_IMAGES = $(BUILD)/demo-ntfs.img $(BUILD)/corpus/ntfs-basic.img $(BUILD)/exfat-images/exfat-4k.img \
-                    $(BUILD)/disks/mbr-disk.img
+                    $(BUILD)/disks/mbr-disk.img $(BUILD)/content-images/content-fat32-raw.img
 screenshots: screenshot-images
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/dunro_gui_screenshots docs/screenshots $(SCREENSHOT_IMAGES)
 	tests/gui/on-xvfb $(BUILD)/bin/dunro_gui_screenshots $(BUILD)/screenshots-xcb $(SCREENSHOT_IMAGES) \
@@ -163,6 +164,7 @@ screenshot-images: build
 	@[ -f $(BUILD)/corpus/ntfs-basic.img ] || (cd $(BUILD) && ctest -R corpus_images >/dev/null)
 	@[ -f $(BUILD)/exfat-images/exfat-4k.img ] || (cd $(BUILD) && ctest -R exfat_images >/dev/null)
 	@[ -f $(BUILD)/disks/mbr-disk.img ] || (cd $(BUILD) && ctest -R disk_images >/dev/null)
+	@[ -f $(BUILD)/content-images/content-fat32-raw.img ] || (cd $(BUILD) && ctest -R content_images >/dev/null)
 
 # The Debian package $(BUILD)/dunro_<version>_<arch>.deb, its Depends computed
 # from the libraries the programs link.

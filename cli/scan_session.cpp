@@ -21,6 +21,7 @@
 #include "volume/language.h"
 #include "volume/records.h"
 #include "scan/source_check.h"
+#include "scan/source_offer.h"
 #include "volume/text.h"
 
 namespace cli {
@@ -84,17 +85,6 @@ std::string SourceProblem(const std::string& source) {
     return "holds neither NTFS, FAT nor exFAT";
 }
 
-// The source opens, but no file system on it can be read: what a search by content is for.
-static bool NoFileSystemRead(const std::string& source) {
-    switch (ExamineSource(source)) {
-    case SourceVerdict::Unreadable:
-    case SourceVerdict::OtherFileSystem:
-        return true;
-    default:
-        return false;
-    }
-}
-
 ScanSession::ScanSession(std::atomic<bool>& interrupted) : interrupted_(interrupted) {
     worker_ = std::make_unique<TThreadScan>(progress_, types_, paths_, &sink_);
 }
@@ -145,7 +135,7 @@ int ScanSession::Open(const std::vector<std::string>& sources, const std::vector
         // Nothing found where reads failed is no proof that nothing is there.
         if (!problem.empty() && unreadablePlaces)
             problem += "; " + std::to_string(unreadablePlaces) + " of the places where a volume may start could not be read";
-        if (!problem.empty() && worker_->SearchContent && NoFileSystemRead(source)) {
+        if (!problem.empty() && worker_->SearchContent && scan::SearchableByContent(ExamineSource(source))) {
             std::fprintf(stderr, "dunro: %s: %s; searching it by content\n", volume::PrintableText(source).c_str(),
                          problem.c_str());
             problem.clear();

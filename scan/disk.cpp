@@ -23,6 +23,7 @@ TMyDisk::TMyDisk(std::unique_ptr<TDriverInfo> drive, const ScanContext& context)
             scan::MakeReader(*Drive, readerContext, context.SearchContent, context.ContentSignatures);
         Reader = std::move(chosen.reader);
         Refusal = chosen.status;
+        searchesFreeSpace_ = context.SearchContent;
         std::string label = Reader ? Reader->VolumeLabel() : std::string();
         if (auto systemLabel = platform::SystemVolumeLabel(DriveName))
             label = *systemLabel;
@@ -103,6 +104,19 @@ bool TMyDisk::ReadNothing() const {
         break;
     }
     return false;
+}
+
+void TMyDisk::SearchFreeSpace(bool search) {
+    if (!Reader || Drive->FileSystem == kFileSystemContent || search == searchesFreeSpace_)
+        return;
+    ClearFiles();
+    ClearFolders();
+    scan::ChosenReader chosen =
+        scan::MakeReader(*Drive, volume::ReaderContext{progress_.get(), filter_.get()}, search, nullptr);
+    if (!chosen.reader)
+        return;  // the reader it has stays
+    Reader = std::move(chosen.reader);
+    searchesFreeSpace_ = search;
 }
 
 uint32_t TMyDisk::RecordEstimate() const { return Reader ? Reader->RecordEstimate() : 0; }

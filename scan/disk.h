@@ -18,6 +18,7 @@ class TMyDisk {
     std::unique_ptr<ProgressRecordSink> progress_;
     std::unique_ptr<SelectionFilter> filter_;
     volume::ReadingStatus status_ = volume::ReadingStatus::Done;
+    bool searchesFreeSpace_ = false;
 
 public:
     TMyDisk(const std::string& driveName, uint32_t driveType, const ScanContext& context);
@@ -54,6 +55,11 @@ public:
     // could not be read, so it says nothing about what the volume holds.
     bool ReadNothing() const;
     uint8_t FileSystem() const { return Drive->FileSystem; }
+    // Whether the file system's reader also searches the volume's free space
+    // (the deep scan: FAT and exFAT for lost folders). Choosing again makes
+    // the reader anew, on the scan's thread: making one may read the volume.
+    // A drive read by content, or one no reader took, stays as it is.
+    void SearchFreeSpace(bool search);
 };
 
 using DiskList = std::vector<std::unique_ptr<TMyDisk>>;

@@ -21,6 +21,7 @@ void TUnDeleteProgress::ResetAll() {
     FScanIdle = false;
     FPercent = 0;
     FFoundCount = 0;
+    FBytesSearched = 0;
     FResultCount = 0;
     FListedCount = 0;
     FRecoverDone = false;
@@ -44,6 +45,7 @@ void TUnDeleteProgress::ResetScan() {
     FScanIdle = false;
     FPercent = 0;
     FFoundCount = 0;
+    FBytesSearched = 0;
     FResultCount = 0;
     FListedCount = 0;
     FRecordsRead = 0;

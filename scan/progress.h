@@ -61,6 +61,8 @@ public:
     Shared<double> FShownPercent{0};              // [front]; [scan] once, in BeginListing (see below)
     Shared<double> FDiskStartPercent{0};          // [front]
     Shared<uint32_t> FFoundCount{0};              // [scan]
+    // Bytes the search by content has looked through, over every drive it reads. 0 at start of scan.
+    Shared<uint64_t> FBytesSearched{0};           // [scan]
     Shared<uint32_t> FListedCount{0};             // [scan]
     Shared<uint32_t> FResultCount{0};             // [scan]
     Shared<bool> FRecoverDone{false};             // [recover]

@@ -8,6 +8,7 @@ void ProgressRecordSink::RecordParsed() { progress_.FParsedRecords.Add(1.0); }
 void ProgressRecordSink::RecordRead() { progress_.FRecordsRead.Add(1); }
 void ProgressRecordSink::FileFound() { progress_.FFoundCount.Add(1); }
 void ProgressRecordSink::FileListed() { progress_.AddListed(1); }
+void ProgressRecordSink::BytesSearched(uint64_t bytes) { progress_.FBytesSearched.Add(bytes); }
 bool ProgressRecordSink::ReadingMustEnd(Capped capped) const {
     progress_.WaitWhilePaused();
     const uint32_t counted = capped == Capped::FoundFiles ? uint32_t{progress_.FFoundCount} : uint32_t{progress_.FRecordsRead};

@@ -14,6 +14,7 @@ public:
     void RecordRead() override;
     void FileFound() override;
     void FileListed() override;
+    void BytesSearched(uint64_t bytes) override;
     bool ReadingMustEnd(Capped capped) const override;
     bool StopRequested() const override;
     void WaitWhilePaused() const override;

@@ -2,6 +2,13 @@
 #include <algorithm>
 
 #include "scan/disk_drives.h"
+#include "scan/source_offer.h"
+
+namespace {
+bool IsIn(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+} // namespace
 
 TThreadScan::TThreadScan(TUnDeleteProgress& progress, const TScanFileType& types, const TScanPath& paths,
                          MessageSink* sink)
@@ -85,9 +92,30 @@ void TThreadScan::OpenImages() {
                 }
             }
         }
+        // Named again once it is listed to be searched by content, it is that drive.
+        if (opened.DriveNames.empty() && (IsIn(ImagesByContent, name) || ListedDisk(Disks, name)))
+            OpenByContent(opened);
         OpenedImages.push_back(std::move(opened));
     }
     ImagesToOpen.clear();
+    ImagesByContent.clear();
+}
+
+void TThreadScan::OpenByContent(OpenedImage& opened) {
+    if (!scan::SearchableByContent(opened.Verdict))
+        return;
+    if (const TMyDisk* listed = ListedDisk(Disks, opened.Name)) {
+        opened.DriveNames.push_back(listed->DriveName);
+    } else {
+        ScanContext byContent = Context();
+        byContent.SearchContent = true;
+        auto disk = OpenDisk(opened.Name, byContent);
+        if (!disk)
+            return;
+        opened.DriveNames.push_back(disk->DriveName);
+        opened.Disks.push_back(std::move(disk));
+    }
+    opened.Verdict = SourceVerdict::Usable;
 }
 
 void TThreadScan::StartPartitionSearch(const std::string& image) {
@@ -296,6 +324,7 @@ void TThreadScan::ScanJob() {
             break;
         disk->Selected = paths_.HasDriver(disk->DriveName);
         if (disk->Selected) {
+            disk->SearchFreeSpace(SearchContent || DeepScan);
             ++SelectedDiskCount;
             progress_.FRecordEstimate.Add(static_cast<int32_t>(disk->RecordEstimate()));
             if (disk->FileSystem() == kFileSystemNtfs)

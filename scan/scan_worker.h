@@ -109,6 +109,13 @@ public:
     // searched by content, for these signatures (empty: all).
     bool SearchContent = false;
     std::vector<bool> ContentSignatures;
+    // The window's deep scan: the next scans also search each chosen
+    // volume's free space (as SearchContent makes the readers do). Set while idle.
+    bool DeepScan = false;
+    // Images of ImagesToOpen that are opened to be searched by content when
+    // they hold no file system a reader can read (the window's deep scan of
+    // a whole image). Emptied by the job.
+    std::vector<std::string> ImagesByContent;
 
     // Blocks until no job runs. The lists may be read afterwards.
     void WaitUntilIdle();
@@ -124,6 +131,8 @@ private:
     void ScanJob();
     void ReadPass(uint8_t fileSystem);
     void OpenImages();
+    // Opens an image that holds no readable file system for the search by content.
+    void OpenByContent(OpenedImage& opened);
     void SearchImage();
     void EndImageSearch();
     bool ReachedRecordCap(uint8_t fileSystem) const;

@@ -249,6 +249,13 @@ const std::vector<std::pair<const char*, const char*>>& MessageDefaults() {
         {"M_ImageSearchUnread", "No volume was found on %s, but %n of the places where one may start could not be read."},
         {"M_RestartAdmin", "Restart as Administrator"},
         {"M_AskRestartAdmin", "Reading raw drives needs administrator rights. Start the program again as administrator? Windows will ask you to allow it."},
+        {"M_DeepScan", "Deep scan: also search free space by file content, slower"},
+        {"M_DeepScanTip", "Files whose entries the file system no longer holds are recognised by their content. Files found that way have no names of their own."},
+        {"M_DeepScanning", "%s1 searched, %s2 files found"},
+        {"M_DeepScanImage", "Deep scan"},
+        {"M_ReadByContent", "Searched by content"},
+        {"M_ImageNoReadableVolume", "No NTFS, FAT or exFAT volume on %s can be read."},
+        {"M_AskDeepScanImage", "Search the whole image by file content? Files found that way have no names or folders of their own."},
     };
     return kDefaults;
 }

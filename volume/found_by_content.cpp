@@ -64,7 +64,7 @@ FoundByContent::Ended FoundByContent::Search(const ReaderContext& context, std::
     if (!context.SearchByContent || !drive_ || !drive_->Source)
         return Ended::Done;
     ProgressSink* progress = context.Progress;
-    uint64_t total = 0;
+    uint64_t total = 0, counted = 0;
     for (const ByteExtent& extent : extents)
         total += extent.length;
     const ContentSearchTotals totals = context.SearchByContent(
@@ -83,6 +83,9 @@ FoundByContent::Ended FoundByContent::Search(const ReaderContext& context, std::
         [&](uint64_t searched) {
             if (!progress)
                 return;
+            // The window shows the bytes searched over every drive: each call adds what is new.
+            progress->BytesSearched(searched - std::min(searched, counted));
+            counted = std::max(searched, counted);
             if (total > 0)
                 progress->SetPercent(percentFrom + (percentTo - percentFrom) * static_cast<double>(searched) /
                                                        static_cast<double>(total));

@@ -39,6 +39,8 @@ public:
     virtual void FileFound() = 0;
     // Listing phase: one found file was looked at.
     virtual void FileListed() = 0;
+    // Reading phase of a search by content: `bytes` more were looked through.
+    virtual void BytesSearched(uint64_t bytes) = 0;
 
     // What a reader counts against the cap on files of the scan (over every
     // volume it reads): NTFS the files it found, FAT the entries it read.

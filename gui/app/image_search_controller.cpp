@@ -9,6 +9,7 @@
 #include "gui/start/image_search_window.h"
 #include "gui/start/location_chooser.h"
 #include "scan/scan_worker.h"
+#include "scan/source_offer.h"
 
 namespace gui {
 
@@ -86,6 +87,12 @@ void ImageSearchController::EndWhenIdle() {
     }
     if (chooser_.ListSearchedImage()) {
         window_.Undim();
+        return;
+    }
+    // An error is told; a search that found nothing leaves the image's content to search.
+    if (!worker_.Search.Failed &&
+        scan::OfferFor(SourceVerdict::OtherFileSystem, true) == scan::SourceOffer::DeepScan) {
+        window_.OfferDeepScan(offered_, true);
         return;
     }
     window_.ShowNotice(Notice::ImageNothingFound);

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "gui/app/deep_scan_offer.h"
 #include "gui/app/image_search_controller.h"
 #include "gui/app/mask_overlay.h"
 #include "gui/app/prompt_box.h"
@@ -85,6 +86,7 @@ TFram_UndeleteMain::TFram_UndeleteMain()
             if (scanWorker_->Search.Failed)
                 facts.searchFailure = scanWorker_->FailureText;
         }
+        facts.imageSearched = deepScan_ && deepScan_->AfterSearch();
         return facts;
     };
     question_ = new TFMsgBox_RecoverSelect(*hub_, *language_, facts, this);
@@ -97,6 +99,7 @@ TFram_UndeleteMain::TFram_UndeleteMain()
     scan_ = new ScanController(*this, *startPage_, *resultPage_, *question_, *progress_, *types_, *paths_, *scanWorker_,
                                *language_);
     imageSearch_ = new ImageSearchController(*this, *startPage_->Chooser(), *hub_, *scanWorker_, *language_);
+    deepScan_ = new DeepScanOffer(*this, *startPage_);
     connect(startPage_->Chooser(), &Tfrm_Choose_Location::RestartAsAdministratorRequested, this,
             [this] { OnRestartAsAdministratorRequested(); });
 
@@ -114,6 +117,7 @@ TFram_UndeleteMain::~TFram_UndeleteMain() {
     delete about_;
     delete settings_;
     delete recovery_;
+    delete deepScan_;
     delete imageSearch_;
     delete notice_;
     delete question_;

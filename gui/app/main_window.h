@@ -28,6 +28,7 @@ class TUnDeleteProgress;
 
 namespace gui {
 
+class DeepScanOffer;
 class FolderChooser;
 class ImageSearchController;
 class FolderOpener;
@@ -102,6 +103,10 @@ public:
     const ScanController& Scan() const { return *scan_; }
     // The full search of a refused image for lost volumes (image_search_controller.h).
     ImageSearchController& ImageSearch() { return *imageSearch_; }
+    // The deep scan of an image with no volume to read (deep_scan_offer.h).
+    DeepScanOffer& DeepScan() { return *deepScan_; }
+    // Asks question 8 about `image`; `afterSearch`: its whole search found no volume.
+    void OfferDeepScan(const QString& image, bool afterSearch);
     bool ScanTimerActive() const;
     bool WaitingForDriveList() const;
     // The large preview windows: pictures and texts, Word documents, and the
@@ -160,6 +165,7 @@ private:
     QString refusedImage_;
     QString refusedPath_;
     Notice refusedNotice_ = Notice::None;
+    bool refusedForDeepScan_ = false;  // the refusal is question 8's offer
     QPoint outerPosition_;
 
     std::unique_ptr<MessageHub> hub_;
@@ -182,6 +188,7 @@ private:
     QPointer<TFrm_About> about_;
     RecoveryController* recovery_ = nullptr;
     ImageSearchController* imageSearch_ = nullptr;
+    DeepScanOffer* deepScan_ = nullptr;
 };
 
 } // namespace gui

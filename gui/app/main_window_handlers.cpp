@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 
+#include "gui/app/deep_scan_offer.h"
 #include "gui/app/image_search_controller.h"
 #include "gui/app/main_window.h"
 #include "gui/app/prompt_box.h"
@@ -49,6 +50,7 @@ void TFram_UndeleteMain::Receive(const HubMessage& m) {
     case Msg::StopImageSearch:       imageSearch_->OnStopImageSearch(); break;
     case Msg::ImageSearchEnded:      imageSearch_->OnImageSearchEnded(); break;
     case Msg::RestartAsAdministrator: RestartAsAdministrator(); break;
+    case Msg::DeepScanWholeImage:    deepScan_->OnDeepScanWholeImage(); break;
     default:                        break;
     }
 }

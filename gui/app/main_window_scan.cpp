@@ -3,11 +3,13 @@
 // the front when a scan ended behind other windows.
 #include <QFileInfo>
 
+#include "gui/app/deep_scan_offer.h"
 #include "gui/app/image_search_controller.h"
 #include "gui/app/main_window.h"
 #include "gui/app/prompt_box.h"
 #include "gui/start/start_page.h"
 #include "scan/scan_worker.h"
+#include "scan/source_offer.h"
 
 namespace gui {
 
@@ -33,8 +35,9 @@ void TFram_UndeleteMain::OnImageRefused(const QString& image, SourceVerdict verd
     if (refusedImage_.isEmpty())
         refusedImage_ = image;
     refusedPath_ = image;
-    const bool noVolume = verdict == SourceVerdict::OtherFileSystem;
-    refusedNotice_ = noVolume ? Notice::ImageNoVolume : Notice::ImageUnreadable;
+    const scan::SourceOffer offer = scan::OfferFor(verdict, false);
+    refusedNotice_ = offer == scan::SourceOffer::SearchWholeImage ? Notice::ImageNoVolume : Notice::ImageUnreadable;
+    refusedForDeepScan_ = offer == scan::SourceOffer::DeepScan;
     if (isVisible())
         ShowImageRefusal();
 }
@@ -44,6 +47,13 @@ void TFram_UndeleteMain::ShowImageRefusal() {
         return;
     const Notice kind = refusedNotice_;
     refusedNotice_ = Notice::None;
+    // No file system on it can be read at all: only its content is left to search.
+    if (refusedForDeepScan_ && !deepScan_->Opening()) {
+        refusedForDeepScan_ = false;
+        OfferDeepScan(refusedPath_, false);
+        return;
+    }
+    refusedForDeepScan_ = false;
     // Nothing readable where volumes usually start: the whole image may still
     // hold one, which only reading all of it finds, so it is offered rather than done.
     if (kind == Notice::ImageNoVolume && !imageSearch_->Running()) {
@@ -53,6 +63,14 @@ void TFram_UndeleteMain::ShowImageRefusal() {
         return;
     }
     ShowNotice(kind);
+}
+
+void TFram_UndeleteMain::OfferDeepScan(const QString& image, bool afterSearch) {
+    refusedImage_ = QFileInfo(image).fileName();
+    if (refusedImage_.isEmpty())
+        refusedImage_ = image;
+    refusedPath_ = image;
+    deepScan_->Offer(image, afterSearch);
 }
 
 } // namespace gui

@@ -149,9 +149,12 @@ TFMsgBox_RecoverSelect::TFMsgBox_RecoverSelect(MessageHub& hub, const TLanUse& l
 void TFMsgBox_RecoverSelect::ShowQuestion(Question kind) {
     kind_ = kind;
     setWindowTitle(AppTitle());
-    // Question 6 is an offer rather than a yes or no: its buttons say what they do.
+    // Questions 6 and 8 are offers rather than a yes or no: their buttons say what they do.
     if (kind == Question::SearchWholeImage) {
         DefaultButton()->SetCaption(Tr(language_, "M_SearchWholeImage", "Search the whole image"));
+        OtherButton()->SetCaption(Tr(language_, "M_Close", "Close"));
+    } else if (kind == Question::DeepScanWholeImage) {
+        DefaultButton()->SetCaption(Tr(language_, "M_DeepScanImage", "Deep scan"));
         OtherButton()->SetCaption(Tr(language_, "M_Close", "Close"));
     } else {
         DefaultButton()->SetCaption(Tr(language_, "M_YES", "Yes"));
@@ -179,6 +182,7 @@ const QuestionAnswers kAnswers[] = {
     {Question::BackLeavingResults, BackAnswer(true), BackAnswer(false)},
     {Question::SearchWholeImage, {HubTarget::MainWindow, Msg::SearchWholeImage}, {HubTarget::MainWindow, Msg::StayOpen}},
     {Question::RestartAsAdministrator, {HubTarget::MainWindow, Msg::RestartAsAdministrator}, {HubTarget::MainWindow, Msg::StayOpen}},
+    {Question::DeepScanWholeImage, {HubTarget::MainWindow, Msg::DeepScanWholeImage}, {HubTarget::MainWindow, Msg::StayOpen}},
 };
 } // namespace
 

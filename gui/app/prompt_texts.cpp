@@ -95,6 +95,18 @@ QString QuestionText(const TLanUse& language, Question kind, const PromptFacts& 
                               "%s holds no NTFS, FAT or exFAT volume where volumes usually start. Search the whole "
                               "image for lost volumes? It is read from end to end."),
                            facts);
+    case Question::DeepScanWholeImage: {
+        // After a search of the whole image, what it found (or could not read) comes first.
+        const QString found = facts.imageSearched
+                                  ? NoticeText(language, Notice::ImageNothingFound, facts)
+                                  : NamingImage(Tr(language, "M_ImageNoReadableVolume",
+                                                   "No NTFS, FAT or exFAT volume on %s can be read."),
+                                                facts);
+        return found + QLatin1Char(' ') +
+               Tr(language, "M_AskDeepScanImage",
+                  "Search the whole image by file content? Files found that way have no names or folders of their "
+                  "own.");
+    }
     case Question::RestartAsAdministrator:
         return Tr(language, "M_AskRestartAdmin",
                   "Reading raw drives needs administrator rights. Start the program again as administrator? Windows "

@@ -23,6 +23,8 @@ struct PromptFacts {
     // How the last full search of an image ended, for notice 11.
     std::string searchFailure;      // the error it ended on, if any
     uint64_t searchUnreadable = 0;  // places a volume may start it could not read
+    // Question 8 follows a search of the whole image that found no volume.
+    bool imageSearched = false;
 };
 
 QString NoticeText(const TLanUse& language, Notice kind, const PromptFacts& facts);

@@ -111,6 +111,7 @@ void ScanController::ContinueStart() {
             // A worker that flagged its last pass finished may still be on its
             // way out of it; a new job must not meet it there.
             worker_.WaitUntilIdleFor(kWorkerSettleMs);
+            worker_.DeepScan = startPage_.DeepScan();
             scanRunning_ = true;
             worker_.StartScan();
             qCDebug(dunroGui) << "scan started on" << paths_.DriverCount() << "drives";

@@ -29,7 +29,7 @@ enum class Msg : unsigned {
     DragWindow = 1070,             // 0x42E press on a page's title image (send)
     StartRequest = 1071,           // 0x42F scan button when no scan runs (post)
     ExitDuringScan = 1073,         // 0x431 question 3, YES (post)
-    StayOpen = 1074,               // 0x432 questions 3, 4, 6 and 7, NO or close (post)
+    StayOpen = 1074,               // 0x432 questions 3, 4, 6, 7 and 8, NO or close (post)
     LeaveResults = 1075,           // 0x433 question 4 YES; question 5 to the result page (post; payload: Yes)
     OpenSettings = 1076,           // 0x434 the pages' "Settings…" menu item (post)
     Dimming = 1077,                // 0x435 dim or undim the main window (send; payload: Undims)
@@ -37,6 +37,7 @@ enum class Msg : unsigned {
     StopImageSearch = 1079,        // 0x437 the image search's Stop, close or Esc (post)
     ImageSearchEnded = kMsgPartitionSearchEnded,  // 0x438 the scan worker: the image search has ended (post)
     RestartAsAdministrator = 1081, // 0x439 question 7, YES: start again with administrator rights (post)
+    DeepScanWholeImage = 1082,     // 0x43A question 8, YES: search the refused image by file content (post)
 };
 
 // The question box's kinds (YES and NO).
@@ -49,6 +50,7 @@ enum class Question : int {
     BackLeavingResults = 5,  // the result page's Back, answered to the page
     SearchWholeImage = 6,    // an image with nothing readable where volumes usually start
     RestartAsAdministrator = 7,  // raw drives refused for want of administrator rights (Windows)
+    DeepScanWholeImage = 8,  // an image with no volume to read, even after a search of the whole image
 };
 
 // The notice box's kinds (one OK).

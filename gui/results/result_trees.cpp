@@ -136,7 +136,9 @@ void FolderTree::Build(const DiskList& disks, uint32_t foundCount) {
         if (disk->Reader)
             node->setToolTip(0, FromUtf8(disk->Reader->FileSystemName()));
         const uint8_t fileSystem = disk->FileSystem();
-        if ((fileSystem == kFileSystemNtfs || IsFatFileSystem(fileSystem) || fileSystem == kFileSystemExfat) &&
+        // A drive searched by content has its folders too: "Found by content" and a folder per kind.
+        if ((fileSystem == kFileSystemNtfs || IsFatFileSystem(fileSystem) || fileSystem == kFileSystemExfat ||
+             fileSystem == kFileSystemContent) &&
             !disk->Folders.empty())
             AddSubFolders(node, *disk->Folders.front(), false);
     }

@@ -75,8 +75,11 @@ bool MaybeScannable(const std::string& fileSystem) {
     return false;
 }
 
-QString FileSystemName(uint8_t fileSystem) {
+QString FileSystemName(const TLanUse& language, uint8_t fileSystem) {
     switch (fileSystem) {
+    case kFileSystemContent:
+        // No file system is read on it: its files are found by their content.
+        return Tr(language, "M_ReadByContent", "Searched by content");
     case kFileSystemNtfs:
         return QStringLiteral("NTFS");
     case kFileSystemFat16:
@@ -256,7 +259,7 @@ void Tfrm_Choose_Location::AddSpecialEntries(int row) {
 QListWidgetItem* Tfrm_Choose_Location::AddDriveEntry(const TMyDisk& disk, int row) {
     const int kind = disk.Drive->IsSystemDrive ? kLocationSystemDrive : kLocationDrive;
     QListWidgetItem* item = list_->AddEntry(kind, FromUtf8(disk.Caption), FromUtf8(disk.DriveName), {}, row);
-    RdLocationList::SetDetail(item, FileSystemName(disk.FileSystem()) + QStringLiteral(" · ") +
+    RdLocationList::SetDetail(item, FileSystemName(language_, disk.FileSystem()) + QStringLiteral(" · ") +
                                         FromUtf8(volume::SizeText(disk.Drive->TotalBytes)));
     if (platform::IsVolumeImage(disk.DriveName) || scan::IsImagePartitionDrive(disk.DriveName))
         item->setData(kArtRole, QStringLiteral("disk-image"));
@@ -413,7 +416,7 @@ void Tfrm_Choose_Location::OnImageTick() {
         worker_.AdoptOpenedImages();
         for (const OpenedImage& opened : worker_.OpenedImages) {
             if (opened.Verdict != SourceVerdict::Usable || opened.DriveNames.empty()) {
-                if (refused_)
+                if (refused_ && !contentInFlight_.contains(FromUtf8(opened.Name)))
                     refused_(FromUtf8(opened.Name), opened.Verdict == SourceVerdict::Usable
                                                         ? SourceVerdict::OtherFileSystem
                                                         : opened.Verdict);
@@ -424,16 +427,48 @@ void Tfrm_Choose_Location::OnImageTick() {
                 ShowOpenedImage(FromUtf8(opened.Name), drive);
         }
         worker_.OpenedImages.clear();
+        contentInFlight_.clear();
     }
     if (pendingImages_.isEmpty()) {
         imageTimer_.stop();
         return;
     }
-    for (const QString& image : pendingImages_)
+    for (const QString& image : pendingImages_) {
         worker_.ImagesToOpen.push_back(ToUtf8(image));
+        if (contentImages_.removeAll(image) > 0) {
+            worker_.ImagesByContent.push_back(ToUtf8(image));
+            contentInFlight_ << image;
+        }
+    }
     pendingImages_.clear();
     imagesInFlight_ = true;
     worker_.StartImageOpen();
+}
+
+void Tfrm_Choose_Location::AddImageForContentSearch(const QString& image) {
+    contentImages_ << image;
+    pendingImages_ << image;
+    if (!imageTimer_.isActive())
+        imageTimer_.start();
+    OnImageTick();
+}
+
+bool Tfrm_Choose_Location::ChooseOnlyImage(const QString& image) {
+    const TMyDisk* disk = ListedDisk(worker_.Disks, ToUtf8(image));
+    if (!disk)
+        return false;
+    const QString drive = FromUtf8(disk->DriveName);
+    bool found = false;
+    for (int i = 0; i < list_->count(); ++i) {
+        QListWidgetItem* item = list_->item(i);
+        const int kind = RdLocationList::KindOf(item);
+        const bool isIt = (kind == kLocationDrive || kind == kLocationSystemDrive) &&
+                          item->data(kDriveRole).toString() == drive && RdLocationList::Usable(item);
+        found = found || isIt;
+        item->setCheckState(isIt ? Qt::Checked : Qt::Unchecked);
+    }
+    UpdateCheckAll();
+    return found;
 }
 
 bool Tfrm_Choose_Location::ListSearchedImage() {

@@ -62,6 +62,13 @@ public:
     // Lists the drives the worker's ended search of a whole image found, as an
     // opened image's are; the worker is idle. False when it found none.
     bool ListSearchedImage();
+    // Adds an image that holds no readable file system as a drive to be
+    // searched by content (the deep scan of a whole image). One that cannot
+    // be opened so is not refused again: it is simply not listed.
+    void AddImageForContentSearch(const QString& image);
+    // Checks the entries of `image`'s drives and unchecks every other; false
+    // when the image has no drive listed.
+    bool ChooseOnlyImage(const QString& image);
     // Images named but not yet listed or refused.
     bool ImagesPending() const { return !pendingImages_.isEmpty() || imagesInFlight_; }
     // Adds a folder as the "Add Folder" dialog does; false when it is refused.
@@ -115,6 +122,10 @@ private:
     TScanPath& paths_;
     ImageRefusal refused_;
     QStringList pendingImages_;
+    // Of the images named, those to be opened for the search by content, and
+    // those of them the worker is opening now.
+    QStringList contentImages_;
+    QStringList contentInFlight_;
     bool imagesInFlight_ = false;
     QTimer imageTimer_;
     PathAsker askFolder_;

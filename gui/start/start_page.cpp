@@ -1,5 +1,7 @@
 #include "gui/start/start_page.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QMouseEvent>
 #include <QSignalBlocker>
@@ -18,6 +20,7 @@
 #include "scan/scan_selection.h"
 #include "scan/scan_worker.h"
 #include "shell/ini_file.h"
+#include "volume/helpers.h"
 
 namespace gui {
 namespace {
@@ -45,6 +48,23 @@ constexpr int kHintTicks = 6;
 
 std::string MainIniPath() { return platform::DataFolder() + "Main.ini"; }
 
+// The deep-scan choice lives in Main.ini's [Main] section; off unless stored as 1.
+constexpr char kDeepScanKey[] = "DeepScan";
+
+bool StoredDeepScan() {
+    TSafeIniFile ini;
+    ini.Load(MainIniPath());
+    return ini.ReadString("Main", kDeepScanKey, "0") == "1";
+}
+
+void StoreDeepScan(bool deep) {
+    TSafeIniFile ini;
+    const std::string path = MainIniPath();
+    ini.Load(path);
+    ini.WriteString("Main", kDeepScanKey, deep ? "1" : "0");
+    ini.Save(path);
+}
+
 } // namespace
 
 TFrm_Choose::TFrm_Choose(MessageHub& hub, const TLanUse& language, TUnDeleteProgress& progress, TScanFileType& types,
@@ -55,6 +75,7 @@ TFrm_Choose::TFrm_Choose(MessageHub& hub, const TLanUse& language, TUnDeleteProg
       worker_(worker),
       types_(types),
       master_(new RdCheckBox(RdCheckBox::Look::Toggle, Body())),
+      deepScan_(new RdCheckBox(RdCheckBox::Look::Box, Body())),
       dial_(new TScanDial(Body())),
       percentLabel_(new QLabel(Body())),
       progressLabel_(new RdLabel(Body())),
@@ -81,6 +102,16 @@ TFrm_Choose::TFrm_Choose(MessageHub& hub, const TLanUse& language, TUnDeleteProg
         tiles_[static_cast<size_t>(i)] = tile;
     }
 
+    deepScan_->setObjectName(QStringLiteral("CheckBox_DeepScan"));
+    deepScan_->setText(Tr(language, "M_DeepScan", "Deep scan: also search free space by file content, slower"));
+    deepScan_->setAccessibleName(deepScan_->text());
+    deepScan_->setAccessibleDescription(Tr(language, "M_DeepScanTip",
+                                           "Files whose entries the file system no longer holds are recognised by "
+                                           "their content. Files found that way have no names of their own."));
+    deepScan_->setToolTip(deepScan_->accessibleDescription());
+    deepScan_->setChecked(StoredDeepScan());
+    connect(deepScan_, &QCheckBox::toggled, this, [](bool deep) { StoreDeepScan(deep); });
+
     dial_->setObjectName(QStringLiteral("RdProgress_Scan"));
     dial_->setAccessibleName(Tr(language, "M_ScanProgress", "Scan progress"));
     dial_->Button()->setObjectName(QStringLiteral("RdImgBtn_Scan"));
@@ -106,7 +137,7 @@ TFrm_Choose::TFrm_Choose(MessageHub& hub, const TLanUse& language, TUnDeleteProg
     for (QWidget* next : {static_cast<QWidget*>(master_), static_cast<QWidget*>(tiles_[0]), static_cast<QWidget*>(tiles_[1]),
                           static_cast<QWidget*>(tiles_[2]), static_cast<QWidget*>(tiles_[3]),
                           static_cast<QWidget*>(tiles_[4]), static_cast<QWidget*>(tiles_[5]),
-                          static_cast<QWidget*>(chooser_->CheckAllBox())}) {
+                          static_cast<QWidget*>(deepScan_), static_cast<QWidget*>(chooser_->CheckAllBox())}) {
         setTabOrder(previous, next);
         previous = next;
     }
@@ -129,6 +160,9 @@ void TFrm_Choose::resizeEvent(QResizeEvent* event) {
     for (int i = 0; i < kTypeSwitchCount; ++i)
         tiles_[static_cast<size_t>(i)]->setGeometry(kTilesLeft + (i % 3) * (kTileWidth + kTileGap),
                                                     90 + (i / 3) * (kTileHeight + kTileGap), kTileWidth, kTileHeight);
+    // Below the switches, as wide as their three columns.
+    deepScan_->setGeometry(kTilesLeft, 90 + 2 * (kTileHeight + kTileGap) + 4,
+                           std::min(deepScan_->sizeHint().width(), 3 * kTileWidth + 2 * kTileGap), 36);
     const int bodyHeight = height() - Body()->y();
     chooser_->setGeometry(24, kChooserTop, width() - 48, bodyHeight - kChooserTop - 16);
 }
@@ -167,6 +201,14 @@ void TFrm_Choose::OnMasterToggled(bool on) {
     }
 }
 
+bool TFrm_Choose::DeepScan() const { return deepScan_->isChecked(); }
+
+void TFrm_Choose::RequestScan() {
+    if (!progress_.FScanIdle || scanRequested_)
+        return;
+    OnScanClicked();
+}
+
 void TFrm_Choose::OnScanClicked() {
     if (scanRequested_) {
         // Pressed again while the start waits for the drive list: withdraw it.
@@ -197,6 +239,7 @@ void TFrm_Choose::CopyTypeSelections() {
 
 void TFrm_Choose::EnableSwitches(bool enable) {
     master_->setEnabled(enable);
+    deepScan_->setEnabled(enable);
     for (TTypeTile* tile : tiles_)
         tile->setEnabled(enable);
 }
@@ -232,7 +275,15 @@ void TFrm_Choose::ShowScanProgress(int percent) {
         return;
     }
     QString text;
-    if (percent < progress_.FReadWeight) {
+    const uint64_t searched = progress_.FBytesSearched;
+    if (percent < progress_.FReadWeight && searched > 0) {
+        // The search by content reads bytes, not entries: it counts what it looked through and found.
+        text = Tr(language_, "M_DeepScanning", "%s1 searched, %s2 files found");
+        text.replace(QLatin1String("%s1"), QStringLiteral("<a>%1</a>").arg(FromUtf8(volume::SizeText(int64_t(searched)))),
+                     Qt::CaseInsensitive);
+        text.replace(QLatin1String("%s2"), QStringLiteral("<a>%1</a>").arg(uint32_t(progress_.FFoundCount)),
+                     Qt::CaseInsensitive);
+    } else if (percent < progress_.FReadWeight) {
         text = Tr(language_, "M_Scanning", "Files scanned: %s");
         text.replace(QLatin1String("%s"), QStringLiteral("<a>%1</a>").arg(uint32_t(progress_.FRecordsRead)),
                      Qt::CaseInsensitive);

@@ -61,6 +61,11 @@ public:
     TScanButton* ScanButton() const;
     TTypeTile* TypeToggle(int index) const { return tiles_[static_cast<size_t>(index)]; }
     RdCheckBox* MasterToggle() const { return master_; }
+    // The deep scan: also search free space by file content. Remembered in Main.ini.
+    RdCheckBox* DeepScanBox() const { return deepScan_; }
+    bool DeepScan() const;
+    // Starts a scan as the SCAN button does between scans (the deep-scan offer's YES).
+    void RequestScan();
     RdLabel* ProgressLabel() const { return progressLabel_; }
     QLabel* PercentLabel() const { return percentLabel_; }
     RdHintBalloon* ScanHint() const { return hint_; }
@@ -86,6 +91,7 @@ private:
     std::array<uint8_t, kTypeSwitchCount> selections_{1, 1, 1, 1, 1, 1};
     std::array<TTypeTile*, kTypeSwitchCount> tiles_{};
     RdCheckBox* master_;
+    RdCheckBox* deepScan_;
     TScanDial* dial_;
     QLabel* percentLabel_;
     RdLabel* progressLabel_;

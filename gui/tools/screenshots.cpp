@@ -23,6 +23,7 @@
 #include "gui/app/image_search_controller.h"
 #include "gui/app/main_window.h"
 #include "gui/app/prompt_box.h"
+#include "gui/common/texts.h"
 #include "gui/preview/hover_previews.h"
 #include "gui/preview/preview_pane.h"
 #include "gui/preview/preview_window.h"
@@ -503,6 +504,91 @@ bool RenderCard(const QString& folder, const QString& language, const QString& s
     return ok;
 }
 
+// The deep scan: the start page with its box checked and a search by content
+// part-way; `deepImage` (a card whose file system was wiped) offered, searched
+// whole for lost volumes in vain, and question 8; its YES, the result page on
+// "Found by content" with the JPEG files, and one of them previewed.
+bool RenderDeepScan(const QString& folder, const QString& language, const QString& suffix, const QString& deepImage) {
+    QTemporaryDir config;
+    UseConfigFolder(config.path());
+    const QString data = config.path() + QStringLiteral("/Dunro Data Recovery/");
+    QDir(config.path()).mkpath(QStringLiteral("Dunro Data Recovery"));
+    if (!WriteFile(data + QStringLiteral("Main.ini"),
+                   QStringLiteral("[Main]\r\nLanguage=%1\r\nScanTips=1\r\nDeepScan=1\r\n").arg(language)))
+        return false;
+    gui::TFram_UndeleteMain main;
+    main.SetProcessEnd([] {});
+    main.move(0, 0);
+    main.show();
+    gui::TFrm_Choose& start = *main.StartPage();
+    if (!WaitFor([&start] { return start.Chooser()->DriveListReady(); }, 30000)) {
+        std::fprintf(stderr, "the drive list did not fill\n");
+        return false;
+    }
+    Settle();
+    bool ok = Save(Composite(main, nullptr), folder, QStringLiteral("start-deep-scan") + suffix);
+    // A search by content part-way: 1.2 GB looked through, 348 files found.
+    main.Progress().FBytesSearched = 1'288'490'188;
+    main.Progress().FFoundCount = 348;
+    start.PrepareForScanning(true);
+    start.ShowScanProgress(17);
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("start-deep-scanning") + suffix);
+    start.ScanEnded();
+    start.Reset();
+    main.Progress().FBytesSearched = 0;
+    main.Progress().FFoundCount = 0;
+
+    main.AddVolumeImages({deepImage});
+    if (!WaitFor([&main] { return main.QuestionBox()->isVisible(); }, 30000)) {
+        std::fprintf(stderr, "%s was not offered the search of the whole image\n", qPrintable(deepImage));
+        return false;
+    }
+    QTest::mouseClick(main.QuestionBox()->DefaultButton(), Qt::LeftButton);
+    if (!WaitFor([&main] { return main.QuestionBox()->isVisible() &&
+                                  main.QuestionBox()->Kind() == gui::Question::DeepScanWholeImage; }, 60000)) {
+        std::fprintf(stderr, "%s was not offered the deep scan\n", qPrintable(deepImage));
+        return false;
+    }
+    ok &= Save(Composite(main, main.QuestionBox()), folder, QStringLiteral("question-8") + suffix);
+    QTest::mouseClick(main.QuestionBox()->DefaultButton(), Qt::LeftButton);
+    if (!WaitFor([&main] { return main.ResultPage()->isVisible(); }, 120000)) {
+        std::fprintf(stderr, "the deep scan of %s did not reach the result page\n", qPrintable(deepImage));
+        return false;
+    }
+    Settle();
+    gui::TFrm_Result& page = *main.ResultPage();
+    QTest::mouseClick(page.LocationTab(), Qt::LeftButton);
+    // The kinds are added when their folder opens.
+    if (QTreeWidgetItem* found = ItemNamed(*page.Folders(), gui::Tr(main.Language(), "M_FoundByContent", "Found by content")))
+        found->setExpanded(true);
+    QTreeWidgetItem* jpg = ItemNamed(*page.Folders(), QStringLiteral("jpg"));
+    if (!jpg) {
+        std::fprintf(stderr, "the deep scan found no JPEG file\n");
+        return false;
+    }
+    for (QTreeWidgetItem* up = jpg->parent(); up; up = up->parent())
+        up->setExpanded(true);
+    page.Folders()->setCurrentItem(jpg);
+    page.Folders()->setFocus();
+    Settle();
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("deep-result") + suffix);
+    const TMyFile* picture = nullptr;
+    for (const TMyFile* file : page.View().ShownFiles)
+        if (file->State == kStateExcellent) {
+            picture = file;
+            break;
+        }
+    if (!picture) {
+        std::fprintf(stderr, "no whole JPEG file in the deep scan\n");
+        return false;
+    }
+    main.OpenPreview(picture);
+    WaitForPreview(*main.PicturePreview());
+    ok &= Save(Composite(main, main.PicturePreview()), folder, QStringLiteral("deep-preview") + suffix);
+    main.PicturePreview()->Close();
+    return ok;
+}
+
 // The control set on one panel, with every picture of gui/art in use.
 bool RenderControls(const QString& folder) {
     QWidget panel;
@@ -621,8 +707,9 @@ bool RenderBalloonOnScreen(const QString& folder) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3 || argc > 6) {
-        std::fputs("usage: dunro_gui_screenshots FOLDER IMAGE [RESULT_IMAGE [CARD_IMAGE [DISK_IMAGE]]]\n", stderr);
+    if (argc < 3 || argc > 7) {
+        std::fputs("usage: dunro_gui_screenshots FOLDER IMAGE [RESULT_IMAGE [CARD_IMAGE [DISK_IMAGE [DEEP_IMAGE]]]]\n",
+                   stderr);
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -637,9 +724,10 @@ int main(int argc, char** argv) {
     const QFileInfo image(QString::fromLocal8Bit(argv[2]));
     const QFileInfo resultImage(QString::fromLocal8Bit(argv[argc >= 4 ? 3 : 2]));
     const QFileInfo card(argc >= 5 ? QString::fromLocal8Bit(argv[4]) : QString());
-    const QFileInfo diskImage(argc == 6 ? QString::fromLocal8Bit(argv[5]) : QString());
+    const QFileInfo diskImage(argc >= 6 ? QString::fromLocal8Bit(argv[5]) : QString());
+    const QFileInfo deepImage(argc == 7 ? QString::fromLocal8Bit(argv[6]) : QString());
     // Windows makes a shortcut of a link, which no program opens as the file.
-    for (const QFileInfo& info : {image, resultImage, card, diskImage})
+    for (const QFileInfo& info : {image, resultImage, card, diskImage, deepImage})
         if (!info.filePath().isEmpty()) {
 #ifdef Q_OS_WIN
             QFile::copy(info.absoluteFilePath(), images.filePath(info.fileName()));
@@ -659,6 +747,10 @@ int main(int argc, char** argv) {
     if (!card.fileName().isEmpty()) {
         ok &= RenderCard(folder, QStringLiteral("English"), QString(), card.fileName());
         ok &= RenderCard(folder, QStringLiteral("Deutsch"), QStringLiteral("-de"), card.fileName());
+    }
+    if (!deepImage.fileName().isEmpty()) {
+        ok &= RenderDeepScan(folder, QStringLiteral("English"), QString(), deepImage.fileName());
+        ok &= RenderDeepScan(folder, QStringLiteral("Deutsch"), QStringLiteral("-de"), deepImage.fileName());
     }
     ok &= RenderControls(folder);
     ok &= RenderBalloonOnScreen(folder);

@@ -169,24 +169,26 @@ private slots:
         QVERIFY(ListedDrivesOf(*w.StartPage()->Chooser()->List(), image).isEmpty());
     }
 
-    void AnImageOfZerosEndsWithTheNothingFoundNotice() {
+    void AnImageOfZerosEndsWithTheOfferOfADeepScan() {
         const QString image = ZerosImage(dir_, QStringLiteral("zeros.img"));
         QVERIFY(!image.isEmpty());
         MainHarness main;
         auto& w = *main.window;
         QVERIFY(OfferedTheSearch(main, image));
         QTest::mouseClick(w.QuestionBox()->DefaultButton(), Qt::LeftButton);
-        QVERIFY(WaitFor([&w] { return w.NoticeBox()->isVisible(); }, 30000));
-        QCOMPARE(w.NoticeBox()->Kind(), gui::Notice::ImageNothingFound);
-        QCOMPARE(w.NoticeBox()->Text(), QStringLiteral("No volume was found on zeros.img."));
+        QVERIFY(WaitFor([&w] { return w.QuestionBox()->isVisible() && w.QuestionBox()->Kind() != gui::Question::SearchWholeImage; },
+                        30000));
+        QCOMPARE(w.QuestionBox()->Kind(), gui::Question::DeepScanWholeImage);
+        QVERIFY(w.QuestionBox()->Text().startsWith(QStringLiteral("No volume was found on zeros.img. ")));
+        QVERIFY(!w.NoticeBox()->isVisible());
         QVERIFY(!w.ImageSearch().ProgressWindow()->isVisible());
-        QTest::mouseClick(w.NoticeBox()->DefaultButton(), Qt::LeftButton);
+        QTest::mouseClick(w.QuestionBox()->OtherButton(), Qt::LeftButton);
         Settle();
         QVERIFY(!w.Dimmed());
         QVERIFY(ListedDrivesOf(*w.StartPage()->Chooser()->List(), image).isEmpty());
     }
 
-    // Nothing found where a read failed is no proof that nothing is there.
+    // Nothing found where a read failed is no proof that nothing is there: the offer says so.
     void AnImageWithUnreadablePlacesSaysSoInsteadOfNothingFound() {
         const QString image = ZerosImage(dir_, QStringLiteral("failing.img"));
         QVERIFY(!image.isEmpty());
@@ -195,11 +197,12 @@ private slots:
         QVERIFY(OfferedTheSearch(main, image));
         platform::SetReadFaults(gui::ToUtf8(image), {{{2u << 20, 1u << 20}}, {}});
         QTest::mouseClick(w.QuestionBox()->DefaultButton(), Qt::LeftButton);
-        QVERIFY(WaitFor([&w] { return w.NoticeBox()->isVisible(); }, 30000));
-        QCOMPARE(w.NoticeBox()->Kind(), gui::Notice::ImageNothingFound);
-        QCOMPARE(w.NoticeBox()->Text(),
-                 QStringLiteral("No volume was found on failing.img, but 1 of the places where one may start could "
-                                "not be read."));
+        QVERIFY(WaitFor([&w] { return w.QuestionBox()->isVisible() && w.QuestionBox()->Kind() != gui::Question::SearchWholeImage; },
+                        30000));
+        QCOMPARE(w.QuestionBox()->Kind(), gui::Question::DeepScanWholeImage);
+        QVERIFY(w.QuestionBox()->Text().startsWith(
+            QStringLiteral("No volume was found on failing.img, but 1 of the places where one may start could "
+                           "not be read. ")));
     }
 };
 

@@ -171,7 +171,7 @@ private slots:
         } table[] = {
             {1, HubTarget::MainWindow, 1050, 1051, 0, 0}, {2, HubTarget::MainWindow, 1058, 1057, 0, 0},
             {3, HubTarget::MainWindow, 1073, 1074, 0, 0}, {4, HubTarget::MainWindow, 1075, 1074, 0, 0},
-            {5, HubTarget::ResultPage, 1075, 1075, 1, 0},
+            {5, HubTarget::ResultPage, 1075, 1075, 1, 0}, {8, HubTarget::MainWindow, 1082, 1074, 0, 0},
         };
         for (const auto& row : table) {
             const QByteArray k = "question " + QByteArray::number(row.kind);

@@ -126,6 +126,8 @@ private slots:
             windows << QStringLiteral("notice %1").arg(kind);
         for (int kind = int(gui::Question::RecoverOntoSource); kind <= int(gui::Question::BackLeavingResults); ++kind)
             windows << QStringLiteral("question %1").arg(kind);
+        // The deep-scan offer, the longest of the offers.
+        windows << QStringLiteral("question %1").arg(int(gui::Question::DeepScanWholeImage));
         windows << QStringLiteral("settings") << QStringLiteral("about") << QStringLiteral("recovery running")
                 << QStringLiteral("recovery success") << QStringLiteral("recovery failure");
         for (const char* language : {"English", "Deutsch"})

@@ -41,6 +41,7 @@ public:
     }
     void FileFound() override {}
     void FileListed() override {}
+    void BytesSearched(uint64_t) override {}
     bool ReadingMustEnd(Capped) const override { return false; }
     bool StopRequested() const override { return false; }
     void WaitWhilePaused() const override {}

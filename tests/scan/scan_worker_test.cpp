@@ -1,6 +1,7 @@
 // The scan worker runs whole scans: NTFS drives first, stops reported once.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <future>
 #include <mutex>
 #include <new>
@@ -181,4 +182,49 @@ TEST(ScanWorker, MemoryRunningOutEndsTheScanAsFailed) {
         return;
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(ExitWithAnswer(ScanWhileMemoryRunsOut(fat)), ::testing::ExitedWithCode(0), "");
+}
+
+// The window's deep scan: an image opened to be searched by content is read
+// whole, its bytes counted for the progress; the next scan counts afresh; and
+// a FAT volume listed before the deep scan was asked for gets its lost folders.
+TEST(ScanWorker, ADeepScanCountsTheBytesSearchedAndSearchesAListedVolumesFreeSpace) {
+    const std::string card = std::string(DUNRO_CONTENT_IMAGES_DIR) + "/content-fat32-raw.img";
+    const std::string fat = std::string(DUNRO_BINARY_DIR) + "/lost-folder-images/fat32-lost-folder.img";
+    if (!RequireFile(card) || !RequireFile(fat))
+        return;
+    Fixture s;
+    s.worker.ImagesToOpen = {card};
+    s.worker.ImagesByContent = {card};
+    s.worker.StartImageOpen();
+    s.worker.WaitUntilIdle();
+    ASSERT_EQ(s.worker.OpenedImages.size(), 1u);
+    EXPECT_EQ(s.worker.OpenedImages[0].Verdict, SourceVerdict::Usable);
+    s.worker.AdoptOpenedImages();
+    ASSERT_EQ(s.worker.Disks.size(), 1u);
+    EXPECT_EQ(s.worker.Disks[0]->FileSystem(), kFileSystemContent);
+    s.Whole(card);
+    s.worker.StartScan();
+    s.worker.WaitUntilIdle();
+    EXPECT_EQ(uint64_t(s.progress.FBytesSearched), std::filesystem::file_size(card));
+    EXPECT_GT(s.progress.FResultCount, 0u);
+
+    TMyDisk* volume = s.worker.DiskFor(fat);
+    ASSERT_NE(volume, nullptr);
+    auto lostFolderFiles = [&s] {
+        size_t count = 0;
+        for (const TMyFile* f : s.worker.AllFiles)
+            count += f->FolderPath.rfind("Found by content\\Lost folder ", 0) == 0;
+        return count;
+    };
+    s.paths.Clear();
+    s.Whole(fat);
+    s.worker.StartScan();
+    s.worker.WaitUntilIdle();
+    EXPECT_EQ(uint64_t(s.progress.FBytesSearched), 0u);
+    EXPECT_EQ(lostFolderFiles(), 0u);
+    s.worker.DeepScan = true;
+    s.worker.StartScan();
+    s.worker.WaitUntilIdle();
+    EXPECT_GT(lostFolderFiles(), 0u);
+    EXPECT_EQ(volume->FileSystem(), kFileSystemFat32);
 }
