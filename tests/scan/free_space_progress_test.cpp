@@ -22,8 +22,10 @@ public:
     size_t stopAtFind = SIZE_MAX;  // a stop is asked at this file found (counted from 1)
     size_t finds = 0;
     std::vector<double> percents;
+    uint64_t bytesSearched = 0;
 
     void SetPercent(double percent) override { percents.push_back(percent); }
+    void BytesSearched(uint64_t bytes) override { bytesSearched += bytes; }
     void RecordParsed() override {}
     void RecordRead() override {}
     void FileFound() override {
@@ -42,6 +44,7 @@ struct DeepRead {
     size_t byContent = 0;
     size_t finds = 0;  // every file the reader said it found
     std::vector<double> percents;
+    uint64_t bytesSearched = 0;
 };
 
 DeepRead ReadDeep(const std::string& path, size_t stopAtFind = SIZE_MAX) {
@@ -61,6 +64,7 @@ DeepRead ReadDeep(const std::string& path, size_t stopAtFind = SIZE_MAX) {
     read.status = chosen.reader->Enumerate(files, folders);
     read.percents = sink.percents;
     read.finds = sink.finds;
+    read.bytesSearched = sink.bytesSearched;
     for (const auto& file : files)
         if (file->FoundBy == kFoundByContent)
             ++read.byContent;
@@ -73,7 +77,7 @@ std::string Formatted(const char* kind) {
 
 } // namespace
 
-TEST(FreeSpaceProgress, TheReadersOwnReadingFillsHalfTheBarAndTheSearchTheRest) {
+TEST(FreeSpaceProgress, TheReadersOwnReadingFillsHalfTheBarAndTheSearchTheRestCountingItsBytes) {
     for (const char* kind : {"ntfs", "fat32", "exfat"}) {
         if (!RequireFile(Formatted(kind)))
             continue;
@@ -83,6 +87,8 @@ TEST(FreeSpaceProgress, TheReadersOwnReadingFillsHalfTheBarAndTheSearchTheRest) 
         ASSERT_FALSE(read.percents.empty()) << kind;
         EXPECT_TRUE(std::is_sorted(read.percents.begin(), read.percents.end())) << kind;
         EXPECT_DOUBLE_EQ(read.percents.back(), 100.0) << kind;
+        // The window's counter of bytes searched follows the search of free space too.
+        EXPECT_GT(read.bytesSearched, 0u) << kind;
         // The search reports between its blocks: some of them lie past the half.
         EXPECT_TRUE(std::any_of(read.percents.begin(), read.percents.end(),
                                 [](double p) { return p > 50.0 && p < 100.0; }))
