@@ -40,6 +40,8 @@ volume::ContentSearcher MakeSearcher(std::vector<bool> enabled) {
             if (ended || (cancel && cancel->load(std::memory_order_relaxed)))
                 break;
             const uint64_t begin = std::max(extent.offset, wholeUntil);
+            // Bytes passed over inside a whole file count as searched.
+            uint64_t searchedHere = extent.length;
             if (begin < extent.End()) {
                 const SearchTotals part = search.Run(
                     begin, extent.End(),
@@ -59,8 +61,11 @@ volume::ContentSearcher MakeSearcher(std::vector<bool> enabled) {
                     },
                     cancel);
                 totals.unreadableBytes += part.unreadableBytes;
+                searchedHere = std::min(begin - extent.offset + part.bytesSearched, extent.length);
             }
-            before += extent.length;
+            // A search that was stopped counts only what it searched.
+            const bool cut = ended || (cancel && cancel->load(std::memory_order_relaxed));
+            before += cut ? searchedHere : extent.length;
             totals.bytesSearched = before;
             if (progress)
                 progress(before);
