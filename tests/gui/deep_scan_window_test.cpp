@@ -65,18 +65,6 @@ QWidget* NextTabStop(QWidget* from) {
     return next;
 }
 
-QTreeWidgetItem* Node(QTreeWidget& tree, const QString& text) {
-    const auto found = tree.findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
-    return found.isEmpty() ? nullptr : found.first();
-}
-
-QStringList ChildTexts(const QTreeWidgetItem& item) {
-    QStringList texts;
-    for (int i = 0; i < item.childCount(); ++i)
-        texts << item.child(i)->text(0);
-    return texts;
-}
-
 // Adds the card and answers question 6 with YES: the search of the whole card
 // finds no volume, and question 8 follows.
 bool OfferedTheDeepScan(MainHarness& main) {
@@ -223,12 +211,7 @@ private slots:
             QTest::keyClick(box, Qt::Key_Space);
             QVERIFY(box->isChecked());
         }
-        QFile ini(MainIniPath());
-        QVERIFY(ini.open(QIODevice::ReadOnly));
-        // The settings file is UTF-16 after its byte-order mark.
-        QVERIFY(QString::fromUtf16(reinterpret_cast<const char16_t*>(ini.readAll().constData() + 2))
-                    .contains(QStringLiteral("DeepScan=1")));
-        ini.close();
+        QVERIFY(MainIniHolds(QStringLiteral("DeepScan=1")));
         MainHarness again;
         QVERIFY(again.window->StartPage()->DeepScanBox()->isChecked());
     }

@@ -49,6 +49,29 @@ QString MainIniPath() {
     return qEnvironmentVariable(kConfigHome) + QStringLiteral("/Dunro Data Recovery/Main.ini");
 }
 
+bool MainIniHolds(const QString& text) {
+    QFile ini(MainIniPath());
+    if (!ini.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = ini.readAll();
+    if (bytes.size() < 2)
+        return false;
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2)
+        .contains(text);
+}
+
+QTreeWidgetItem* Node(QTreeWidget& tree, const QString& text) {
+    const auto found = tree.findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+QStringList ChildTexts(const QTreeWidgetItem& item) {
+    QStringList texts;
+    for (int i = 0; i < item.childCount(); ++i)
+        texts << item.child(i)->text(0);
+    return texts;
+}
+
 QString WriteMainIni(const QStringList& lines) {
     const QString path = MainIniPath();
     QDir().mkpath(QFileInfo(path).path());

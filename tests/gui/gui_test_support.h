@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 
 #include <QUrl>
 
@@ -37,6 +38,8 @@ void PrepareEnvironment(QTemporaryDir& dir);
 // Writes Main.ini in the settings folder with `content` (CRLF added per line).
 QString WriteMainIni(const QStringList& lines);
 QString MainIniPath();
+// Whether Main.ini, as the program writes it (UTF-16 after its byte-order mark), holds `text`.
+bool MainIniHolds(const QString& text);
 
 // Lets queued messages and events run.
 void Settle(int rounds = 5);
@@ -60,6 +63,11 @@ QString FileListPath();
 
 // The visible text of a box, as its label holds it.
 QString BoxText(QWidget& box);
+
+// The first item of a folder tree with this text, at any depth.
+QTreeWidgetItem* Node(QTreeWidget& tree, const QString& text);
+// The texts of an item's children, in order.
+QStringList ChildTexts(const QTreeWidgetItem& item);
 
 // Scans `image` whole through the window's own scan worker, then hands the
 // result to the result page the way the end of a scan does (load results,

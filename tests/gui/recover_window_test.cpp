@@ -328,11 +328,7 @@ private slots:
             QTest::keyClick(box, Qt::Key_Space);
             QVERIFY(box->isChecked());
         }
-        QFile ini(MainIniPath());
-        QVERIFY(ini.open(QIODevice::ReadOnly));
-        QVERIFY(QString::fromUtf16(reinterpret_cast<const char16_t*>(ini.readAll().constData() + 2))
-                    .contains(QStringLiteral("KeepFolders=1")));
-        ini.close();
+        QVERIFY(MainIniHolds(QStringLiteral("KeepFolders=1")));
 
         MainHarness main;
         auto& w = *main.window;

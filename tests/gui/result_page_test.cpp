@@ -72,18 +72,6 @@ std::set<qint64> CliIds(const std::string& image, const QStringList& filter) {
     return ids;
 }
 
-QTreeWidgetItem* Node(QTreeWidget& tree, const QString& text) {
-    const auto found = tree.findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
-    return found.isEmpty() ? nullptr : found.first();
-}
-
-QStringList ChildTexts(const QTreeWidgetItem& item) {
-    QStringList texts;
-    for (int i = 0; i < item.childCount(); ++i)
-        texts << item.child(i)->text(0);
-    return texts;
-}
-
 void ClickRowBox(gui::TFrm_Result& page, int row) {
     QTest::mouseClick(page.List()->viewport(), Qt::LeftButton, {}, page.List()->CheckZone(row).center());
 }
