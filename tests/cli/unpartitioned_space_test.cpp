@@ -101,7 +101,8 @@ TEST(UnpartitionedSpace, ADeepScanRecoversAPictureThatNoPartitionHoldsByteExact)
 
     const CommandResult plain = Dunro("scan " + Quote(disk) + " --format json");
     ASSERT_EQ(plain.exitCode, 0) << plain.err;
-    for (const json& s : json::parse(plain.out)["sources"])
+    const json plainScan = json::parse(plain.out);
+    for (const json& s : plainScan["sources"])
         EXPECT_LT(s["offset"].get<uint64_t>(), end) << s.dump();
 
     const CommandResult deep = Dunro("scan " + Quote(disk) + " --deep --format json");
