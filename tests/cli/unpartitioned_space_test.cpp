@@ -115,7 +115,8 @@ TEST(UnpartitionedSpace, ADeepScanRecoversAPictureThatNoPartitionHoldsByteExact)
     int64_t id = -1;
     for (size_t i = 0; i < scan["files"].size(); ++i) {
         const json& f = scan["files"][i];
-        if (f["found_by"] == "content" && !f["partition"].is_null() &&
+        // Only files found by content carry "found_by" and "offset".
+        if (f.value("found_by", "") == "content" && !f["partition"].is_null() &&
             sourceOffset[f["partition"].get<uint32_t>()] + f["offset"].get<uint64_t>() == end + kMiB)
             id = static_cast<int64_t>(i);
     }
