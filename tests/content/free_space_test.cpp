@@ -136,9 +136,13 @@ TEST_P(FormattedVolume, GivesItsOldFilesBackByteExactById) {
         EXPECT_EQ(testing_support::Sha256OfFile(copy.string()), entry["sha256"]) << kind << ": " << entry["name"];
         byContent += name[0] == 'f' && name.find('.') == 8 ? 1 : 0;
     }
-    // The report says how each was found.
-    std::ifstream in(report);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The report says how each was found. It is closed before the folder
+    // goes: Windows will not remove a file that is open.
+    std::string text;
+    {
+        std::ifstream in(report);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     size_t saidContent = 0;
     for (size_t at = text.find(",content,"); at != std::string::npos; at = text.find(",content,", at + 1))
         ++saidContent;
