@@ -13,11 +13,12 @@ void ExfatReader::SearchFreeSpace(FileList& files, FolderList& folders, volume::
         return;  // without the bitmap no cluster is known to be free
     const uint64_t first = layout::table::kFirstData;
     const volume::ClusterGrid grid{first, geometry_.OffsetOf(static_cast<uint32_t>(first)), geometry_.BytesPerCluster()};
-    const std::vector<volume::ByteExtent> free = volume::FreeClusterExtents(
-        grid, first + geometry_.clusterCount, [this](uint64_t c) {
+    const std::vector<volume::ByteExtent> extents = volume::UnclaimedFreeSpace(
+        grid, first + geometry_.clusterCount,
+        [this](uint64_t c) {
             return !InUse(static_cast<uint32_t>(c)) && !folderClusters_.contains(static_cast<uint32_t>(c));
-        });
-    const std::vector<volume::ByteExtent> extents = volume::WithoutTaken(free, volume::FoundRuns(files, folders), grid);
+        },
+        files, folders);
     found.Search(context_, extents, files, stop_, context_.SearchFreeSpace ? 75 : 50, 100);
 }
 

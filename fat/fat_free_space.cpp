@@ -9,8 +9,8 @@ void TDISK_FAT::SearchFreeSpace(FileList& files, FolderList& folders, volume::Fo
     if (BytesPerCluster == 0 || DataEndIndex <= DataStartCluster)
         return;
     const volume::ClusterGrid grid{DataStartCluster, static_cast<uint64_t>(OffsetOf(DataStartCluster)), BytesPerCluster};
-    const std::vector<volume::ByteExtent> free = volume::FreeClusterExtents(
-        grid, DataEndIndex, [this](uint64_t index) { return FatEntry(index) == 0 && !folderClusters_.count(index); });
-    const std::vector<volume::ByteExtent> extents = volume::WithoutTaken(free, volume::FoundRuns(files, folders), grid);
+    const std::vector<volume::ByteExtent> extents = volume::UnclaimedFreeSpace(
+        grid, DataEndIndex, [this](uint64_t index) { return FatEntry(index) == 0 && !folderClusters_.count(index); },
+        files, folders);
     found.Search(context_, extents, files, stop_, 75, 100);
 }

@@ -17,10 +17,9 @@ void TNTFS_Disk::SearchFreeSpace(FileList& files, FolderList& folders) {
         return;
     const int64_t clusters = std::min(TotalClusters, Drive->VolumeBytes / ClusterSize);
     const volume::ClusterGrid grid{0, 0, ClusterSize};
-    const std::vector<volume::ByteExtent> free = volume::FreeClusterExtents(
+    const std::vector<volume::ByteExtent> extents = volume::UnclaimedFreeSpace(
         grid, static_cast<uint64_t>(std::max<int64_t>(clusters, 0)),
-        [this](uint64_t cluster) { return !ClusterInUse(static_cast<int64_t>(cluster)); });
-    const std::vector<volume::ByteExtent> extents = volume::WithoutTaken(free, volume::FoundRuns(files, folders), grid);
+        [this](uint64_t cluster) { return !ClusterInUse(static_cast<int64_t>(cluster)); }, files, folders);
     volume::FoundByContent found(Drive, tree_);
     found.Search(context_, extents, files, stop_, 50, 100);
 }

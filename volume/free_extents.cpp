@@ -76,4 +76,10 @@ std::vector<ByteExtent> WithoutTaken(const std::vector<ByteExtent>& free, std::v
     return left;
 }
 
+std::vector<ByteExtent> UnclaimedFreeSpace(const ClusterGrid& grid, uint64_t end,
+                                           const std::function<bool(uint64_t cluster)>& isFree, const FileList& files,
+                                           const FolderList& folders) {
+    return WithoutTaken(FreeClusterExtents(grid, end, isFree), FoundRuns(files, folders), grid);
+}
+
 } // namespace volume

@@ -31,4 +31,10 @@ std::vector<ByteExtent> FoundRuns(const FileList& files, const FolderList& folde
 std::vector<ByteExtent> WithoutTaken(const std::vector<ByteExtent>& free, std::vector<ByteExtent> taken,
                                      const ClusterGrid& grid);
 
+// What a deep scan searches by content: the free clusters of [grid.first,
+// end), less those of every file and folder found.
+std::vector<ByteExtent> UnclaimedFreeSpace(const ClusterGrid& grid, uint64_t end,
+                                           const std::function<bool(uint64_t cluster)>& isFree, const FileList& files,
+                                           const FolderList& folders);
+
 } // namespace volume
