@@ -33,18 +33,27 @@ std::string PartitionCaption(const std::string& disk, const DiskVolume& volume) 
     return caption + volume::SizeText(static_cast<int64_t>(volume.Partition.Length)) + ")";
 }
 
-std::vector<std::unique_ptr<TMyDisk>> OpenDiskDrives(const std::string& path, const ScanContext& context,
-                                                     const PartitionSearch& search) {
+namespace {
+
+enum class Wanted : uint8_t { Volumes, UnpartitionedSpace };
+
+std::vector<std::unique_ptr<TMyDisk>> OpenDrivesOf(const std::string& path, const ScanContext& context,
+                                                   const PartitionSearch& search, Wanted wanted) {
     std::vector<std::unique_ptr<TMyDisk>> drives;
     const uint32_t type = platform::DriveTypeOf(path);
     if (type != platform::kDriveRemovable && type != platform::kDriveFixed)
         return drives;
-    DiskContents disk = ReadDisk(path, type, search, context.SearchContent);
+    const bool gaps = wanted == Wanted::UnpartitionedSpace;
+    DiskContents disk = ReadDisk(path, type, search, context.SearchContent || gaps);
     if (!disk.IsDisk())
         return drives;
     for (DiskVolume& volume : disk.Volumes) {
+        if (gaps && volume.Partition.Scheme != media::PartitionScheme::Unpartitioned)
+            continue;
         const std::string caption = PartitionCaption(path, volume);
-        auto drive = std::make_unique<TMyDisk>(std::move(volume.Drive), context);
+        ScanContext volumeContext = context;
+        volumeContext.SearchContent = context.SearchContent || gaps;
+        auto drive = std::make_unique<TMyDisk>(std::move(volume.Drive), volumeContext);
         // Partitions no reader takes are left out, as the command line passes them over.
         if (!drive->Reader)
             continue;
@@ -52,6 +61,17 @@ std::vector<std::unique_ptr<TMyDisk>> OpenDiskDrives(const std::string& path, co
         drives.push_back(std::move(drive));
     }
     return drives;
+}
+
+} // namespace
+
+std::vector<std::unique_ptr<TMyDisk>> OpenDiskDrives(const std::string& path, const ScanContext& context,
+                                                     const PartitionSearch& search) {
+    return OpenDrivesOf(path, context, search, Wanted::Volumes);
+}
+
+std::vector<std::unique_ptr<TMyDisk>> OpenUnpartitionedSpace(const std::string& path, const ScanContext& context) {
+    return OpenDrivesOf(path, context, {}, Wanted::UnpartitionedSpace);
 }
 
 bool IsImagePartitionDrive(const std::string& name) {

@@ -22,6 +22,11 @@ std::string PartitionCaption(const std::string& disk, const DiskVolume& volume);
 std::vector<std::unique_ptr<TMyDisk>> OpenDiskDrives(const std::string& path, const ScanContext& context,
                                                      const PartitionSearch& search = {});
 
+// The stretches of the disk or disk image at `path` that no partition holds,
+// each a drive searched by content (as a deep scan lists them after the
+// partitions); empty when it is no disk or has no such stretch.
+std::vector<std::unique_ptr<TMyDisk>> OpenUnpartitionedSpace(const std::string& path, const ScanContext& context);
+
 // Whether `name` is a drive of a disk image ("disk.img#2" of an existing
 // image), which a refresh of the drive list keeps as it keeps images.
 bool IsImagePartitionDrive(const std::string& name);

@@ -166,6 +166,25 @@ void TThreadScan::AdoptOpenedImages() {
                 Disks.push_back(std::move(disk));
 }
 
+std::vector<std::string> TThreadScan::ListUnpartitionedSpace() {
+    std::vector<std::string> images, names;
+    for (const auto& disk : Disks) {
+        const std::string& name = disk->DriveName;
+        if (!paths_.HasDriver(name) || !scan::IsImagePartitionDrive(name))
+            continue;
+        const std::string image = name.substr(0, name.rfind('#'));
+        if (std::find(images.begin(), images.end(), image) == images.end())
+            images.push_back(image);
+    }
+    for (const std::string& image : images)
+        for (auto& gap : scan::OpenUnpartitionedSpace(image, Context())) {
+            names.push_back(gap->DriveName);
+            if (!ListedDisk(Disks, gap->DriveName))
+                Disks.push_back(std::move(gap));
+        }
+    return names;
+}
+
 void TThreadScan::StartFilterPass() {
     progress_.FFilterDone = false;
     Resume(kJobFilter);

@@ -97,6 +97,10 @@ public:
     ImageSearch Search;
     // Lists the drives the ended search found in Disks; call while idle.
     void AdoptSearchedImage();
+    // A deep scan's share of each disk image a chosen drive lies on: the
+    // stretches no partition holds, listed as drives (once) to be searched
+    // by content. Returns their names for the scan's paths. Call while idle.
+    std::vector<std::string> ListUnpartitionedSpace();
     // Runs FilterPass on the worker's thread (the result view's asynchronous filtering).
     void StartFilterPass();
     void StopCurrentDisk();

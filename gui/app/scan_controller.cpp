@@ -112,6 +112,14 @@ void ScanController::ContinueStart() {
             // way out of it; a new job must not meet it there.
             worker_.WaitUntilIdleFor(kWorkerSettleMs);
             worker_.DeepScan = startPage_.DeepScan();
+            // The chooser lists an image's partitions; a deep scan of them
+            // also searches what lies between and after them.
+            if (worker_.DeepScan && !worker_.Busy())
+                for (const std::string& gap : worker_.ListUnpartitionedSpace())
+                    if (!paths_.HasDriver(gap)) {
+                        paths_.AddDriver(gap);
+                        paths_.AddWholeDriver(gap);
+                    }
             scanRunning_ = true;
             worker_.StartScan();
             qCDebug(dunroGui) << "scan started on" << paths_.DriverCount() << "drives";

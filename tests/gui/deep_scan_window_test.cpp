@@ -57,6 +57,31 @@ QStringList WholePicturesOfTheCard() {
     return names;
 }
 
+// The bytes of one whole PNG of the card.
+QByteArray WholePngOfTheCard() {
+    QFile manifest(kCard + QStringLiteral(".manifest.json"));
+    QFile card(kCard);
+    if (!manifest.open(QIODevice::ReadOnly) || !card.open(QIODevice::ReadOnly))
+        return {};
+    for (const QJsonValue& entry : QJsonDocument::fromJson(manifest.readAll()).object().value(QStringLiteral("files")).toArray()) {
+        const QJsonObject file = entry.toObject();
+        if (file.value(QStringLiteral("kind")).toString() == QStringLiteral("png") && file.value(QStringLiteral("intact")).toBool() &&
+            card.seek(qint64(file.value(QStringLiteral("offset")).toDouble())))
+            return card.read(qint64(file.value(QStringLiteral("size")).toDouble()));
+    }
+    return {};
+}
+
+// The first item named `text` at or below `item`.
+QTreeWidgetItem* Below(QTreeWidgetItem* item, const QString& text) {
+    if (item->text(0) == text)
+        return item;
+    for (int i = 0; i < item->childCount(); ++i)
+        if (QTreeWidgetItem* found = Below(item->child(i), text))
+            return found;
+    return nullptr;
+}
+
 // The next control Tab reaches from `from`.
 QWidget* NextTabStop(QWidget* from) {
     QWidget* next = from->nextInFocusChain();
@@ -242,6 +267,54 @@ private slots:
             QVERIFY(!lost.isEmpty());
             for (const QString& folder : lost)
                 QVERIFY2(folder.startsWith(QStringLiteral("Lost folder ")), qPrintable(folder));
+        }
+    }
+
+    // A partition of a disk image scanned with the box checked: the space
+    // after the last partition, which no table names, is searched too, and
+    // the picture laid there is found whole. Without the box it is not read.
+    void ADeepScanOfAPartitionOfADiskImageAlsoSearchesTheSpaceNoPartitionHolds() {
+        const QByteArray picture = WholePngOfTheCard();
+        QVERIFY(!picture.isEmpty());
+        QTemporaryDir work;
+        const QString disk = work.filePath(QStringLiteral("disk.img"));
+        QVERIFY(QFile::copy(QStringLiteral(DUNRO_DISKS_DIR "/mbr-disk.img"), disk));
+        {
+            QFile grown(disk);
+            QVERIFY(grown.setPermissions(grown.permissions() | QFileDevice::WriteOwner));
+            QVERIFY(grown.open(QIODevice::ReadWrite));
+            const qint64 end = grown.size();
+            QVERIFY(grown.resize(end + (4 << 20)));
+            QVERIFY(grown.seek(end + (1 << 20)));
+            QCOMPARE(grown.write(picture), qint64(picture.size()));
+        }
+        for (const bool deep : {false, true}) {
+            MainHarness main({disk});
+            auto& w = *main.window;
+            QVERIFY(main.WaitForDriveList());
+            w.StartPage()->DeepScanBox()->setChecked(deep);
+            ChooseOnly(*w.StartPage(), {disk + QStringLiteral("#5")});
+            QTest::mouseClick(w.StartPage()->ScanButton(), Qt::LeftButton);
+            QVERIFY(WaitFor([&w] { return w.ResultPage()->isVisible(); }, 120000));
+            gui::TFrm_Result& page = *w.ResultPage();
+            QTest::mouseClick(page.LocationTab(), Qt::LeftButton);
+            gui::FolderTree& tree = *page.Folders();
+            QTreeWidgetItem* all = tree.topLevelItem(0);
+            QCOMPARE(all->childCount(), deep ? 2 : 1);
+            if (!deep)
+                continue;
+            QTreeWidgetItem* gap = all->child(1);
+            QCOMPARE(gui::FolderTree::DiskOf(*gap)->FileSystem(), uint8_t(kFileSystemContent));
+            QVERIFY2(gap->text(0).contains(QStringLiteral("Unpartitioned space")), qPrintable(gap->text(0)));
+            QTreeWidgetItem* png = Below(gap, QStringLiteral("png"));
+            QVERIFY(png);
+            tree.scrollToItem(png);
+            QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.visualItemRect(png).center());
+            Settle();
+            QCOMPARE(page.View().ShownFiles.size(), size_t(1));
+            const TMyFile& found = *page.View().ShownFiles.front();
+            QCOMPARE(found.FileSize, int64_t(picture.size()));
+            QCOMPARE(found.State, uint8_t(kStateExcellent));
         }
     }
 };
