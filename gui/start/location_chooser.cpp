@@ -290,10 +290,8 @@ void Tfrm_Choose_Location::FillList() {
             FromUtf8(name), {}, row++);
         RdLocationList::SetUnusable(item, RefusedHint(language_));
     }
-    if (!worker_.LockedDrives.empty() && platform::CanRestartElevated()) {
-        restartAdmin_->show();
-        LayOut();
-    }
+    if (!worker_.LockedDrives.empty() && platform::CanRestartElevated())
+        OfferRestartAsAdministrator();
     AddSpecialEntries(list_->count());
     for (const std::string& folder : TFolderListFile(ToUtf8(FolderListPath())).Folders()) {
         // A folder that has gone stays in the file, in case it comes back.
@@ -306,6 +304,11 @@ void Tfrm_Choose_Location::FillList() {
     ApplyEnabled();
     UpdateCheckAll();
     qCDebug(dunroGui) << "location list filled:" << list_->count() << "entries";
+}
+
+void Tfrm_Choose_Location::OfferRestartAsAdministrator(bool offered) {
+    restartAdmin_->setVisible(offered);
+    LayOut();
 }
 
 void Tfrm_Choose_Location::PlaceFolder(QListWidgetItem* item, const QString& path) {

@@ -82,6 +82,9 @@ public:
     RdCheckBox* CheckAllBox() const { return checkAll_; }
     RdImgButton* AddFolderButton() const { return addFolder_; }
     RdImgButton* AddImageButton() const { return addImage_; }
+    // "Restart as Administrator" in the header, where drives were refused
+    // for want of rights and the system can restart the program elevated.
+    void OfferRestartAsAdministrator(bool offered = true);
     // Every image named so far, for a restarted window to offer again.
     const QStringList& OfferedImages() const { return offeredImages_; }
     QWidget* LoadingPanel() const { return loading_; }

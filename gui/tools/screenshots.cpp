@@ -429,6 +429,19 @@ bool RenderLanguage(const QString& folder, const QString& language, const QStrin
         main.NoticeBox()->hide();
         main.Undim();
     }
+    // A scan that found nothing where 3 MB of the first drive could not be read.
+    if (!main.ScanWorker().Disks.empty()) {
+        TMyDisk& damaged = *main.ScanWorker().Disks.front();
+        const bool selected = damaged.Selected;
+        damaged.Selected = true;
+        damaged.Drive->Damage.UnreadableBytes = 3u << 20;
+        main.ShowNotice(gui::Notice::ScanUnreadable);
+        ok &= Save(Composite(main, main.NoticeBox()), folder, QStringLiteral("notice-10") + suffix);
+        main.NoticeBox()->hide();
+        main.Undim();
+        damaged.Drive->Damage.UnreadableBytes = 0;
+        damaged.Selected = selected;
+    }
     main.AddVolumeImages({config.path() + QStringLiteral("/holiday.img")});
     WaitFor([&main] { return !main.StartPage()->Chooser()->ImagesPending(); }, 30000);
     ok &= Save(Composite(main, main.NoticeBox()), folder, QStringLiteral("notice-9") + suffix);
@@ -440,7 +453,8 @@ bool RenderLanguage(const QString& folder, const QString& language, const QStrin
         Settle();
         ok &= Save(Composite(main, nullptr), folder, QStringLiteral("start-disk-image") + suffix);
     }
-    for (int kind = 1; kind <= 5; ++kind) {
+    // Question 7 is asked on Windows only, and drawn here all the same.
+    for (const int kind : {1, 2, 3, 4, 5, 7}) {
         main.Dim();
         main.QuestionBox()->ShowQuestion(gui::Question(kind));
         ok &= Save(Composite(main, main.QuestionBox()), folder, QStringLiteral("question-%1").arg(kind) + suffix);
@@ -527,6 +541,11 @@ bool RenderDeepScan(const QString& folder, const QString& language, const QStrin
     }
     Settle();
     bool ok = Save(Composite(main, nullptr), folder, QStringLiteral("start-deep-scan") + suffix);
+    // Where raw drives were refused for want of rights (on Windows), the
+    // header offers to restart the program as administrator.
+    start.Chooser()->OfferRestartAsAdministrator();
+    ok &= Save(Composite(main, nullptr), folder, QStringLiteral("start-restart-admin") + suffix);
+    start.Chooser()->OfferRestartAsAdministrator(false);
     // A search by content part-way: 1.2 GB looked through, 348 files found.
     main.Progress().FBytesSearched = 1'288'490'188;
     main.Progress().FFoundCount = 348;
