@@ -111,8 +111,10 @@ void TMyDisk::SearchFreeSpace(bool search) {
         return;
     ClearFiles();
     ClearFolders();
-    scan::ChosenReader chosen =
-        scan::MakeReader(*Drive, volume::ReaderContext{progress_.get(), filter_.get()}, search, nullptr);
+    volume::ReaderContext readerContext;
+    readerContext.Progress = progress_.get();
+    readerContext.Filter = filter_.get();
+    scan::ChosenReader chosen = scan::MakeReader(*Drive, readerContext, search, nullptr);
     if (!chosen.reader)
         return;  // the reader it has stays
     Reader = std::move(chosen.reader);
