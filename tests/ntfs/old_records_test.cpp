@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
@@ -318,4 +319,35 @@ TEST(OldMftRecords, HostileRunListsGradePoorAndClaimNoClusters) {
             found += ByContent(f) && f["offset"] == entries[name]["offset"] ? 1 : 0;
         EXPECT_EQ(found, 1) << name;
     }
+}
+
+// A copy of the volume's own MFT left in free clusters, as a table that
+// moved leaves its old place: its records describe the files the MFT lists
+// already (the deleted ones, by the same record and runs; the live ones; the
+// system's), and the deep scan lists none of them a second time.
+TEST(OldMftRecords, AnOldCopyOfTheCurrentMftAddsNoFile) {
+    const std::string source = Image("formatted-ntfs.img");
+    if (!testing_support::RequireFile(source))
+        return;
+    const std::string image = testing_support::CopyToTemp(source, "old-record-moved");
+    const int64_t mft = OldRecordOf(image, "$MFT");
+    ASSERT_GT(mft, 0);
+    std::vector<uint8_t> table(72 * kRecord);
+    {
+        std::ifstream in(image, std::ios::binary);
+        in.seekg(mft);
+        in.read(reinterpret_cast<char*>(table.data()), static_cast<std::streamsize>(table.size()));
+    }
+    testing_support::Patch(image, 40 << 20, table);  // free clusters, zeros before
+    const json before = DeepScan(source), after = DeepScan(image);
+    fs::remove(image);
+    auto byRecord = [](const json& scan) {
+        std::multiset<std::string> listed;
+        for (const json& f : scan["files"])
+            if (!ByContent(f))
+                listed.insert(f["folder_path"].get<std::string>() + f["name"].get<std::string>());
+        return listed;
+    };
+    EXPECT_EQ(byRecord(after), byRecord(before));
+    EXPECT_EQ(byRecord(after).count("gone-photo.jpg"), 1u);
 }
