@@ -351,3 +351,61 @@ TEST(OldMftRecords, AnOldCopyOfTheCurrentMftAddsNoFile) {
     EXPECT_EQ(byRecord(after), byRecord(before));
     EXPECT_EQ(byRecord(after).count("gone-photo.jpg"), 1u);
 }
+
+namespace {
+// Where the old record whose own name ($FILE_NAME) is `name` lies: not one
+// that only holds the name in a folder's index.
+int64_t OldRecordNamed(const std::string& image, const std::string& name) {
+    std::ifstream in(image, std::ios::binary);
+    std::vector<char> bytes(4 << 20);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    for (size_t at = 0; at + kRecord <= static_cast<size_t>(in.gcount()); at += kRecord) {
+        if (std::memcmp(bytes.data() + at, "FILE", 4) != 0)
+            continue;
+        testing_support::MftRecordEdit record(image, static_cast<int64_t>(at));
+        const size_t attribute = record.FindAttribute(0x30);
+        if (attribute == std::string::npos)
+            continue;
+        const size_t value = record.ValueOf(attribute);
+        const size_t length = record.Bytes()[value + 64];
+        std::string own;
+        for (size_t i = 0; i < length; ++i)
+            own += static_cast<char>(record.Bytes()[value + 66 + 2 * i]);
+        if (own == name)
+            return static_cast<int64_t>(at);
+    }
+    return -1;
+}
+} // namespace
+
+// A folder whose old record is gone: its files and the folders below it
+// hang from "Found by content\Lost folder N", N the record number they name.
+TEST(OldMftRecords, AFolderWhoseRecordIsGoneBecomesALostFolder) {
+    const std::string source = Image("old-tree-ntfs.img");
+    if (!testing_support::RequireFile(source))
+        return;
+    const json manifest = ManifestOf(source);
+    int64_t letters = -1;
+    for (const json& folder : manifest["folders"])
+        if (folder["path"] == "Documents/Letters")
+            letters = folder["inode"];
+    ASSERT_GT(letters, 0);
+    const std::string image = testing_support::CopyToTemp(source, "old-record-folder");
+    const int64_t at = OldRecordNamed(image, "Letters");
+    ASSERT_GT(at, 0);
+    testing_support::Patch(image, at + 510, {0xEE, 0xEE});
+    const json scan = DeepScan(image);
+    fs::remove(image);
+    const std::string lost = "Found by content\\Lost folder " + std::to_string(letters) + "\\";
+    int moved = 0;
+    for (const json& entry : manifest["files"]) {
+        std::string path = entry["path"];
+        std::string folder = OldFolderOf(path);
+        if (path.rfind("Documents/Letters/", 0) == 0) {
+            folder = lost + (path.rfind("Documents/Letters/2021/", 0) == 0 ? "2021\\" : "");
+            ++moved;
+        }
+        EXPECT_EQ(Named(scan, folder, testing_support::Basename(path)).size(), 1u) << path << " in " << folder;
+    }
+    EXPECT_EQ(moved, 8);
+}
