@@ -170,9 +170,9 @@ uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryL
                 files[k]->State = (k < judged ? overlapped[k] : OverlapsNewer(files, *files[k], k)) ? kStatePoor
                                                                                                   : kStateExcellent;
     }
+    // Even after a stop: no file of an earlier MFT is left Excellent unasked.
     for (const size_t k : oldToAsk)
-        if (!IsStopped())
-            files[k]->State = OverlapsNewer(files, *files[k], k) ? kStatePoor : kStateExcellent;
+        files[k]->State = OverlapsNewer(files, *files[k], k) ? kStatePoor : kStateExcellent;
     Bitmap.clear();
     Bitmap.shrink_to_fit();
     newerExtents_.reset();
