@@ -207,8 +207,9 @@ TEST(OldMftRecords, RebuildTheOldFoldersAroundTheirFiles) {
         const std::vector<json> found = Named(scan, OldFolderOf(path), testing_support::Basename(path));
         ASSERT_EQ(found.size(), 1u) << path;
         EXPECT_EQ(found[0]["size"], entry["size"]) << path;
-        if (entry["intact"].get<bool>())
+        if (entry["intact"].get<bool>()) {
             EXPECT_EQ(found[0]["state"], "Excellent") << path;
+        }
         ++listed;
     }
     EXPECT_EQ(listed, 40);
