@@ -64,18 +64,27 @@ std::string OldFolderOf(const std::string& path) {
     return folder;
 }
 
-// Where the record naming `name` lies in the image, on a record boundary: the old table's copy.
-int64_t OldRecordOf(const std::string& image, const std::string& name) {
+// Where the old record whose own name ($FILE_NAME) is `name` lies: not one
+// that only holds the name in a folder's index.
+int64_t OldRecordNamed(const std::string& image, const std::string& name) {
     std::ifstream in(image, std::ios::binary);
     std::vector<char> bytes(4 << 20);
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    std::string units;
-    for (char c : name)
-        units += std::string{c, '\0'};
-    for (size_t at = 0; at + kRecord <= static_cast<size_t>(in.gcount()); at += kRecord)
-        if (std::memcmp(bytes.data() + at, "FILE", 4) == 0 &&
-            std::string_view(bytes.data() + at, kRecord).find(units) != std::string_view::npos)
+    for (size_t at = 0; at + kRecord <= static_cast<size_t>(in.gcount()); at += kRecord) {
+        if (std::memcmp(bytes.data() + at, "FILE", 4) != 0)
+            continue;
+        testing_support::MftRecordEdit record(image, static_cast<int64_t>(at));
+        const size_t attribute = record.FindAttribute(0x30);
+        if (attribute == std::string::npos)
+            continue;
+        const size_t value = record.ValueOf(attribute);
+        const size_t length = record.Bytes()[value + 64];
+        std::string own;
+        for (size_t i = 0; i < length; ++i)
+            own += static_cast<char>(record.Bytes()[value + 66 + 2 * i]);
+        if (own == name)
             return static_cast<int64_t>(at);
+    }
     return -1;
 }
 
@@ -263,7 +272,7 @@ TEST(OldMftRecords, ARecordWithBrokenFixupsIsPassedOver) {
     if (!testing_support::RequireFile(source))
         return;
     const std::string image = testing_support::CopyToTemp(source, "old-record-fixups");
-    const int64_t at = OldRecordOf(image, "text.odt");
+    const int64_t at = OldRecordNamed(image, "text.odt");
     ASSERT_GT(at, 0);
     testing_support::Patch(image, at + 510, {0xEE, 0xEE});
     const json scan = DeepScan(image);
@@ -296,7 +305,7 @@ TEST(OldMftRecords, HostileRunListsGradePoorAndClaimNoClusters) {
     const int64_t cluster = manifest["cluster_size"];
     const std::string image = testing_support::CopyToTemp(source, "old-record-runs");
     auto rewrite = [&](const std::string& name, const std::vector<testing_support::ClusterRun>& runs) {
-        const int64_t at = OldRecordOf(image, name);
+        const int64_t at = OldRecordNamed(image, name);
         ASSERT_GT(at, 0) << name;
         testing_support::MftRecordEdit edit(image, at);
         const size_t data = edit.FindAttribute(0x80);
@@ -331,7 +340,7 @@ TEST(OldMftRecords, AnOldCopyOfTheCurrentMftAddsNoFile) {
     if (!testing_support::RequireFile(source))
         return;
     const std::string image = testing_support::CopyToTemp(source, "old-record-moved");
-    const int64_t mft = OldRecordOf(image, "$MFT");
+    const int64_t mft = OldRecordNamed(image, "$MFT");
     ASSERT_GT(mft, 0);
     std::vector<uint8_t> table(72 * kRecord);
     {
@@ -352,32 +361,6 @@ TEST(OldMftRecords, AnOldCopyOfTheCurrentMftAddsNoFile) {
     EXPECT_EQ(byRecord(after), byRecord(before));
     EXPECT_EQ(byRecord(after).count("gone-photo.jpg"), 1u);
 }
-
-namespace {
-// Where the old record whose own name ($FILE_NAME) is `name` lies: not one
-// that only holds the name in a folder's index.
-int64_t OldRecordNamed(const std::string& image, const std::string& name) {
-    std::ifstream in(image, std::ios::binary);
-    std::vector<char> bytes(4 << 20);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    for (size_t at = 0; at + kRecord <= static_cast<size_t>(in.gcount()); at += kRecord) {
-        if (std::memcmp(bytes.data() + at, "FILE", 4) != 0)
-            continue;
-        testing_support::MftRecordEdit record(image, static_cast<int64_t>(at));
-        const size_t attribute = record.FindAttribute(0x30);
-        if (attribute == std::string::npos)
-            continue;
-        const size_t value = record.ValueOf(attribute);
-        const size_t length = record.Bytes()[value + 64];
-        std::string own;
-        for (size_t i = 0; i < length; ++i)
-            own += static_cast<char>(record.Bytes()[value + 66 + 2 * i]);
-        if (own == name)
-            return static_cast<int64_t>(at);
-    }
-    return -1;
-}
-} // namespace
 
 // A folder whose old record is gone: its files and the folders below it
 // hang from "Found by content\Lost folder N", N the record number they name.
