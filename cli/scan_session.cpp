@@ -142,7 +142,7 @@ int ScanSession::Open(const std::vector<std::string>& sources, const std::vector
         } else if (problem.empty() && worker_->SearchContent) {
             std::fprintf(stderr,
                          "dunro: %s: holds a readable file system; its free space is searched by content "
-                         "(and on FAT and exFAT for lost folders)\n",
+                         "(and on NTFS for records of an earlier MFT, on FAT and exFAT for lost folders)\n",
                          volume::PrintableText(source).c_str());
         }
         TMyDisk* disk = problem.empty() ? worker_->DiskFor(source) : nullptr;

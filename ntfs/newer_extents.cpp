@@ -19,8 +19,9 @@ bool ByCluster(const E& a, const E& b) {
 
 void NewerExtents::AddEvents(std::vector<Event>& events, const TMyFile& file, uint32_t clusterSize) {
     // A file found by its content starts in free space, beside every file
-    // of the records: it takes nothing from them.
-    if (file.Runs.empty() || !file.Runs[0].OnVolume || file.FoundBy == kFoundByContent)
+    // of the records: it takes nothing from them. Nor does a file of an
+    // earlier MFT: it is older than the volume's own records.
+    if (file.Runs.empty() || !file.Runs[0].OnVolume || file.FoundBy != kFoundByRecord)
         return;
     for (const TMyFileRun& run : file.Runs) {
         if (run.IsHole)

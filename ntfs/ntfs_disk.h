@@ -23,6 +23,9 @@
 #include "volume/reader_context.h"
 #include "volume/volume_reader.h"
 
+namespace volume {
+class FoundByContent;
+}
 namespace ntfs {
 struct AttributeView;
 struct FileReference;
@@ -119,6 +122,15 @@ private:
     // The deep scan's search of the clusters $Bitmap marks free, less those
     // of the files found, by content (ntfs_free_space.cpp).
     void SearchFreeSpace(FileList& files, FolderList& folders);
+    // Before that search, the records of an earlier MFT in those clusters
+    // (ntfs_old_records.cpp): the files they describe that the MFT does not
+    // list are appended, in folders rebuilt under "Found by content".
+    void FindOldRecords(const std::vector<volume::ByteExtent>& extents, FileList& files, volume::FoundByContent& found,
+                        double percentFrom, double percentTo);
+    // Whether the MFT's record of that number is the old record's file still.
+    bool CurrentMftHolds(const TMyFile& old, uint16_t sequence);
+    // Grades a file of an earlier MFT but for newer files over its clusters; true when that is still to ask.
+    bool GradeOldRecordFile(TMyFile& file, bool haveBitmap);
     void ScanRecord(std::span<uint8_t> record, int64_t index, int64_t position, uint32_t splitLength,
                     int64_t splitStart, FileList& files);
     DirectoryInfo ReadDirectoryInfo(std::span<uint8_t> record);

@@ -30,6 +30,7 @@ constexpr size_t kSequence = 0x10;  // counted up each time the record is freed
 constexpr size_t kFirstAttribute = 0x14;
 constexpr size_t kFlags = 0x16;
 constexpr size_t kBytesInUse = 0x18;
+constexpr size_t kBytesAllocated = 0x1C;  // the record's size on disk
 constexpr size_t kBaseRecord = 0x20;  // non-zero in an extension record: the file it belongs to
 // The record's own number: only written by systems whose update sequence
 // array starts at kRecordNumberEnd or later (Windows XP on).
@@ -130,6 +131,8 @@ constexpr int64_t kRoot = 5;
 constexpr int64_t kBitmap = 6;
 // $MFTMirr holds copies of the first four records ($MFT, $MFTMirr, $LogFile, $Volume).
 constexpr int64_t kMirrored = 4;
+// Records below this are kept for the system's files, whether used or not.
+constexpr int64_t kFirstUser = 24;
 } // namespace system_record
 
 // The update sequence: the last two bytes of every 512-byte stride of a

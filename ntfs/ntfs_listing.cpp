@@ -4,6 +4,7 @@
 
 #include "ntfs/newer_extents.h"
 #include "ntfs/ntfs_disk.h"
+#include "ntfs/old_records.h"
 #include "volume/byte_reader.h"
 #include "volume/raw_reader.h"
 #include "volume/salvaging_read.h"
@@ -112,6 +113,7 @@ uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryL
     }
     uint32_t count = 0;
     size_t graded = 0;  // files before it had their grade applied
+    std::vector<size_t> oldToAsk;  // files of an earlier MFT still to be asked for newer files over them
     for (size_t k = 0; k < files.size(); ++k) {
         TMyFile& f = *files[k];
         if (progress)
@@ -120,9 +122,15 @@ uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryL
             break;
         graded = k + 1;
         const bool byContent = f.FoundBy == kFoundByContent;
+        const bool byOldRecord = f.FoundBy == kFoundByOldRecord;
         if (byContent)
             ;  // graded by its walk when it was found
-        else if (judging.valid())
+        else if (byOldRecord) {
+            // Asked once the index of the MFT's files is whole (the second
+            // core may be building it now).
+            if (GradeOldRecordFile(f, have))
+                oldToAsk.push_back(k);
+        } else if (judging.valid())
             ApplyGradeAlone(f, prepared_->gradings[k]);
         else if (ahead)
             ApplyGrade(f, prepared_->gradings[k], k, files);
@@ -137,8 +145,8 @@ uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryL
         f.Accepted = false;
         if (filter && !filter->KeepsType(f.Extension))
             continue;
-        if (byContent)
-            tree_.PlaceFile(f);  // into its kind's folder, which has no record
+        if (byContent || byOldRecord)
+            tree_.PlaceFile(f);  // into a folder under "Found by content", placed when it was found
         else
             tree_.AttachFile(f);
         tree_.BuildPath(f);
@@ -162,6 +170,9 @@ uint32_t TNTFS_Disk::ListResults(FileList& files, FolderList& folders, CategoryL
                 files[k]->State = (k < judged ? overlapped[k] : OverlapsNewer(files, *files[k], k)) ? kStatePoor
                                                                                                   : kStateExcellent;
     }
+    // Even after a stop: no file of an earlier MFT is left Excellent unasked.
+    for (const size_t k : oldToAsk)
+        files[k]->State = OverlapsNewer(files, *files[k], k) ? kStatePoor : kStateExcellent;
     Bitmap.clear();
     Bitmap.shrink_to_fit();
     newerExtents_.reset();
@@ -184,6 +195,18 @@ void TNTFS_Disk::ApplyGrade(TMyFile& f, const ntfs::Grading& grading, size_t pos
     ApplyGradeAlone(f, grading);
     if (grading.askOverlap)
         f.State = OverlapsNewer(files, f, position) ? kStatePoor : kStateExcellent;
+}
+
+bool TNTFS_Disk::GradeOldRecordFile(TMyFile& f, bool haveBitmap) {
+    const ntfs::Grading grading = GradeAlone(f, haveBitmap);
+    ApplyGradeAlone(f, grading);
+    // Runs that leave the volume, loop back over themselves or do not hold
+    // the file's size are damage: nothing says the bytes there are the file's.
+    if (!ntfs::OldRunsPlausible(f, Drive->VolumeBytes, ClusterSize)) {
+        f.State = kStatePoor;
+        return false;
+    }
+    return grading.askOverlap;
 }
 
 ntfs::Grading TNTFS_Disk::GradeAlone(const TMyFile& f, bool haveBitmap) const {

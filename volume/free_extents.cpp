@@ -29,7 +29,7 @@ std::vector<ByteExtent> FoundRuns(const FileList& files, const FolderList& folde
                 runs.push_back({static_cast<uint64_t>(run.RunStart), static_cast<uint64_t>(run.RunLength)});
     };
     for (const auto& file : files)
-        if (file->FoundBy == kFoundByRecord)
+        if (file->FoundBy != kFoundByContent)
             add(file->Runs);
     for (const auto& folder : folders)
         add(folder->Runs);

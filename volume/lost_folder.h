@@ -15,5 +15,8 @@ std::unique_ptr<TMyFolder> FoundByContentFolder(TDriverInfo* drive);
 // A deleted folder under `parentIndex` whose entries lie in `runs` (not empty).
 std::unique_ptr<TMyFolder> LostFolder(TDriverInfo* drive, int32_t parentIndex, uint64_t firstCluster,
                                       std::vector<TMyFileRun> runs);
+// A deleted folder known only by the number its files name as their parent
+// (NTFS: its record number), whose own entries are gone.
+std::unique_ptr<TMyFolder> LostFolder(TDriverInfo* drive, int32_t parentIndex, uint64_t number);
 
 } // namespace volume

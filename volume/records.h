@@ -23,8 +23,10 @@ inline bool IsFatFileSystem(uint8_t fileSystem) {
     return fileSystem == kFileSystemFat32 || fileSystem == kFileSystemFat16 || fileSystem == kFileSystemFat12;
 }
 
-// How a file was found: by a file system's record of it, or by its content alone.
-enum : uint8_t { kFoundByRecord = 0, kFoundByContent = 1 };
+// How a file was found: by a file system's record of it, by its content
+// alone, or (NTFS) by a record of an earlier MFT left in free clusters,
+// which places the file under "Found by content" by itself.
+enum : uint8_t { kFoundByRecord = 0, kFoundByContent = 1, kFoundByOldRecord = 2 };
 
 // The parent of a folder that has none: the root, or one whose parent is not
 // known yet; as a parent's key, a reference that names no folder.

@@ -103,7 +103,8 @@ TEST_P(FormattedVolume, ListsItsOldFilesOnceEachByContentOrInALostFolder) {
         }
     }
     EXPECT_GE(intact, 20) << kind;
-    EXPECT_GE(byContent, 10) << kind;
+    // NTFS names most of them from the old MFT's records (ntfs/old_records_test.cpp).
+    EXPECT_GE(byContent, kind == "ntfs" ? 5 : 10) << kind;
 }
 
 // `recover --deep --id` brings back every old file still whole, byte-exact.

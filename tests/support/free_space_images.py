@@ -230,3 +230,74 @@ def build_large_mft(image):
     os.replace(partial, image)
     return {"image": os.path.basename(image), "format": FORMAT,
             "samples": [{"name": n, "size": len(d), "sha256": hashlib.sha256(d).hexdigest()} for n, d in samples]}
+
+
+def build_old_tree(image):
+    """An NTFS volume quick-formatted over a tree of folders whose files are
+    of no kind the search by content knows (random bytes, and small files
+    kept inside their records). The old MFT had outgrown the new one: its
+    later records, folders' and files', lie in clusters the new volume marks
+    free. Small files written first take the records the new MFT writes over.
+
+    The manifest: each old folder and file with its path, its record number
+    and whether its record is still there byte for byte ("record_survives");
+    each file's size and sha256, and whether its data is still there and
+    free ("intact")."""
+    partial = image + ".part"
+    with open(partial, "wb") as f:
+        f.truncate(VOLUME_BYTES)
+    run("mkntfs", "-Q", "-F", "-q", "-s", "512", "-c", "4096", "-L", "OLD", partial)
+    rng = random.Random(6161)
+    folders = ["Documents", "Documents/Letters", "Documents/Letters/2021", "Photos", "Photos/Trip"]
+    files = []
+    for i, folder in enumerate(folders * 4):
+        size = rng.choice([300, 700]) if i % 5 == 0 else rng.randrange(5000, 60000)
+        files.append(("%s/item%02d.dat" % (folder, i), rng.randbytes(size)))
+    files += [("loose%02d.bin" % i, rng.randbytes(rng.randrange(9000, 30000))) for i in range(20)]
+    with Mounted(partial, "ntfs") as volume:
+        for i in range(12):
+            volume.write("pad%02d.txt" % i, b"pad")
+        for folder in folders:
+            os.makedirs(os.path.join(volume.dir, folder))
+        for name, data in files:
+            volume.write(name, data)
+
+    mft = data_units(partial, "0", True)
+    record_bytes = 1024
+
+    def record_at(inode):
+        at = inode * record_bytes
+        return mft[at // 4096] * 4096 + at % 4096
+
+    def read(offset, length):
+        with open(partial, "rb") as f:
+            f.seek(offset)
+            return f.read(length)
+
+    where = inodes(partial)
+    dirs = {}
+    for line in run("fls", "-r", "-p", partial).splitlines():
+        m = re.match(r"d/d (\d+)(?:-\d+-\d+)?:\s+(.*)$", line)
+        if m:
+            dirs[m.group(2)] = int(m.group(1))
+    old_folders = [{"path": p, "inode": dirs[p], "record": read(record_at(dirs[p]), record_bytes)} for p in folders]
+    old_files = []
+    for name, data in files:
+        inode = int(where[name])
+        runs = byte_runs(data_units(partial, str(inode), True), 4096, len(data))
+        old_files.append({"path": name, "inode": inode, "size": len(data), "resident": not runs, "runs": runs,
+                          "sha256": hashlib.sha256(data).hexdigest(), "record": read(record_at(inode), record_bytes)})
+
+    run("mkntfs", "-Q", "-F", "-q", "-s", "512", "-c", "4096", "-L", "NEW", partial)
+    for entry in old_folders + old_files:
+        offset = record_at(entry["inode"])
+        entry["record_survives"] = read(offset, record_bytes) == entry.pop("record") and not allocated(partial,
+                                                                                                       offset // 4096)
+    for entry in old_files:
+        data = b"".join(read(offset, length) for offset, length in entry["runs"])[:entry["size"]]
+        whole = hashlib.sha256(data).hexdigest() == entry["sha256"] and not any(
+            allocated(partial, offset // 4096) for offset, _ in entry["runs"])
+        entry["intact"] = entry["record_survives"] if entry["resident"] else whole
+    os.replace(partial, image)
+    return {"image": os.path.basename(image), "format": FORMAT, "cluster_size": 4096, "folders": old_folders,
+            "files": old_files}
