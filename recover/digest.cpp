@@ -55,16 +55,21 @@ uint32_t LoadLittle(const uint8_t* p) {
 // One MD5 step; the four rounds differ in their mixing function only.
 template <int Round>
 inline void Md5Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t word, int step, int shift) {
-    uint32_t f;
-    if constexpr (Round == 0)
-        f = d ^ (b & (c ^ d));
-    else if constexpr (Round == 1)
-        f = c ^ (d & (b ^ c));
-    else if constexpr (Round == 2)
-        f = b ^ c ^ d;
-    else
-        f = c ^ (b | ~d);
-    a = b + RotateLeft(a + f + kMd5Sines[step] + word, shift);
+    // What does not wait for b is summed first, so that each step's chain
+    // from b to the new a is as short as it can be: in the second round
+    // the mix splits into two parts that do not overlap, one free of b.
+    uint32_t sum = a + word + kMd5Sines[step];
+    if constexpr (Round == 0) {
+        sum += d ^ (b & (c ^ d));
+    } else if constexpr (Round == 1) {
+        sum += ~d & c;
+        sum += d & b;
+    } else if constexpr (Round == 2) {
+        sum += b ^ (c ^ d);
+    } else {
+        sum += c ^ (b | ~d);
+    }
+    a = b + RotateLeft(sum, shift);
 }
 
 // Sixteen steps of one round: the words are taken in the round's order and
@@ -73,6 +78,7 @@ template <int Round>
 inline void Md5Round(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const uint32_t* w) {
     constexpr int kShifts[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
     constexpr int kFirst[4] = {0, 1, 5, 0}, kStride[4] = {1, 5, 3, 7};
+#pragma GCC unroll 4
     for (int i = 0; i < 16; i += 4) {
         const int step = 16 * Round + i;
         Md5Step<Round>(a, b, c, d, w[(kFirst[Round] + kStride[Round] * i) % 16], step, kShifts[Round][0]);
