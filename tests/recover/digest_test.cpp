@@ -4,6 +4,7 @@
 #include <random>
 
 #include "recover/digest.h"
+#include "recover/digest_pipeline.h"
 #include "recover/sha256_blocks.h"
 
 namespace {
@@ -69,4 +70,39 @@ TEST(Digest, HardwareAndPortableRoundsAgree) {
     recover::Sha256BlocksPortable(portable, data.data(), 257);
     recover::Sha256BlocksNi(hardware, data.data(), 257);
     EXPECT_TRUE(std::equal(portable, portable + 8, hardware));
+}
+
+// Copies handed over one after another, as a job writes them, each get the
+// digests of their own bytes; a copy that failed halfway gets none and
+// leaves nothing in the next one's; a piece larger than the hashes may fall
+// behind by is taken too.
+TEST(DigestPipeline, EachKeptCopyGetsItsOwnDigestsAndNoOtherDoes) {
+    std::mt19937 random(32);
+    const auto bytes = [&random](size_t size) {
+        std::vector<uint8_t> data(size);
+        for (uint8_t& b : data)
+            b = static_cast<uint8_t>(random());
+        return data;
+    };
+    const std::vector<std::vector<uint8_t>> copies = {bytes(100), bytes(70000), bytes(20u << 20), bytes(1), bytes(4093)};
+    const std::vector<bool> kept = {true, false, true, true, false};
+    recover::DigestPipeline pipeline;
+    for (size_t n = 0; n < copies.size(); ++n) {
+        EXPECT_EQ(pipeline.Begin(), n);
+        const size_t fed = kept[n] ? copies[n].size() : copies[n].size() / 2;
+        for (size_t at = 0; at < fed; at += 9u << 20)
+            pipeline.Add(std::span(copies[n]).subspan(at, std::min<size_t>(9u << 20, fed - at)));
+        if (kept[n])
+            pipeline.Keep();
+    }
+    const std::map<size_t, recover::FileDigests> digests = pipeline.Finish();
+    for (size_t n = 0; n < copies.size(); ++n) {
+        SCOPED_TRACE("copy " + std::to_string(n));
+        ASSERT_EQ(digests.count(n), kept[n] ? 1u : 0u);
+        if (kept[n]) {
+            const auto whole = FedInPieces(copies[n], copies[n].size());
+            EXPECT_EQ(digests.at(n).Sha256, whole.first);
+            EXPECT_EQ(digests.at(n).Md5, whole.second);
+        }
+    }
 }

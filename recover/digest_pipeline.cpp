@@ -1,0 +1,174 @@
+#include "recover/digest_pipeline.h"
+
+#include <new>
+#include <system_error>
+#include <utility>
+
+namespace recover {
+
+namespace {
+
+// The writer waits beyond this, so that a slow hash bounds the memory held
+// rather than letting it grow with the job. A larger piece is taken alone.
+constexpr size_t kMaxWaitingBytes = 8u << 20;
+
+} // namespace
+
+DigestPipeline::~DigestPipeline() {
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    changed_.notify_all();
+    for (Lane& lane : lanes_)
+        if (lane.thread.joinable())
+            lane.thread.join();
+}
+
+size_t DigestPipeline::Begin() { return files_++; }
+
+void DigestPipeline::Add(std::span<const uint8_t> bytes) { Push(Mark::Bytes, bytes); }
+
+void DigestPipeline::Keep() { Push(Mark::Keep, {}); }
+
+bool DigestPipeline::StartLanes() {
+    started_ = true;
+    lanes_[0].isSha256 = true;
+    for (Lane& lane : lanes_) {
+        try {
+            lane.thread = std::thread([this, &lane] { LaneLoop(lane); });
+        } catch (const std::system_error&) {
+            inline_ = true;
+        }
+    }
+    if (!inline_)
+        return true;
+    // Hashed here from now on: a lane that did start goes.
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    changed_.notify_all();
+    for (Lane& lane : lanes_)
+        if (lane.thread.joinable())
+            lane.thread.join();
+    quit_ = false;
+    return false;
+}
+
+void DigestPipeline::Push(Mark mark, std::span<const uint8_t> bytes) {
+    const size_t file = files_ - 1;
+    if ((!started_ && !StartLanes()) || inline_) {
+        // The caller's thread: a digest that finds no memory throws, as any allocation there.
+        Piece piece{mark, file, {}};
+        if (mark == Mark::Bytes)
+            piece.bytes.assign(bytes.begin(), bytes.end());
+        for (Lane& lane : lanes_)
+            if (!Take(lane, piece))
+                throw std::bad_alloc();
+        return;
+    }
+    std::vector<uint8_t> buffer;
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return queue_.empty() || waitingBytes_ + bytes.size() <= kMaxWaitingBytes; });
+        if (!spare_.empty()) {
+            buffer = std::move(spare_.back());
+            spare_.pop_back();
+            spareBytes_ -= buffer.capacity();
+        }
+    }
+    // Copied unlocked: the lanes go on meanwhile.
+    buffer.assign(bytes.begin(), bytes.end());
+    {
+        std::lock_guard lock(mutex_);
+        waitingBytes_ += buffer.size();
+        queue_.push_back(Piece{mark, file, std::move(buffer)});
+    }
+    changed_.notify_all();
+}
+
+void DigestPipeline::LaneLoop(Lane& lane) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return lane.next < firstQueued_ + queue_.size() || quit_; });
+        if (lane.next == firstQueued_ + queue_.size())
+            return;  // quit_, and every piece is taken
+        // Not popped until both lanes are past it, and a deque's other
+        // elements stay where they are as it grows or shrinks.
+        const Piece& piece = queue_[lane.next - firstQueued_];
+        lock.unlock();
+        const bool ok = Take(lane, piece);
+        lock.lock();
+        failed_ = failed_ || !ok;
+        ++lane.next;
+        DropTakenPieces();
+        changed_.notify_all();
+    }
+}
+
+void DigestPipeline::DropTakenPieces() {
+    const size_t taken = std::min(lanes_[0].next, lanes_[1].next);
+    while (firstQueued_ < taken) {
+        std::vector<uint8_t>& bytes = queue_.front().bytes;
+        waitingBytes_ -= bytes.size();
+        if (bytes.capacity() > 0 && spareBytes_ + bytes.capacity() <= kMaxWaitingBytes) {
+            try {
+                spare_.push_back(std::move(bytes));
+                spareBytes_ += spare_.back().capacity();
+            } catch (const std::bad_alloc&) {
+                // Not kept for reuse, then: freed with its piece.
+            }
+        }
+        queue_.pop_front();
+        ++firstQueued_;
+    }
+}
+
+bool DigestPipeline::Take(Lane& lane, const Piece& piece) {
+    // A piece of another copy than the lane's: that copy was not kept, and
+    // what the lane had of it is forgotten.
+    if (lane.file != piece.file || !(lane.sha256 || lane.md5)) {
+        lane.file = piece.file;
+        if (lane.isSha256)
+            lane.sha256.emplace();
+        else
+            lane.md5.emplace();
+    }
+    if (piece.mark == Mark::Bytes) {
+        if (lane.isSha256)
+            lane.sha256->Add(piece.bytes);
+        else
+            lane.md5->Add(piece.bytes);
+        return true;
+    }
+    bool ok = true;
+    try {
+        std::string hex = lane.isSha256 ? lane.sha256->Hex() : lane.md5->Hex();
+        std::lock_guard lock(mutex_);
+        FileDigests& into = digests_[piece.file];
+        (lane.isSha256 ? into.Sha256 : into.Md5) = std::move(hex);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    lane.sha256.reset();
+    lane.md5.reset();
+    return ok;
+}
+
+std::map<size_t, FileDigests> DigestPipeline::Finish() {
+    if (started_ && !inline_) {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        changed_.notify_all();
+        for (Lane& lane : lanes_)
+            lane.thread.join();
+    }
+    if (failed_)
+        throw std::bad_alloc();
+    return std::move(digests_);
+}
+
+} // namespace recover
