@@ -11,6 +11,10 @@ namespace {
 // The writer waits beyond this, so that a slow hash bounds the memory held
 // rather than letting it grow with the job. A larger piece is taken alone.
 constexpr size_t kMaxWaitingBytes = 8u << 20;
+// The hashes are woken when this much has come since they last were, and
+// the writer when half the bytes it waits behind are hashed: a wake-up a
+// piece would cost more than hashing a small file.
+constexpr size_t kWakeBytes = 1u << 20;
 
 } // namespace
 
@@ -19,7 +23,7 @@ DigestPipeline::~DigestPipeline() {
         std::lock_guard lock(mutex_);
         quit_ = true;
     }
-    changed_.notify_all();
+    work_.notify_all();
     for (Lane& lane : lanes_)
         if (lane.thread.joinable())
             lane.thread.join();
@@ -48,7 +52,7 @@ bool DigestPipeline::StartLanes() {
         std::lock_guard lock(mutex_);
         quit_ = true;
     }
-    changed_.notify_all();
+    work_.notify_all();
     for (Lane& lane : lanes_)
         if (lane.thread.joinable())
             lane.thread.join();
@@ -71,7 +75,15 @@ void DigestPipeline::Push(Mark mark, std::span<const uint8_t> bytes) {
     std::vector<uint8_t> buffer;
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return queue_.empty() || waitingBytes_ + bytes.size() <= kMaxWaitingBytes; });
+        if (!queue_.empty() && waitingBytes_ + bytes.size() > kMaxWaitingBytes) {
+            work_.notify_all();
+            unannounced_ = 0;
+            while (!queue_.empty() && waitingBytes_ + bytes.size() > kMaxWaitingBytes / 2) {
+                writerWaiting_ = true;
+                room_.wait(lock);
+            }
+            writerWaiting_ = false;
+        }
         if (!spare_.empty()) {
             buffer = std::move(spare_.back());
             spare_.pop_back();
@@ -80,18 +92,20 @@ void DigestPipeline::Push(Mark mark, std::span<const uint8_t> bytes) {
     }
     // Copied unlocked: the lanes go on meanwhile.
     buffer.assign(bytes.begin(), bytes.end());
-    {
-        std::lock_guard lock(mutex_);
-        waitingBytes_ += buffer.size();
-        queue_.push_back(Piece{mark, file, std::move(buffer)});
+    std::lock_guard lock(mutex_);
+    waitingBytes_ += buffer.size();
+    unannounced_ += buffer.size();
+    queue_.push_back(Piece{mark, file, std::move(buffer)});
+    if (unannounced_ >= kWakeBytes) {
+        unannounced_ = 0;
+        work_.notify_all();
     }
-    changed_.notify_all();
 }
 
 void DigestPipeline::LaneLoop(Lane& lane) {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] { return lane.next < firstQueued_ + queue_.size() || quit_; });
+        work_.wait(lock, [&] { return lane.next < firstQueued_ + queue_.size() || quit_; });
         if (lane.next == firstQueued_ + queue_.size())
             return;  // quit_, and every piece is taken
         // Not popped until both lanes are past it, and a deque's other
@@ -103,7 +117,8 @@ void DigestPipeline::LaneLoop(Lane& lane) {
         failed_ = failed_ || !ok;
         ++lane.next;
         DropTakenPieces();
-        changed_.notify_all();
+        if (writerWaiting_ && (queue_.empty() || waitingBytes_ <= kMaxWaitingBytes / 2))
+            room_.notify_one();
     }
 }
 
@@ -162,7 +177,7 @@ std::map<size_t, FileDigests> DigestPipeline::Finish() {
             std::lock_guard lock(mutex_);
             quit_ = true;
         }
-        changed_.notify_all();
+        work_.notify_all();
         for (Lane& lane : lanes_)
             lane.thread.join();
     }

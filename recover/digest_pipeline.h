@@ -71,7 +71,10 @@ private:
     bool started_ = false;
     bool inline_ = false;  // no thread could be started: the pieces are hashed as they come
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable work_;  // for the lanes: pieces came, or quit_
+    std::condition_variable room_;  // for the writer: bytes were hashed
+    size_t unannounced_ = 0;        // bytes queued since the lanes were last woken
+    bool writerWaiting_ = false;
     std::deque<Piece> queue_;
     size_t firstQueued_ = 0;  // the number of queue_.front()
     size_t waitingBytes_ = 0;
