@@ -108,18 +108,52 @@ void DigestPipeline::LaneLoop(Lane& lane) {
         work_.wait(lock, [&] { return lane.next < firstQueued_ + queue_.size() || quit_; });
         if (lane.next == firstQueued_ + queue_.size())
             return;  // quit_, and every piece is taken
-        // Not popped until both lanes are past it, and a deque's other
-        // elements stay where they are as it grows or shrinks.
-        const Piece& piece = queue_[lane.next - firstQueued_];
-        lock.unlock();
-        const bool ok = Take(lane, piece);
-        lock.lock();
-        failed_ = failed_ || !ok;
-        ++lane.next;
+        if (!TakePair(lane, lock)) {
+            // Not popped until both lanes are past it, and a deque's other
+            // elements stay where they are as it grows or shrinks.
+            const Piece& piece = queue_[lane.next - firstQueued_];
+            lock.unlock();
+            const bool ok = Take(lane, piece);
+            lock.lock();
+            failed_ = failed_ || !ok;
+            ++lane.next;
+        }
         DropTakenPieces();
         if (writerWaiting_ && (queue_.empty() || waitingBytes_ <= kMaxWaitingBytes / 2))
             room_.notify_one();
     }
+}
+
+bool DigestPipeline::TakePair(Lane& lane, std::unique_lock<std::mutex>& lock) {
+    const size_t at = lane.next - firstQueued_;
+    if (lane.isSha256 || queue_.size() < at + 4)
+        return false;
+    const Piece& first = queue_[at];
+    const Piece& second = queue_[at + 2];
+    const auto keptWhole = [this](size_t piece) {
+        return queue_[piece].mark == Mark::Bytes && queue_[piece + 1].mark == Mark::Keep &&
+               queue_[piece + 1].file == queue_[piece].file;
+    };
+    // Each a kept copy of one piece; the first not begun in the lane already.
+    if (!keptWhole(at) || !keptWhole(at + 2) || first.file == second.file || (lane.md5 && lane.file == first.file))
+        return false;
+    lock.unlock();
+    bool ok = true;
+    try {
+        Md5 x, y;
+        Md5::AddTwo(x, first.bytes, y, second.bytes);
+        std::string xHex = x.Hex(), yHex = y.Hex();
+        std::lock_guard results(mutex_);
+        digests_[first.file].Md5 = std::move(xHex);
+        digests_[second.file].Md5 = std::move(yHex);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    lane.md5.reset();
+    lock.lock();
+    failed_ = failed_ || !ok;
+    lane.next += 4;
+    return true;
 }
 
 void DigestPipeline::DropTakenPieces() {

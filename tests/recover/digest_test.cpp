@@ -73,9 +73,9 @@ TEST(Digest, HardwareAndPortableRoundsAgree) {
 }
 
 // Copies handed over one after another, as a job writes them, each get the
-// digests of their own bytes; a copy that failed halfway gets none and
-// leaves nothing in the next one's; a piece larger than the hashes may fall
-// behind by is taken too.
+// digests of their own bytes, copies of one piece hashed side by side
+// among them; a copy that failed halfway gets none and leaves nothing in the
+// next one's; a piece larger than the hashes may fall behind by is taken too.
 TEST(DigestPipeline, EachKeptCopyGetsItsOwnDigestsAndNoOtherDoes) {
     std::mt19937 random(32);
     const auto bytes = [&random](size_t size) {
@@ -84,8 +84,10 @@ TEST(DigestPipeline, EachKeptCopyGetsItsOwnDigestsAndNoOtherDoes) {
             b = static_cast<uint8_t>(random());
         return data;
     };
-    const std::vector<std::vector<uint8_t>> copies = {bytes(100), bytes(70000), bytes(20u << 20), bytes(1), bytes(4093)};
-    const std::vector<bool> kept = {true, false, true, true, false};
+    const std::vector<std::vector<uint8_t>> copies = {bytes(100),     bytes(5000), bytes(70000), bytes(20u << 20),
+                                                      bytes(1),       bytes(64),   bytes(130000), bytes(4093),
+                                                      bytes(3 << 20), bytes(65)};
+    const std::vector<bool> kept = {true, true, false, true, true, true, true, false, true, true};
     recover::DigestPipeline pipeline;
     for (size_t n = 0; n < copies.size(); ++n) {
         EXPECT_EQ(pipeline.Begin(), n);
@@ -105,4 +107,23 @@ TEST(DigestPipeline, EachKeptCopyGetsItsOwnDigestsAndNoOtherDoes) {
             EXPECT_EQ(digests.at(n).Md5, whole.second);
         }
     }
+}
+
+// Two copies fed side by side, of any lengths, give what each gives alone.
+TEST(Digest, TwoCopiesSideBySideGiveTheirOwnDigests) {
+    std::mt19937 random(33);
+    std::vector<uint8_t> data(300000);
+    for (uint8_t& b : data)
+        b = static_cast<uint8_t>(random());
+    for (size_t first : {0u, 1u, 63u, 64u, 65u, 1000u, 100000u})
+        for (size_t second : {0u, 55u, 64u, 128u, 4093u, 150000u}) {
+            SCOPED_TRACE(std::to_string(first) + " and " + std::to_string(second) + " bytes");
+            const std::span<const uint8_t> a(data.data(), first), b(data.data() + 140000, second);
+            recover::Md5 x, y, xAlone, yAlone;
+            recover::Md5::AddTwo(x, a, y, b);
+            xAlone.Add(a);
+            yAlone.Add(b);
+            EXPECT_EQ(x.Hex(), xAlone.Hex());
+            EXPECT_EQ(y.Hex(), yAlone.Hex());
+        }
 }
