@@ -218,7 +218,7 @@ Md5::Md5() : BlockHash(false), state_{0x67452301, 0xefcdab89, 0x98badcfe, 0x1032
 void Md5::Blocks(const uint8_t* blocks, size_t count) { Md5Blocks<1>({state_.data()}, {blocks}, count); }
 
 void Md5::AddTwo(Md5& x, std::span<const uint8_t> a, Md5& y, std::span<const uint8_t> b) {
-    if (&x != &y && x.Fresh() && y.Fresh()) {
+    if (&x != &y && !x.HoldsPartBlock() && !y.HoldsPartBlock()) {
         const size_t whole = std::min(a.size(), b.size()) / kBlockBytes;
         Md5Blocks<2>({x.state_.data(), y.state_.data()}, {a.data(), b.data()}, whole);
         x.CountWholeBlocks(whole);

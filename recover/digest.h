@@ -18,8 +18,8 @@ protected:
     explicit BlockHash(bool bigEndianLength) : bigEndianLength_(bigEndianLength) {}
     ~BlockHash() = default;
     void Pad();
-    // Nothing taken yet.
-    bool Fresh() const { return length_ == 0; }
+    // Bytes taken that do not yet fill a block.
+    bool HoldsPartBlock() const { return filled_ != 0; }
     // Whole blocks hashed from outside Add, while no part block is held.
     void CountWholeBlocks(size_t count) { length_ += 64 * count; }
     // Hashes `count` whole blocks, read in place.
@@ -47,9 +47,10 @@ class Md5 final : public BlockHash {
 public:
     Md5();
     std::string Hex();
-    // Feeds `a` to `x` and `b` to `y`, the two side by side where both are
-    // fresh: each MD5 step waits on the one before, and the processor has
-    // room for the other copy's step meanwhile (twice the bytes a second).
+    // Feeds `a` to `x` and `b` to `y`, the two side by side while neither
+    // holds part of a block: each MD5 step waits on the one before, and the
+    // processor has room for the other copy's step meanwhile (about twice
+    // the bytes a second).
     static void AddTwo(Md5& x, std::span<const uint8_t> a, Md5& y, std::span<const uint8_t> b);
 
 private:

@@ -125,34 +125,69 @@ void DigestPipeline::LaneLoop(Lane& lane) {
 }
 
 bool DigestPipeline::TakePair(Lane& lane, std::unique_lock<std::mutex>& lock) {
+    // Kept copies of one piece each, one after another, the first not begun
+    // in the lane already.
+    constexpr size_t kMostCopies = 64;
+    const Piece* copies[kMostCopies];
+    size_t count = 0;
     const size_t at = lane.next - firstQueued_;
-    if (lane.isSha256 || queue_.size() < at + 4)
-        return false;
-    const Piece& first = queue_[at];
-    const Piece& second = queue_[at + 2];
-    const auto keptWhole = [this](size_t piece) {
-        return queue_[piece].mark == Mark::Bytes && queue_[piece + 1].mark == Mark::Keep &&
-               queue_[piece + 1].file == queue_[piece].file;
-    };
-    // Each a kept copy of one piece; the first not begun in the lane already.
-    if (!keptWhole(at) || !keptWhole(at + 2) || first.file == second.file || (lane.md5 && lane.file == first.file))
+    if (!lane.isSha256 && !(lane.md5 && lane.file == queue_[at].file)) {
+        for (size_t i = at; count < kMostCopies && i + 1 < queue_.size(); i += 2) {
+            const Piece& piece = queue_[i];
+            if (piece.mark != Mark::Bytes || queue_[i + 1].mark != Mark::Keep || queue_[i + 1].file != piece.file ||
+                (count > 0 && copies[count - 1]->file == piece.file))
+                break;
+            copies[count++] = &piece;
+        }
+    }
+    if (count < 2)
         return false;
     lock.unlock();
+    // Two copies side by side; the one that ends first gives way to the
+    // next. Each is fed whole blocks only until its last bytes.
+    struct Stream {
+        std::optional<Md5> md5;
+        std::span<const uint8_t> left;
+        size_t file = 0;
+    } streams[2];
+    size_t started = 0;
+    const auto start = [&](Stream& s) {
+        if (started == count)
+            return s.md5.reset();
+        s.md5.emplace();
+        s.left = copies[started]->bytes;
+        s.file = copies[started++]->file;
+    };
     bool ok = true;
-    try {
-        Md5 x, y;
-        Md5::AddTwo(x, first.bytes, y, second.bytes);
-        std::string xHex = x.Hex(), yHex = y.Hex();
-        std::lock_guard results(mutex_);
-        digests_[first.file].Md5 = std::move(xHex);
-        digests_[second.file].Md5 = std::move(yHex);
-    } catch (const std::bad_alloc&) {
-        ok = false;
+    const auto finish = [&](Stream& s) {
+        s.md5->Add(s.left);
+        try {
+            std::string hex = s.md5->Hex();
+            std::lock_guard results(mutex_);
+            digests_[s.file].Md5 = std::move(hex);
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        }
+        start(s);
+    };
+    start(streams[0]);
+    start(streams[1]);
+    while (streams[0].md5 && streams[1].md5) {
+        const size_t whole = std::min(streams[0].left.size(), streams[1].left.size()) / 64 * 64;
+        Md5::AddTwo(*streams[0].md5, streams[0].left.first(whole), *streams[1].md5, streams[1].left.first(whole));
+        for (Stream& s : streams) {
+            s.left = s.left.subspan(whole);
+            if (s.left.size() < 64)
+                finish(s);
+        }
     }
+    for (Stream& s : streams)
+        while (s.md5)
+            finish(s);
     lane.md5.reset();
     lock.lock();
     failed_ = failed_ || !ok;
-    lane.next += 4;
+    lane.next += 2 * count;
     return true;
 }
 

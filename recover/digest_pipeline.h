@@ -65,9 +65,9 @@ private:
     void LaneLoop(Lane& lane);
     // Hashes one piece; false when memory ran out for its digest.
     bool Take(Lane& lane, const Piece& piece);
-    // MD5 waits on each step's result: two kept copies of one piece each,
-    // next in the queue, are hashed side by side, in about the time of one.
-    // False, with nothing taken, when the next pieces are not such.
+    // MD5 waits on each step's result: kept copies of one piece each, next
+    // in the queue, are hashed two side by side, in about the time of one.
+    // False, with nothing taken, when fewer than two such come next.
     bool TakePair(Lane& lane, std::unique_lock<std::mutex>& lock);
     void DropTakenPieces();
 
