@@ -55,30 +55,60 @@ uint32_t LoadLittle(const uint8_t* p) {
 // One MD5 step; the four rounds differ in their mixing function only.
 template <int Round>
 inline void Md5Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t word, int step, int shift) {
-    uint32_t f;
-    if constexpr (Round == 0)
-        f = d ^ (b & (c ^ d));
-    else if constexpr (Round == 1)
-        f = c ^ (d & (b ^ c));
-    else if constexpr (Round == 2)
-        f = b ^ c ^ d;
-    else
-        f = c ^ (b | ~d);
-    a = b + RotateLeft(a + f + kMd5Sines[step] + word, shift);
+    // What does not wait for b is summed first, so that each step's chain
+    // from b to the new a is as short as it can be: in the second round
+    // the mix splits into two parts that do not overlap, one free of b.
+    uint32_t sum = a + word + kMd5Sines[step];
+    if constexpr (Round == 0) {
+        sum += d ^ (b & (c ^ d));
+    } else if constexpr (Round == 1) {
+        sum += ~d & c;
+        sum += d & b;
+    } else if constexpr (Round == 2) {
+        sum += b ^ (c ^ d);
+    } else {
+        sum += c ^ (b | ~d);
+    }
+    a = b + RotateLeft(sum, shift);
 }
 
-// Sixteen steps of one round: the words are taken in the round's order and
-// the four registers turn by one each step.
-template <int Round>
-inline void Md5Round(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const uint32_t* w) {
+// Sixteen steps of one round over N copies at once, the step of each copy
+// beside the same step of the others: the words are taken in the round's
+// order and the four registers turn by one each step.
+template <int Round, int N>
+inline void Md5Round(uint32_t (&state)[N][4], const uint32_t (&w)[N][16]) {
     constexpr int kShifts[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
     constexpr int kFirst[4] = {0, 1, 5, 0}, kStride[4] = {1, 5, 3, 7};
-    for (int i = 0; i < 16; i += 4) {
-        const int step = 16 * Round + i;
-        Md5Step<Round>(a, b, c, d, w[(kFirst[Round] + kStride[Round] * i) % 16], step, kShifts[Round][0]);
-        Md5Step<Round>(d, a, b, c, w[(kFirst[Round] + kStride[Round] * (i + 1)) % 16], step + 1, kShifts[Round][1]);
-        Md5Step<Round>(c, d, a, b, w[(kFirst[Round] + kStride[Round] * (i + 2)) % 16], step + 2, kShifts[Round][2]);
-        Md5Step<Round>(b, c, d, a, w[(kFirst[Round] + kStride[Round] * (i + 3)) % 16], step + 3, kShifts[Round][3]);
+#pragma GCC unroll 16
+    for (int i = 0; i < 16; ++i) {
+        const int turn = i % 4;
+#pragma GCC unroll 2
+        for (int n = 0; n < N; ++n) {
+            uint32_t* r = state[n];
+            Md5Step<Round>(r[(4 - turn) % 4], r[(5 - turn) % 4], r[(6 - turn) % 4], r[(7 - turn) % 4],
+                           w[n][(kFirst[Round] + kStride[Round] * i) % 16], 16 * Round + i, kShifts[Round][turn]);
+        }
+    }
+}
+
+// `count` blocks of each of N copies, the copies' steps side by side.
+template <int N>
+void Md5Blocks(uint32_t* const (&states)[N], const uint8_t* const (&blocks)[N], size_t count) {
+    for (size_t k = 0; k < count; ++k) {
+        uint32_t w[N][16], r[N][4];
+        for (int n = 0; n < N; ++n) {
+            for (int i = 0; i < 16; ++i)
+                w[n][i] = LoadLittle(blocks[n] + 64 * k + 4 * i);
+            for (int i = 0; i < 4; ++i)
+                r[n][i] = states[n][i];
+        }
+        Md5Round<0>(r, w);
+        Md5Round<1>(r, w);
+        Md5Round<2>(r, w);
+        Md5Round<3>(r, w);
+        for (int n = 0; n < N; ++n)
+            for (int i = 0; i < 4; ++i)
+                states[n][i] += r[n][i];
     }
 }
 
@@ -185,21 +215,19 @@ std::string Sha256::Hex() {
 
 Md5::Md5() : BlockHash(false), state_{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476} {}
 
-void Md5::Blocks(const uint8_t* blocks, size_t count) {
-    for (size_t n = 0; n < count; ++n, blocks += 64) {
-        uint32_t w[16];
-        for (int i = 0; i < 16; ++i)
-            w[i] = LoadLittle(blocks + 4 * i);
-        uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-        Md5Round<0>(a, b, c, d, w);
-        Md5Round<1>(a, b, c, d, w);
-        Md5Round<2>(a, b, c, d, w);
-        Md5Round<3>(a, b, c, d, w);
-        state_[0] += a;
-        state_[1] += b;
-        state_[2] += c;
-        state_[3] += d;
+void Md5::Blocks(const uint8_t* blocks, size_t count) { Md5Blocks<1>({state_.data()}, {blocks}, count); }
+
+void Md5::AddTwo(Md5& x, std::span<const uint8_t> a, Md5& y, std::span<const uint8_t> b) {
+    if (&x != &y && !x.HoldsPartBlock() && !y.HoldsPartBlock()) {
+        const size_t whole = std::min(a.size(), b.size()) / kBlockBytes;
+        Md5Blocks<2>({x.state_.data(), y.state_.data()}, {a.data(), b.data()}, whole);
+        x.CountWholeBlocks(whole);
+        y.CountWholeBlocks(whole);
+        a = a.subspan(whole * kBlockBytes);
+        b = b.subspan(whole * kBlockBytes);
     }
+    x.Add(a);
+    y.Add(b);
 }
 
 std::string Md5::Hex() {

@@ -18,6 +18,10 @@ protected:
     explicit BlockHash(bool bigEndianLength) : bigEndianLength_(bigEndianLength) {}
     ~BlockHash() = default;
     void Pad();
+    // Bytes taken that do not yet fill a block.
+    bool HoldsPartBlock() const { return filled_ != 0; }
+    // Whole blocks hashed from outside Add, while no part block is held.
+    void CountWholeBlocks(size_t count) { length_ += 64 * count; }
     // Hashes `count` whole blocks, read in place.
     virtual void Blocks(const uint8_t* blocks, size_t count) = 0;
 
@@ -43,6 +47,11 @@ class Md5 final : public BlockHash {
 public:
     Md5();
     std::string Hex();
+    // Feeds `a` to `x` and `b` to `y`, the two side by side while neither
+    // holds part of a block: each MD5 step waits on the one before, and the
+    // processor has room for the other copy's step meanwhile (about twice
+    // the bytes a second).
+    static void AddTwo(Md5& x, std::span<const uint8_t> a, Md5& y, std::span<const uint8_t> b);
 
 private:
     void Blocks(const uint8_t* blocks, size_t count) override;

@@ -10,7 +10,7 @@
 #include "platform/clock.h"
 #include "platform/destination_folder.h"
 #include "platform/files.h"
-#include "recover/copy_digests.h"
+#include "recover/digest_pipeline.h"
 #include "recover/safe_name.h"
 #include "scan/disk.h"
 #include "volume/byte_reader.h"
@@ -162,14 +162,20 @@ void TThreadRecover::RunJob() {
     if ((!folder_ || folder_->Path() != Destination) && !Jobs.empty())
         OpenDestination(Destination, openError);
     Damage.Reset();
+    maxFileSize_.reset();
+    awaitedDigests_.clear();
+    awaitedDigests_.reserve(Jobs.size());
     for (TMyFile* file : Jobs) {
         if (!WaitWhilePaused())
             break;
         progress_.FRecoverAttempted.Add(1);
         inProgress_ = file;
+        keptDigests_.reset();
         RecoveryOutcome outcome = RecoverFile(*file);
         if (outcome.Ok)
             progress_.FRecoverSucceeded.Add(1);
+        if (keptDigests_)
+            awaitedDigests_.emplace_back(Outcomes.size(), *keptDigests_);
         Outcomes.push_back(std::move(outcome));
         inProgress_ = nullptr;
         if (!WaitWhilePaused())
@@ -185,10 +191,13 @@ void TThreadRecover::EndJob() {
         openSub_.reset();
         into_ = nullptr;
         SetFolderTimes();
+        TakeDigests();
         SaveReport();
     } catch (...) {
         ReportError = "there was not enough memory to write it";
     }
+    digests_.reset();
+    awaitedDigests_.clear();
     openWanted_.clear();
     renamedFolders_.clear();
     folderTimes_.clear();
@@ -286,7 +295,9 @@ RecoveryOutcome TThreadRecover::RecoverFile(TMyFile& file) {
         outcome.Error = "its drive is no longer there";
         return outcome;
     }
-    if (static_cast<uint64_t>(file.FileSize) > platform::MaxFileSizeIn(Destination)) {
+    if (!maxFileSize_)
+        maxFileSize_ = platform::MaxFileSizeIn(Destination);
+    if (static_cast<uint64_t>(file.FileSize) > *maxFileSize_) {
         outcome.Error = "the destination's file system cannot hold a file this large";
         return outcome;
     }
@@ -314,9 +325,17 @@ RecoveryOutcome TThreadRecover::RecoverFile(TMyFile& file) {
     // However this function is left, an exception included, an incomplete
     // copy does not stay behind.
     PartialCopy partial(out, *into_, temporary);
-    std::optional<recover::CopyDigests> digests;
-    if (WriteReport)  // only the report shows them
-        digests.emplace();
+    // Only the report shows the digests. They are worked out on threads of
+    // their own while the next files are written; a copy that is not kept
+    // here is never given them.
+    recover::DigestPipeline* digests = nullptr;
+    size_t digestNumber = 0;
+    if (WriteReport) {
+        if (!digests_)
+            digests_ = std::make_unique<recover::DigestPipeline>();
+        digests = digests_.get();
+        digestNumber = digests->Begin();
+    }
     UnitCounter units(progress_, file.ProgressUnits);
     int64_t written = 0;
     std::string writeError;
@@ -354,14 +373,28 @@ RecoveryOutcome TThreadRecover::RecoverFile(TMyFile& file) {
         outcome.Target = PathInDestination(finalName);
         outcome.WrittenName = intoPath_ + finalName;
         if (digests) {
-            outcome.Sha256 = digests->Sha256Hex();
-            outcome.Md5 = digests->Md5Hex();
+            digests->Keep();
+            keptDigests_ = digestNumber;
         }
     }
     units.Finish();
     if (!StopRequested)
         platform::SleepMs(FilePauseMs);
     return outcome;
+}
+
+// Each kept copy's digests into its outcome, once every piece is hashed.
+void TThreadRecover::TakeDigests() {
+    if (!digests_)
+        return;
+    std::map<size_t, recover::FileDigests> found = digests_->Finish();
+    for (const auto& [index, number] : awaitedDigests_) {
+        auto it = found.find(number);
+        if (it == found.end() || index >= Outcomes.size())
+            continue;
+        Outcomes[index].Sha256 = std::move(it->second.Sha256);
+        Outcomes[index].Md5 = std::move(it->second.Md5);
+    }
 }
 
 std::string TThreadRecover::PathInDestination(const std::string& name) const {

@@ -26,6 +26,10 @@ class DestinationFolder;
 class OutputFile;
 } // namespace platform
 
+namespace recover {
+class DigestPipeline;
+} // namespace recover
+
 class TMyDisk;
 class VolumeReader;
 
@@ -106,6 +110,7 @@ private:
     platform::DestinationFolder* FolderFor(const TMyFile& file, std::string& error);
     platform::DestinationFolder* OpenFolders(const std::vector<recover::TargetFolder>& wanted, std::string& error);
     void SetFolderTimes();
+    void TakeDigests();
     void SaveReport();
     void EndJob();
     void JobFailed(std::string_view reason);
@@ -143,5 +148,14 @@ private:
     };
     std::map<std::vector<std::string>, FolderTimes> folderTimes_;
     FileTime started_ = 0;
+    // The digests of the job's copies, worked out beside the writing: made
+    // for the first copy, finished before the report. For the copy just
+    // written, its number there when it was kept; and for each copy kept,
+    // its entry in Outcomes with that number.
+    std::unique_ptr<recover::DigestPipeline> digests_;
+    std::optional<size_t> keptDigests_;
+    std::vector<std::pair<size_t, size_t>> awaitedDigests_;
+    // The largest file the destination's file system holds, asked once a job.
+    std::optional<uint64_t> maxFileSize_;
     std::unique_ptr<JobThread> thread_;  // last: its job uses everything above
 };

@@ -37,6 +37,7 @@ __attribute__((target("sha,sse4.1,ssse3"))) void Sha256BlocksNi(uint32_t state[8
     for (size_t n = 0; n < count; ++n, blocks += 64) {
         const __m128i abefBefore = abef, cdghBefore = cdgh;
         __m128i words[4];
+#pragma GCC unroll 16
         for (int group = 0; group < 16; ++group) {
             __m128i& w = words[group % 4];
             if (group < 4) {

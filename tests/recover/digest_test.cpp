@@ -4,6 +4,7 @@
 #include <random>
 
 #include "recover/digest.h"
+#include "recover/digest_pipeline.h"
 #include "recover/sha256_blocks.h"
 
 namespace {
@@ -69,4 +70,60 @@ TEST(Digest, HardwareAndPortableRoundsAgree) {
     recover::Sha256BlocksPortable(portable, data.data(), 257);
     recover::Sha256BlocksNi(hardware, data.data(), 257);
     EXPECT_TRUE(std::equal(portable, portable + 8, hardware));
+}
+
+// Copies handed over one after another, as a job writes them, each get the
+// digests of their own bytes, copies of one piece hashed side by side
+// among them; a copy that failed halfway gets none and leaves nothing in the
+// next one's; a piece larger than the hashes may fall behind by is taken too.
+TEST(DigestPipeline, EachKeptCopyGetsItsOwnDigestsAndNoOtherDoes) {
+    std::mt19937 random(32);
+    const auto bytes = [&random](size_t size) {
+        std::vector<uint8_t> data(size);
+        for (uint8_t& b : data)
+            b = static_cast<uint8_t>(random());
+        return data;
+    };
+    const std::vector<std::vector<uint8_t>> copies = {bytes(100),     bytes(5000), bytes(70000), bytes(20u << 20),
+                                                      bytes(1),       bytes(64),   bytes(130000), bytes(4093),
+                                                      bytes(3 << 20), bytes(65)};
+    const std::vector<bool> kept = {true, true, false, true, true, true, true, false, true, true};
+    recover::DigestPipeline pipeline;
+    for (size_t n = 0; n < copies.size(); ++n) {
+        EXPECT_EQ(pipeline.Begin(), n);
+        const size_t fed = kept[n] ? copies[n].size() : copies[n].size() / 2;
+        for (size_t at = 0; at < fed; at += 9u << 20)
+            pipeline.Add(std::span(copies[n]).subspan(at, std::min<size_t>(9u << 20, fed - at)));
+        if (kept[n])
+            pipeline.Keep();
+    }
+    const std::map<size_t, recover::FileDigests> digests = pipeline.Finish();
+    for (size_t n = 0; n < copies.size(); ++n) {
+        SCOPED_TRACE("copy " + std::to_string(n));
+        ASSERT_EQ(digests.count(n), kept[n] ? 1u : 0u);
+        if (kept[n]) {
+            const auto whole = FedInPieces(copies[n], copies[n].size());
+            EXPECT_EQ(digests.at(n).Sha256, whole.first);
+            EXPECT_EQ(digests.at(n).Md5, whole.second);
+        }
+    }
+}
+
+// Two copies fed side by side, of any lengths, give what each gives alone.
+TEST(Digest, TwoCopiesSideBySideGiveTheirOwnDigests) {
+    std::mt19937 random(33);
+    std::vector<uint8_t> data(300000);
+    for (uint8_t& b : data)
+        b = static_cast<uint8_t>(random());
+    for (size_t first : {0u, 1u, 63u, 64u, 65u, 1000u, 100000u})
+        for (size_t second : {0u, 55u, 64u, 128u, 4093u, 150000u}) {
+            SCOPED_TRACE(std::to_string(first) + " and " + std::to_string(second) + " bytes");
+            const std::span<const uint8_t> a(data.data(), first), b(data.data() + 140000, second);
+            recover::Md5 x, y, xAlone, yAlone;
+            recover::Md5::AddTwo(x, a, y, b);
+            xAlone.Add(a);
+            yAlone.Add(b);
+            EXPECT_EQ(x.Hex(), xAlone.Hex());
+            EXPECT_EQ(y.Hex(), yAlone.Hex());
+        }
 }
