@@ -3,6 +3,8 @@
 // inside a segment that is skipped whole, so it never ends the walk.
 #include "content/decoders.h"
 #include "content/file_dates.h"
+#include "content/jpeg_entropy.h"
+#include "content/jpeg_rejoin.h"
 
 namespace content {
 
@@ -101,6 +103,42 @@ std::optional<Carved> WalkJpeg(SourceWindow& w, uint64_t& taken) {
 }
 } // namespace
 
-std::optional<Carved> DecodeJpeg(SourceWindow& w) { return WithFileDate(w, WalkJpeg); }
+namespace {
+// The markers alone may walk on to an end marker across another file's
+// bytes: the scan data decoded says whether the picture is whole as it lies,
+// in two pieces, or broken where its data stops making sense.
+Carved CheckScan(SourceWindow& w, Carved walked) {
+    JpegFrameKind kind;
+    const std::optional<JpegFrame> frame = ReadJpegFrame(w, kind);
+    if (!frame || kind != JpegFrameKind::Sequential)
+        return walked;
+    std::deque<JpegCheckpoint> kept;
+    const JpegPiece whole[] = {{&w, 0, w.Limit()}};
+    const JpegScanEnd end = DecodeJpegScan(*frame, whole, ScanStart(*frame), w.Limit(), &kept, kJpegBreakSearchBytes);
+    if (end.whole) {
+        // The end marker ends the file: what the walk found past it was not the picture's.
+        if (walked.certainty == Certainty::Checked && walked.length == end.at)
+            return walked;
+        return Broke(end.at, "jpg", "scan data and markers disagree on the end");
+    }
+    if (std::optional<JpegTwoPieces> two = RejoinJpeg(w, *frame, kept, end.at)) {
+        Carved carved{two->breakAt + two->restLength, Certainty::Checked, "jpg", {}};
+        carved.pieces = {{0, two->breakAt}, {two->restAt, two->restLength}};
+        return carved;
+    }
+    if (walked.certainty != Certainty::Broken)
+        return Broke(end.at, "jpg", end.reason);
+    return walked;
+}
+
+std::optional<Carved> WalkAndCheck(SourceWindow& w, uint64_t& taken) {
+    std::optional<Carved> walked = WalkJpeg(w, taken);
+    if (!walked)
+        return walked;
+    return CheckScan(w, std::move(*walked));
+}
+} // namespace
+
+std::optional<Carved> DecodeJpeg(SourceWindow& w) { return WithFileDate(w, WalkAndCheck); }
 
 } // namespace content
