@@ -140,7 +140,6 @@ TEST(JpegScan, DecodingFailsWhereACodeARestartOrAMarkerIsWrong) {
     EXPECT_FALSE(bad.end.whole);
     EXPECT_GE(bad.end.at, at - 8);
     EXPECT_LE(bad.end.at, at + 64);
-    EXPECT_EQ(corrupt.Decode()->certainty, Certainty::Broken);
 
     // A start marker inside the data: the decode stops on it.
     Bytes stray = picture;
