@@ -53,9 +53,13 @@ std::optional<FoundFile> ContentSearch::TryAt(const uint8_t* sector, uint64_t ro
     return std::nullopt;
 }
 
-uint64_t ContentSearch::ClaimedUntil(uint64_t offset) const {
+uint64_t ContentSearch::ClaimedUntil(uint64_t offset) {
+    if (claimed_.empty())
+        return 0;
+    // The search only goes forward: pieces behind it are done with.
+    std::erase_if(claimed_, [&](const volume::ByteExtent& piece) { return piece.End() <= offset; });
     for (const volume::ByteExtent& piece : claimed_)
-        if (offset >= piece.offset && offset < piece.End())
+        if (offset >= piece.offset)
             return piece.End();
     return 0;
 }

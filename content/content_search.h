@@ -49,8 +49,8 @@ private:
     std::optional<FoundFile> TryAt(const uint8_t* sector, uint64_t room, uint64_t offset, SearchTotals& totals,
                                    const std::atomic<bool>* cancel) const;
 
-    // The end of the claimed piece `offset` lies in, 0 for none.
-    uint64_t ClaimedUntil(uint64_t offset) const;
+    // The end of the claimed piece `offset` lies in, 0 for none; pieces it has passed are let go.
+    uint64_t ClaimedUntil(uint64_t offset);
 
     const media::ByteSource& source_;
     SearchSettings settings_;

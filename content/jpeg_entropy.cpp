@@ -17,6 +17,8 @@ bool BuildTable(std::span<const uint8_t> counts, std::span<const uint8_t> symbol
     int32_t code = 0, k = 0;
     for (int len = 1; len <= 16; ++len) {
         const int32_t n = counts[len - 1];
+        if (code + n > (1 << len))  // more codes than the length holds
+            return false;
         t.valOffset[len] = k - code;
         for (int32_t i = 0; i < n; ++i, ++code, ++k) {
             if (len <= JpegHuffmanTable::kFastBits) {
@@ -25,8 +27,6 @@ bool BuildTable(std::span<const uint8_t> counts, std::span<const uint8_t> symbol
                     t.fast[(code << shift) | fill] = static_cast<uint16_t>((len << 8) | symbols[k]);
             }
         }
-        if (code > (1 << len))  // more codes than the length holds
-            return false;
         t.maxCode[len] = n ? code - 1 : -1;
         code <<= 1;
     }
