@@ -163,6 +163,22 @@ TEST(JpegScan, DecodingFailsWhereACodeARestartOrAMarkerIsWrong) {
     EXPECT_EQ(reordered.Decode()->certainty, Certainty::Broken);
 }
 
+TEST(JpegScan, ATableWithMoreCodesThanALengthHoldsIsNotDecoded) {
+    if (!testing_support::RequireFile(std::string(DUNRO_CONTENT_IMAGES_DIR) + "/textured.jpg"))
+        return;
+    Bytes picture = Picture("textured.jpg");
+    // The first DC table: three codes of one bit, as many symbols as before.
+    const uint64_t counts = Find(picture, {0xFF, 0xC4}) + 5;
+    picture[counts] = 3;
+    picture[counts + 1] = 0;
+    picture[counts + 2] = 3;
+    Memory m(picture);
+    SourceWindow window(m.source, 0, m.data.size());
+    JpegFrameKind kind;
+    ASSERT_TRUE(ReadJpegFrame(window, kind));
+    EXPECT_EQ(kind, JpegFrameKind::NotDecoded);
+}
+
 TEST(JpegScan, AHostileFrameSizeGivesABrokenPictureNotAWholeOne) {
     if (!testing_support::RequireFile(std::string(DUNRO_CONTENT_IMAGES_DIR) + "/textured.jpg"))
         return;
