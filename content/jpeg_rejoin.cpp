@@ -21,8 +21,8 @@ constexpr uint64_t kBlindAheadNearest = 1u << 20, kBlindAhead = 256u << 10;
 // A code read across the break may fail a byte or two before it, and a
 // stuffed 0xFF cut from its zero is a marker at the last byte.
 constexpr uint64_t kFailureBeforeBreak = 8;
-constexpr int kMaxAttempts = 8192;
-constexpr uint64_t kWrongBytes = 32u << 20;  // bytes decoded in places that did not fit, at most
+constexpr int kMaxAttempts = 2048;
+constexpr uint64_t kWrongBytes = 256u << 10;  // bytes decoded in places that did not fit, at most
 constexpr uint64_t kAttemptBytes = 64u << 20;  // bytes one place may take to reach the end marker
 
 // A rejoin looks for whole files between the pieces, which may be pictures
