@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "content/source_window.h"
+#include "volume/content_find.h"
 
 namespace content {
 
@@ -16,11 +18,18 @@ enum class Certainty : uint8_t {
 };
 
 struct Carved {
-    uint64_t length = 0;  // bytes from the candidate's start; for a broken walk, as far as it went
+    uint64_t length = 0;  // the file's bytes (from the candidate's start); for a broken walk, as far as it went
     Certainty certainty = Certainty::Broken;
     std::string extension;  // without the dot; a container may name its kind ("docx" for a ZIP)
     std::string reason;     // why the walk broke, for a broken one
     uint64_t modified = 0;  // the date the file keeps inside itself (FILETIME), 0: none
+    // A file found in pieces (another file was written in between): each
+    // stretch in file order, from the candidate's start, the first at 0;
+    // their lengths add up to `length`. Empty: one piece.
+    std::vector<volume::ByteExtent> pieces{};
+
+    // Where the file's first piece ends: nothing else starts before it.
+    uint64_t FirstPieceEnd() const { return pieces.empty() ? length : pieces.front().End(); }
 };
 
 // A decoder: empty when the candidate is no such file at all (a signature met

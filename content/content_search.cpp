@@ -53,6 +53,17 @@ std::optional<FoundFile> ContentSearch::TryAt(const uint8_t* sector, uint64_t ro
     return std::nullopt;
 }
 
+uint64_t ContentSearch::ClaimedUntil(uint64_t offset) {
+    if (claimed_.empty())
+        return 0;
+    // The search only goes forward: pieces behind it are done with.
+    std::erase_if(claimed_, [&](const volume::ByteExtent& piece) { return piece.End() <= offset; });
+    for (const volume::ByteExtent& piece : claimed_)
+        if (offset >= piece.offset)
+            return piece.End();
+    return 0;
+}
+
 SearchTotals ContentSearch::Run(uint64_t begin, uint64_t end, const std::function<bool(const FoundFile&)>& found,
                                 const std::function<void(uint64_t)>& progress, const std::atomic<bool>* cancel) {
     SearchTotals totals;
@@ -83,6 +94,17 @@ SearchTotals ContentSearch::Run(uint64_t begin, uint64_t end, const std::functio
         }
         bool ended = false;
         for (uint64_t i = 0; i < searchable && !ended; i += step) {
+            if (const uint64_t past = ClaimedUntil(at + i)) {
+                // Inside a later piece of a file found already.
+                const uint64_t after = (past + step - 1) / step * step;
+                if (after > at + searchable) {
+                    next = after;
+                    ended = true;
+                } else {
+                    i = after - at - step;
+                }
+                continue;
+            }
             const std::optional<FoundFile> file = TryAt(block.data() + i, held - i, at + i, totals, cancel);
             if (!file)
                 continue;
@@ -91,10 +113,12 @@ SearchTotals ContentSearch::Run(uint64_t begin, uint64_t end, const std::functio
                 return totals;
             }
             const Carved& carved = file->carved;
-            if (carved.certainty == Certainty::Broken || carved.length <= step)
+            if (carved.certainty == Certainty::Broken || carved.FirstPieceEnd() <= step)
                 continue;
+            for (size_t p = 1; p < carved.pieces.size(); ++p)
+                claimed_.push_back(volume::ByteExtent{at + i + carved.pieces[p].offset, carved.pieces[p].length});
             // The file is whole: nothing else starts inside it.
-            const uint64_t after = (at + i + carved.length + step - 1) / step * step;
+            const uint64_t after = (at + i + carved.FirstPieceEnd() + step - 1) / step * step;
             if (after > at + searchable) {
                 next = after;
                 ended = true;

@@ -49,6 +49,9 @@ private:
     std::optional<FoundFile> TryAt(const uint8_t* sector, uint64_t room, uint64_t offset, SearchTotals& totals,
                                    const std::atomic<bool>* cancel) const;
 
+    // The end of the claimed piece `offset` lies in, 0 for none; pieces it has passed are let go.
+    uint64_t ClaimedUntil(uint64_t offset);
+
     const media::ByteSource& source_;
     SearchSettings settings_;
     // For each offset a magic starts at (0, 4), the signatures by that byte.
@@ -58,6 +61,9 @@ private:
     };
     std::vector<Dispatch> dispatch_;
     std::vector<uint8_t> block_;  // what Run reads into, kept between runs
+    // The later pieces of files found in pieces, from the source's first
+    // byte: searched already as part of their file, they are passed over.
+    std::vector<volume::ByteExtent> claimed_;
 };
 
 } // namespace content

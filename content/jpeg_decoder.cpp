@@ -1,8 +1,12 @@
 // JPEG: segments by their lengths, scan data byte by byte to the next
 // marker, until EOI. A thumbnail inside APP1 carries its own EOI; it lies
 // inside a segment that is skipped whole, so it never ends the walk.
+#include <algorithm>
+
 #include "content/decoders.h"
 #include "content/file_dates.h"
+#include "content/jpeg_entropy.h"
+#include "content/jpeg_rejoin.h"
 
 namespace content {
 
@@ -69,8 +73,10 @@ std::optional<Carved> WalkJpeg(SourceWindow& w, uint64_t& taken) {
         if (!sawFrame)
             return Broke(at, "jpg", "scan before any frame");
         sawScan = true;
-        // Scan data: a 0xFF is followed by a stuffed zero, a restart marker,
-        // or the marker that ends the scan.
+        // Scan data: a 0xFF is followed by a stuffed zero, a restart marker
+        // (numbered in turn: one out of turn means data is missing or
+        // foreign), or the marker that ends the scan.
+        uint8_t nextRestart = 0xD0;
         for (;;) {
             std::span<const uint8_t> chunk = w.From(at);
             if (chunk.empty())
@@ -85,6 +91,11 @@ std::optional<Carved> WalkJpeg(SourceWindow& w, uint64_t& taken) {
                     return Broke(at + i, "jpg", "ends inside scan data");
                 if (*next == 0xFF)  // fill: the second 0xFF is looked at next
                     continue;
+                if (IsRestart(*next)) {
+                    if (*next != nextRestart)
+                        return Broke(at + i, "jpg", "a restart marker out of turn");
+                    nextRestart = nextRestart == 0xD7 ? 0xD0 : nextRestart + 1;
+                }
                 if (*next == 0x00 || IsRestart(*next)) {
                     ++i;
                     continue;
@@ -101,6 +112,71 @@ std::optional<Carved> WalkJpeg(SourceWindow& w, uint64_t& taken) {
 }
 } // namespace
 
-std::optional<Carved> DecodeJpeg(SourceWindow& w) { return WithFileDate(w, WalkJpeg); }
+namespace {
+constexpr uint64_t kSector = 512;
+
+// A sector of scan data that no encoder writes: not one byte with its high
+// bit set (a text) or one byte over and over (zeros). Scan data is as good as
+// random, so either means another file's bytes lie inside the picture. Cheap
+// next to decoding: pictures the markers walk whole are decoded only then.
+bool HoldsForeignSector(SourceWindow& w, uint64_t from, uint64_t to) {
+    const uint64_t skew = (kSector - w.Start() % kSector) % kSector;
+    uint64_t at = from <= skew ? skew : skew + (from - skew + kSector - 1) / kSector * kSector;
+    for (; at + kSector <= to; at += kSector) {
+        auto sector = w.Bytes(at, kSector);
+        if (!sector)
+            return false;
+        uint8_t any = 0, all = 0xFF;
+        for (uint8_t b : *sector) {
+            any |= b;
+            all &= b;
+        }
+        if (!(any & 0x80) || any == all)
+            return true;
+    }
+    return false;
+}
+
+// The markers alone may walk on to an end marker across another file's
+// bytes: the scan data decoded says whether the picture is whole as it lies,
+// in two pieces, or broken where its data stops making sense.
+Carved CheckScan(SourceWindow& w, Carved walked) {
+    JpegFrameKind kind;
+    const std::optional<JpegFrame> frame = ReadJpegFrame(w, kind);
+    if (!frame || kind != JpegFrameKind::Sequential)
+        return walked;
+    // Every block takes two bits at the least: a frame larger than its data
+    // is not whole, whatever the markers say.
+    const bool tooLarge = frame->mcus > (walked.length - std::min(walked.length, frame->scanStart)) * 4 / frame->blocks;
+    if (walked.certainty == Certainty::Checked && !tooLarge && !HoldsForeignSector(w, frame->scanStart, walked.length))
+        return walked;
+    std::deque<JpegCheckpoint> kept;
+    const JpegPiece whole[] = {{&w, 0, w.Limit()}};
+    const JpegScanEnd end = DecodeJpegScan(*frame, whole, ScanStart(*frame), w.Limit(), &kept, kJpegBreakSearchBytes);
+    if (end.whole) {
+        // The end marker ends the file: what the walk found past it was not the picture's.
+        if (walked.certainty == Certainty::Checked && walked.length == end.at)
+            return walked;
+        return Broke(end.at, "jpg", "scan data and markers disagree on the end");
+    }
+    if (std::optional<JpegTwoPieces> two = RejoinJpeg(w, *frame, kept, end.at)) {
+        Carved carved{two->breakAt + two->restLength, Certainty::Checked, "jpg", {}};
+        carved.pieces = {{0, two->breakAt}, {two->restAt, two->restLength}};
+        return carved;
+    }
+    if (walked.certainty != Certainty::Broken)
+        return Broke(end.at, "jpg", end.reason);
+    return walked;
+}
+
+std::optional<Carved> WalkAndCheck(SourceWindow& w, uint64_t& taken) {
+    std::optional<Carved> walked = WalkJpeg(w, taken);
+    if (!walked)
+        return walked;
+    return CheckScan(w, std::move(*walked));
+}
+} // namespace
+
+std::optional<Carved> DecodeJpeg(SourceWindow& w) { return WithFileDate(w, WalkAndCheck); }
 
 } // namespace content

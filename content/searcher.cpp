@@ -47,10 +47,13 @@ volume::ContentSearcher MakeSearcher(std::vector<bool> enabled) {
                     begin, extent.End(),
                     [&](const FoundFile& hit) {
                         const Carved& carved = hit.carved;
-                        if (carved.certainty != Certainty::Broken && carved.length > kStep)
-                            wholeUntil = std::max(wholeUntil, (hit.offset + carved.length + kStep - 1) / kStep * kStep);
+                        if (carved.certainty != Certainty::Broken && carved.FirstPieceEnd() > kStep)
+                            wholeUntil =
+                                std::max(wholeUntil, (hit.offset + carved.FirstPieceEnd() + kStep - 1) / kStep * kStep);
                         volume::ContentFind find{hit.offset, carved.length, carved.extension, StateOf(carved.certainty),
                                                  carved.modified};
+                        for (const volume::ByteExtent& piece : carved.pieces)
+                            find.pieces.push_back(volume::ByteExtent{hit.offset + piece.offset, piece.length});
                         if (!found(find))
                             ended = true;
                         return !ended;

@@ -22,6 +22,8 @@ public:
     // Bytes the decoder may read: the bound, cut at the source's end.
     uint64_t Limit() const { return limit_; }
     uint64_t Start() const { return start_; }
+    const media::ByteSource& Source() const { return source_; }
+    const std::atomic<bool>* Cancel() const { return cancel_; }
 
     // `count` bytes at `offset` (from the candidate's first byte); empty when
     // they do not all lie inside the window or cannot be read. At most

@@ -7,6 +7,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "media/byte_source.h"
 
@@ -22,10 +23,13 @@ struct ByteExtent {
 // One file the search found.
 struct ContentFind {
     uint64_t offset = 0;  // its first byte, from the source's first byte
-    uint64_t length = 0;  // as far as its walk went
+    uint64_t length = 0;  // its bytes: as far as its walk went
     std::string extension;  // without the dot
     uint8_t state = 0;      // the grade its walk earned (kStateExcellent ... kStatePoor)
     uint64_t modified = 0;  // the date the file keeps inside itself (FILETIME), 0: none
+    // A file in pieces: each stretch in file order from the source's first
+    // byte, the first at `offset`; empty: one piece of `length` bytes.
+    std::vector<ByteExtent> pieces{};
 };
 
 struct ContentSearchTotals {

@@ -48,7 +48,12 @@ std::unique_ptr<TMyFile> FoundByContent::MakeFile(const ContentFind& find) {
     file->RecordPos = static_cast<int64_t>(find.offset);
     file->RecordNo = static_cast<int64_t>(find.offset / kSectorBytes);
     file->FileSize = file->AllocatedSize = static_cast<int64_t>(std::max<uint64_t>(find.length, 1));
-    file->Runs.push_back(TMyFileRun{static_cast<int64_t>(find.offset), file->FileSize});
+    if (find.pieces.empty()) {
+        file->Runs.push_back(TMyFileRun{static_cast<int64_t>(find.offset), file->FileSize});
+    } else {
+        for (const ByteExtent& piece : find.pieces)
+            file->Runs.push_back(TMyFileRun{static_cast<int64_t>(piece.offset), static_cast<int64_t>(piece.length)});
+    }
     file->State = find.state;
     if (find.modified) {
         file->ModifiedTime = file->CreatedTime = find.modified;

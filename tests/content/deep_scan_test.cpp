@@ -159,3 +159,49 @@ TEST(DeepScan, TypesLimitTheFormatsSearched) {
     EXPECT_EQ(Dunro("scan '" + kCard + "' --deep --types tiffany").exitCode, 2);
     EXPECT_EQ(Dunro("scan '" + kCard + "' --types png").exitCode, 2);
 }
+
+// A card whose pictures lie in two pieces around a file the camera wrote in
+// between (tests/support/make-content-images; istat gave each its runs).
+TEST(DeepScan, PicturesInTwoPiecesComeBackWholeAndExcellentAndAnOverwrittenRestStaysPoor) {
+    const std::string card = std::string(DUNRO_CONTENT_IMAGES_DIR) + "/two-pieces-fat32-raw.img";
+    if (!testing_support::RequireFile(card))
+        return;
+    const fs::path dest = fs::temp_directory_path() / ("dunro-two-pieces-" + testing_support::ProcessTag());
+    fs::remove_all(dest);
+    fs::create_directories(dest);
+    const CommandResult scan = Dunro("scan '" + card + "' --deep --format json");
+    ASSERT_EQ(scan.exitCode, 0) << scan.err;
+    const auto found = FoundByOffset(json::parse(scan.out));
+    const CommandResult run = Dunro("recover '" + card + "' --deep --to '" + dest.string() + "' --format json");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    std::ifstream in(card + ".manifest.json");
+    const json manifest = json::parse(in);
+    int twoPieces = 0;
+    for (const json& entry : manifest["files"]) {
+        const std::string kind = entry["kind"];
+        if (kind == "txt")
+            continue;  // no signature: only the picture around it is looked for
+        const int64_t offset = entry["offset"];
+        auto it = found.find(offset);
+        ASSERT_NE(it, found.end()) << entry["name"] << " at " << offset;
+        const json& f = it->second;
+        if (!entry["intact"].get<bool>()) {
+            EXPECT_EQ(f["state"], "Poor") << entry["name"];
+            EXPECT_LT(f["size"].get<int64_t>(), entry["size"].get<int64_t>()) << entry["name"];
+            continue;
+        }
+        EXPECT_EQ(f["state"], "Excellent") << entry["name"];
+        EXPECT_EQ(f["size"], entry["size"]) << entry["name"];
+        char name[32];
+        std::snprintf(name, sizeof name, "f%07lld.%s", static_cast<long long>(offset / 512), kind.c_str());
+        EXPECT_EQ(testing_support::Sha256OfFile((dest / name).string()), entry["sha256"]) << entry["name"];
+        if (entry["runs"].size() == 2) {
+            ++twoPieces;
+            // The second piece was read as part of its picture, not listed again.
+            EXPECT_EQ(found.count(entry["runs"][1][0].get<int64_t>()), 0u) << entry["name"];
+        }
+    }
+    EXPECT_EQ(twoPieces, 2);
+    fs::remove_all(dest);
+}

@@ -72,6 +72,97 @@ def jpeg(rng, blocks_wide=32, blocks_high=32, comment_bytes=20000, thumbnail=Tru
     return bytes(out)
 
 
+# The standard luminance tables: code counts by length, then the symbols.
+_DC_BITS = [0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0]
+_AC_BITS = [0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7D]
+_AC_VALS = bytes.fromhex(
+    "01020300041105122131410613516107227114328191a1082342b1c11552d1f02433627282090a161718191a25262728292a3435"
+    "363738393a434445464748494a535455565758595a636465666768696a737475767778797a838485868788898a92939495969798"
+    "999aa2a3a4a5a6a7a8a9aab2b3b4b5b6b7b8b9bac2c3c4c5c6c7c8c9cad2d3d4d5d6d7d8d9dae1e2e3e4e5e6e7e8e9eaf1f2f3f4"
+    "f5f6f7f8f9fa")
+
+
+def _huffman_codes(bits, values):
+    codes, code, k = {}, 0, 0
+    for length in range(1, 17):
+        for _ in range(bits[length - 1]):
+            codes[values[k]] = (code, length)
+            code, k = code + 1, k + 1
+        code <<= 1
+    return codes
+
+
+class _ScanWriter:
+    """Bits into bytes, a zero stuffed after every 0xFF."""
+    def __init__(self):
+        self.out, self.acc, self.held = bytearray(), 0, 0
+
+    def put(self, value, length):
+        self.acc = (self.acc << length) | (value & ((1 << length) - 1))
+        self.held += length
+        while self.held >= 8:
+            self.held -= 8
+            byte = (self.acc >> self.held) & 0xFF
+            self.out.append(byte)
+            if byte == 0xFF:
+                self.out.append(0)
+        self.acc &= (1 << self.held) - 1
+
+    def pad(self):
+        if self.held:
+            self.put((1 << (8 - self.held)) - 1, 8 - self.held)
+
+
+def textured_jpeg(rng, mcus_wide=40, mcus_high=30, restart=0):
+    """A colour baseline JPEG as cameras write them: Y sampled 2x2 against Cb
+    and Cr, every block with its own DC difference and a random run of AC
+    coefficients (noise to look at, but each code as an encoder emits it),
+    the luminance tables given twice (for Y, and for Cb and Cr), and a
+    restart marker every `restart` MCUs when asked."""
+    dc_codes = _huffman_codes(_DC_BITS, list(range(12)))
+    ac_codes = _huffman_codes(_AC_BITS, _AC_VALS)
+    out = bytearray(b"\xFF\xD8")
+    out += _segment(0xE0, b"JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00")
+    for table in range(2):
+        out += _segment(0xDB, bytes([table]) + bytes(rng.randrange(1, 60) for _ in range(64)))
+    out += _segment(0xC0, b"\x08" + struct.pack(">HH", mcus_high * 16, mcus_wide * 16) +
+                    b"\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01")
+    for table in range(2):
+        out += _segment(0xC4, bytes([table]) + bytes(_DC_BITS) + bytes(range(12)))
+        out += _segment(0xC4, bytes([0x10 | table]) + bytes(_AC_BITS) + _AC_VALS)
+    if restart:
+        out += _segment(0xDD, struct.pack(">H", restart))
+    out += _segment(0xDA, b"\x03\x01\x00\x02\x11\x03\x11\x00\x3F\x00")
+    scan = _ScanWriter()
+    predictors = [0, 0, 0]
+    mcus = mcus_wide * mcus_high
+    for mcu in range(mcus):
+        for component in (0, 0, 0, 0, 1, 2):
+            value = max(-400, min(400, predictors[component] + rng.randrange(-60, 61)))
+            diff, predictors[component] = value - predictors[component], value
+            size = abs(diff).bit_length()
+            scan.put(*dc_codes[size])
+            scan.put(diff if diff >= 0 else diff + (1 << size) - 1, size)
+            k = 1
+            while k < 64 and rng.random() < 0.85:
+                run = rng.randrange(0, 6)
+                if k + run > 63:
+                    break
+                coefficient = rng.choice([-1, 1]) * rng.randrange(1, 90)
+                size = coefficient.bit_length() if coefficient > 0 else (-coefficient).bit_length()
+                scan.put(*ac_codes[(run << 4) | size])
+                scan.put(coefficient if coefficient > 0 else coefficient + (1 << size) - 1, size)
+                k += run + 1
+            if k < 64:
+                scan.put(*ac_codes[0x00])
+        if restart and (mcu + 1) % restart == 0 and mcu + 1 < mcus:
+            scan.pad()
+            scan.out += bytes([0xFF, 0xD0 + ((mcu + 1) // restart - 1) % 8])
+            predictors = [0, 0, 0]
+    scan.pad()
+    return bytes(out + scan.out + b"\xFF\xD9")
+
+
 def _chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
 
