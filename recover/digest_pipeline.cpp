@@ -18,7 +18,9 @@ constexpr size_t kWakeBytes = 1u << 20;
 
 } // namespace
 
-DigestPipeline::~DigestPipeline() {
+DigestPipeline::~DigestPipeline() { StopLanes(); }
+
+void DigestPipeline::StopLanes() {
     {
         std::lock_guard lock(mutex_);
         quit_ = true;
@@ -48,14 +50,7 @@ bool DigestPipeline::StartLanes() {
     if (!inline_)
         return true;
     // Hashed here from now on: a lane that did start goes.
-    {
-        std::lock_guard lock(mutex_);
-        quit_ = true;
-    }
-    work_.notify_all();
-    for (Lane& lane : lanes_)
-        if (lane.thread.joinable())
-            lane.thread.join();
+    StopLanes();
     quit_ = false;
     return false;
 }

@@ -62,6 +62,8 @@ private:
 
     void Push(Mark mark, std::span<const uint8_t> bytes);
     bool StartLanes();
+    // Ends every lane's thread that runs, once it has taken what it was given.
+    void StopLanes();
     void LaneLoop(Lane& lane);
     // Hashes one piece; false when memory ran out for its digest.
     bool Take(Lane& lane, const Piece& piece);
