@@ -65,7 +65,8 @@ uint64_t ContentSearch::ClaimedUntil(uint64_t offset) {
 }
 
 SearchTotals ContentSearch::Run(uint64_t begin, uint64_t end, const std::function<bool(const FoundFile&)>& found,
-                                const std::function<void(uint64_t)>& progress, const std::atomic<bool>* cancel) {
+                                const std::function<void(uint64_t)>& progress, const std::atomic<bool>* cancel,
+                                const std::function<void(uint64_t, std::span<const uint8_t>)>& seen) {
     SearchTotals totals;
     const uint64_t size = source_.Size();
     end = std::min(end, size);
@@ -92,6 +93,8 @@ SearchTotals ContentSearch::Run(uint64_t begin, uint64_t end, const std::functio
             next = std::min(end, at + good + step);
             totals.unreadableBytes += next - (at + good);
         }
+        if (seen && searchable > 0)
+            seen(at, std::span<const uint8_t>(block.data(), searchable));
         bool ended = false;
         for (uint64_t i = 0; i < searchable && !ended; i += step) {
             if (const uint64_t past = ClaimedUntil(at + i)) {

@@ -41,8 +41,10 @@ public:
     // Searches [begin, end) (cut at the source's end). `found` gets each file
     // in the order of its offset and returns false to end the search;
     // `progress` gets the bytes searched so far after each block.
+    // `seen`, when set, gets the bytes of each block as they are read.
     SearchTotals Run(uint64_t begin, uint64_t end, const std::function<bool(const FoundFile&)>& found,
-                     const std::function<void(uint64_t)>& progress, const std::atomic<bool>* cancel);
+                     const std::function<void(uint64_t)>& progress, const std::atomic<bool>* cancel,
+                     const std::function<void(uint64_t, std::span<const uint8_t>)>& seen = {});
 
 private:
     // The file whose signature starts at `sector` (`room` bytes held from it), if a decoder takes it.

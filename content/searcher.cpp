@@ -28,7 +28,7 @@ volume::ContentSearcher MakeSearcher(std::vector<bool> enabled) {
     return [enabled = std::move(enabled)](const media::ByteSource& source, std::span<const volume::ByteExtent> extents,
                                           const std::function<bool(const volume::ContentFind&)>& found,
                                           const std::function<void(uint64_t)>& progress,
-                                          const std::atomic<bool>* cancel) {
+                                          const volume::BytesSeen& seen, const std::atomic<bool>* cancel) {
         ContentSearch search(source, SearchSettings{kStep, kBlockBytes, enabled});
         volume::ContentSearchTotals totals;
         // A whole file may run on past its extent into the next ones: nothing
@@ -62,7 +62,7 @@ volume::ContentSearcher MakeSearcher(std::vector<bool> enabled) {
                         if (progress)
                             progress(before + std::min(searched + (begin - extent.offset), extent.length));
                     },
-                    cancel);
+                    cancel, seen);
                 totals.unreadableBytes += part.unreadableBytes;
                 searchedHere = std::min(begin - extent.offset + part.bytesSearched, extent.length);
             }

@@ -3,7 +3,10 @@
 // deleted files with their folder tree, and the listing pass that grades them.
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <set>
+#include <tuple>
 #include <optional>
 #include <span>
 #include <string>
@@ -122,11 +125,35 @@ private:
     // The deep scan's search of the clusters $Bitmap marks free, less those
     // of the files found, by content (ntfs_free_space.cpp).
     void SearchFreeSpace(FileList& files, FolderList& folders);
-    // Before that search, the records of an earlier MFT in those clusters
-    // (ntfs_old_records.cpp): the files they describe that the MFT does not
-    // list are appended, in folders rebuilt under "Found by content".
-    void FindOldRecords(const std::vector<volume::ByteExtent>& extents, FileList& files, volume::FoundByContent& found,
-                        double percentFrom, double percentTo);
+    // The records of an earlier MFT in those clusters, looked for in the
+    // bytes that search reads (ntfs_old_records.cpp): the files they
+    // describe that the MFT does not list, in folders rebuilt under "Found
+    // by content".
+    class OldRecords {
+    public:
+        // `listed`: the files the MFT gave, which an old record does not list again.
+        OldRecords(TNTFS_Disk& disk, const FileList& listed);
+        // The records in `bytes`, read at `offset` of the volume.
+        void Look(uint64_t offset, std::span<const uint8_t> bytes);
+        // The files found, each in its folder.
+        FileList Finish(volume::FoundByContent& found);
+
+    private:
+        void Take(std::span<uint8_t> record, int64_t position);
+
+        TNTFS_Disk& disk_;
+        uint32_t step_;
+        std::vector<uint8_t> record_;
+        FileList files_;
+        // The first extents of the files listed: an old record of one of
+        // them (a table that moved) would list it a second time.
+        std::set<std::pair<int64_t, int64_t>> listedExtents_;
+        // Two copies of one record (tables left by two formats, say) give one file.
+        std::set<std::tuple<int64_t, uint16_t, int64_t, std::string>> taken_;
+        // Folders by record number, with where their record lies; several
+        // when tables of different times hold one.
+        std::multimap<int64_t, std::pair<DirectoryInfo, int64_t>> directories_;
+    };
     // Whether the MFT's record of that number is the old record's file still.
     bool CurrentMftHolds(const TMyFile& old, uint16_t sequence);
     // Grades a file of an earlier MFT but for newer files over its clusters; true when that is still to ask.

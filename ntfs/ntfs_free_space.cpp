@@ -1,9 +1,10 @@
 // The deep scan of a readable NTFS volume: what its records no longer lead
 // to (a volume quick-formatted over old files, files whose records were
 // taken again) still lies in the clusters $Bitmap marks free. Those, less
-// the clusters of the deleted files the MFT gave, are read first for the
-// records of an earlier MFT, then searched by content, less the clusters
-// of the files those records gave.
+// the clusters of the deleted files the MFT gave, are read once: searched by
+// content and, in the same bytes, for the records of an earlier MFT. A file
+// such a record gives keeps its clusters: what the search found starting
+// there is the same file found again, and is dropped.
 #include <algorithm>
 
 #include "ntfs/ntfs_disk.h"
@@ -12,8 +13,28 @@
 #include "volume/free_extents.h"
 
 namespace {
-// The bar from the end of the MFT's reading: the old records' reading, then the search by content.
-constexpr double kOldRecordsFrom = 50, kContentFrom = 60, kContentTo = 100;
+// The bar from the end of the MFT's reading.
+constexpr double kSearchFrom = 50, kSearchTo = 100;
+
+// `extents` sorted and merged, so that one lookup answers.
+std::vector<volume::ByteExtent> Merged(std::vector<volume::ByteExtent> extents) {
+    std::sort(extents.begin(), extents.end(),
+              [](const volume::ByteExtent& a, const volume::ByteExtent& b) { return a.offset < b.offset; });
+    std::vector<volume::ByteExtent> merged;
+    for (const volume::ByteExtent& e : extents) {
+        if (!merged.empty() && e.offset <= merged.back().End())
+            merged.back().length = std::max(merged.back().End(), e.End()) - merged.back().offset;
+        else
+            merged.push_back(e);
+    }
+    return merged;
+}
+
+bool Within(const std::vector<volume::ByteExtent>& merged, uint64_t offset) {
+    auto after = std::upper_bound(merged.begin(), merged.end(), offset,
+                                  [](uint64_t at, const volume::ByteExtent& e) { return at < e.offset; });
+    return after != merged.begin() && offset < std::prev(after)->End();
+}
 } // namespace
 
 void TNTFS_Disk::SearchFreeSpace(FileList& files, FolderList& folders) {
@@ -25,23 +46,33 @@ void TNTFS_Disk::SearchFreeSpace(FileList& files, FolderList& folders) {
         return;
     const int64_t clusters = std::min(TotalClusters, Drive->VolumeBytes / ClusterSize);
     const volume::ClusterGrid grid{0, 0, ClusterSize};
-    std::vector<volume::ByteExtent> extents = volume::UnclaimedFreeSpace(
+    const std::vector<volume::ByteExtent> extents = volume::UnclaimedFreeSpace(
         grid, static_cast<uint64_t>(std::max<int64_t>(clusters, 0)),
         [this](uint64_t cluster) { return !ClusterInUse(static_cast<int64_t>(cluster)); }, files, folders);
     volume::FoundByContent found(Drive, tree_);
-    const size_t before = files.size();
-    FindOldRecords(extents, files, found, kOldRecordsFrom, kContentFrom);
-    if (IsStopped())
-        return;
+    OldRecords oldRecords(*this, files);
+    const size_t firstFind = files.size();
+    found.Search(context_, extents, files, stop_, kSearchFrom, kSearchTo,
+                 [&oldRecords](uint64_t offset, std::span<const uint8_t> bytes) { oldRecords.Look(offset, bytes); });
+    FileList old = oldRecords.Finish(found);
+
     // The clusters of a file an old record gave are its own, unless its
-    // runs do not hold together: then they are searched like any others.
+    // runs do not hold together: then what the search found there stays.
     std::vector<volume::ByteExtent> claimed;
-    for (size_t i = before; i < files.size(); ++i)
-        if (ntfs::OldRunsPlausible(*files[i], Drive->VolumeBytes, ClusterSize))
-            for (const TMyFileRun& run : files[i]->Runs)
+    for (const auto& file : old)
+        if (ntfs::OldRunsPlausible(*file, Drive->VolumeBytes, ClusterSize))
+            for (const TMyFileRun& run : file->Runs)
                 if (run.OnVolume && !run.IsHole)
                     claimed.push_back({static_cast<uint64_t>(run.RunStart), static_cast<uint64_t>(run.RunLength)});
+    claimed = Merged(std::move(claimed));
     if (!claimed.empty())
-        extents = volume::WithoutTaken(extents, std::move(claimed), grid);
-    found.Search(context_, extents, files, stop_, kContentFrom, kContentTo);
+        files.erase(std::remove_if(files.begin() + static_cast<std::ptrdiff_t>(firstFind), files.end(),
+                                   [&claimed](const std::unique_ptr<TMyFile>& find) {
+                                       return Within(claimed, static_cast<uint64_t>(find->DataPos));
+                                   }),
+                    files.end());
+    for (auto& file : old)
+        files.push_back(std::move(file));
+    for (size_t i = firstFind; i < files.size(); ++i)
+        files[i]->ListIndex = static_cast<int32_t>(i);
 }

@@ -37,12 +37,19 @@ struct ContentSearchTotals {
     uint64_t unreadableBytes = 0;  // passed over because the source would not give them
 };
 
+// The bytes the search read at `offset`, as it goes: a reader that looks
+// for something of its own in the same free space (the records of an old
+// MFT) takes them here rather than reading that space a second time. Bytes
+// inside a file found whole are passed over unread, and not shown.
+using BytesSeen = std::function<void(uint64_t offset, std::span<const uint8_t> bytes)>;
+
 // Searches each extent in turn: files start inside an extent, though a
 // file's walk may run on past it. `found` returns false to end the search;
-// `progress` gets the bytes of the extents searched so far.
+// `progress` gets the bytes of the extents searched so far; `seen`, when
+// set, each stretch read.
 using ContentSearcher = std::function<ContentSearchTotals(
     const media::ByteSource& source, std::span<const ByteExtent> extents,
     const std::function<bool(const ContentFind&)>& found, const std::function<void(uint64_t)>& progress,
-    const std::atomic<bool>* cancel)>;
+    const BytesSeen& seen, const std::atomic<bool>* cancel)>;
 
 } // namespace volume

@@ -65,7 +65,8 @@ std::unique_ptr<TMyFile> FoundByContent::MakeFile(const ContentFind& find) {
 }
 
 FoundByContent::Ended FoundByContent::Search(const ReaderContext& context, std::span<const ByteExtent> extents,
-                                             FileList& files, StopToken& stop, double percentFrom, double percentTo) {
+                                             FileList& files, StopToken& stop, double percentFrom, double percentTo,
+                                             const BytesSeen& seen) {
     if (!context.SearchByContent || !drive_ || !drive_->Source)
         return Ended::Done;
     ProgressSink* progress = context.Progress;
@@ -99,7 +100,7 @@ FoundByContent::Ended FoundByContent::Search(const ReaderContext& context, std::
             if (progress->ReadingMustEnd(ProgressSink::Capped::FoundFiles))
                 stop.Request();
         },
-        stop.Flag());
+        seen, stop.Flag());
     drive_->Damage.UnreadableBytes.fetch_add(totals.unreadableBytes, std::memory_order_relaxed);
     return stop.Requested() ? Ended::Stopped : Ended::Done;
 }

@@ -33,9 +33,10 @@ public:
     // Runs `context.SearchByContent` over `extents` of the drive and appends
     // each find to `files`. The bar moves from `percentFrom` to `percentTo`;
     // a stop, low memory or the cap on files requests `stop`. Sectors the
-    // drive would not give are counted in its damage.
+    // drive would not give are counted in its damage. `seen`, when set, gets
+    // the bytes the search reads (volume::BytesSeen).
     Ended Search(const ReaderContext& context, std::span<const ByteExtent> extents, FileList& files, StopToken& stop,
-                 double percentFrom, double percentTo);
+                 double percentFrom, double percentTo, const BytesSeen& seen = {});
 
 private:
     int32_t FolderOfKind(const std::string& extension);
