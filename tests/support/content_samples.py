@@ -38,14 +38,6 @@ def jpeg(rng, blocks_wide=32, blocks_high=32, comment_bytes=20000, thumbnail=Tru
     block), with the standard luminance tables; random comments make it large,
     and an APP1 holds a whole thumbnail JPEG whose own end marker must not end
     the walk."""
-    dc_bits = [0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0]
-    dc_vals = list(range(12))
-    ac_bits = [0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7D]
-    ac_vals = bytes.fromhex(
-        "01020300041105122131410613516107227114328191a1082342b1c11552d1f02433627282090a161718191a25262728292a3435"
-        "363738393a434445464748494a535455565758595a636465666768696a737475767778797a838485868788898a92939495969798"
-        "999aa2a3a4a5a6a7a8a9aab2b3b4b5b6b7b8b9bac2c3c4c5c6c7c8c9cad2d3d4d5d6d7d8d9dae1e2e3e4e5e6e7e8e9eaf1f2f3f4"
-        "f5f6f7f8f9fa")
     out = bytearray(b"\xFF\xD8")
     out += _segment(0xE0, b"JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00")
     if thumbnail:
@@ -55,8 +47,8 @@ def jpeg(rng, blocks_wide=32, blocks_high=32, comment_bytes=20000, thumbnail=Tru
         out += _segment(0xE1, b"Exif\x00\x00" + tiff + thumb)
     out += _segment(0xDB, b"\x00" + bytes(rng.randrange(1, 100) for _ in range(64)))
     out += _segment(0xC0, b"\x08" + struct.pack(">HH", blocks_high * 8, blocks_wide * 8) + b"\x01\x01\x11\x00")
-    out += _segment(0xC4, b"\x00" + bytes(dc_bits) + bytes(dc_vals))
-    out += _segment(0xC4, b"\x10" + bytes(ac_bits) + ac_vals)
+    out += _segment(0xC4, b"\x00" + bytes(_DC_BITS) + bytes(range(12)))
+    out += _segment(0xC4, b"\x10" + bytes(_AC_BITS) + _AC_VALS)
     remaining = comment_bytes
     while remaining > 0:
         take = min(remaining, 65000)
