@@ -16,20 +16,7 @@ namespace {
 // The bar from the end of the MFT's reading.
 constexpr double kSearchFrom = 50, kSearchTo = 100;
 
-// `extents` sorted and merged, so that one lookup answers.
-std::vector<volume::ByteExtent> Merged(std::vector<volume::ByteExtent> extents) {
-    std::sort(extents.begin(), extents.end(),
-              [](const volume::ByteExtent& a, const volume::ByteExtent& b) { return a.offset < b.offset; });
-    std::vector<volume::ByteExtent> merged;
-    for (const volume::ByteExtent& e : extents) {
-        if (!merged.empty() && e.offset <= merged.back().End())
-            merged.back().length = std::max(merged.back().End(), e.End()) - merged.back().offset;
-        else
-            merged.push_back(e);
-    }
-    return merged;
-}
-
+// `merged`: as volume::Merged gives them, so that one lookup answers.
 bool Within(const std::vector<volume::ByteExtent>& merged, uint64_t offset) {
     auto after = std::upper_bound(merged.begin(), merged.end(), offset,
                                   [](uint64_t at, const volume::ByteExtent& e) { return at < e.offset; });
@@ -64,7 +51,7 @@ void TNTFS_Disk::SearchFreeSpace(FileList& files, FolderList& folders) {
             for (const TMyFileRun& run : file->Runs)
                 if (run.OnVolume && !run.IsHole)
                     claimed.push_back({static_cast<uint64_t>(run.RunStart), static_cast<uint64_t>(run.RunLength)});
-    claimed = Merged(std::move(claimed));
+    claimed = volume::Merged(std::move(claimed));
     if (!claimed.empty())
         files.erase(std::remove_if(files.begin() + static_cast<std::ptrdiff_t>(firstFind), files.end(),
                                    [&claimed](const std::unique_ptr<TMyFile>& find) {

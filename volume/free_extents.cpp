@@ -36,6 +36,18 @@ std::vector<ByteExtent> FoundRuns(const FileList& files, const FolderList& folde
     return runs;
 }
 
+std::vector<ByteExtent> Merged(std::vector<ByteExtent> extents) {
+    std::sort(extents.begin(), extents.end(), [](const ByteExtent& a, const ByteExtent& b) { return a.offset < b.offset; });
+    std::vector<ByteExtent> merged;
+    for (const ByteExtent& e : extents) {
+        if (!merged.empty() && e.offset <= merged.back().End())
+            merged.back().length = std::max(merged.back().End(), e.End()) - merged.back().offset;
+        else
+            merged.push_back(e);
+    }
+    return merged;
+}
+
 std::vector<ByteExtent> WithoutTaken(const std::vector<ByteExtent>& free, std::vector<ByteExtent> taken,
                                      const ClusterGrid& grid) {
     if (grid.clusterBytes == 0)
@@ -49,14 +61,7 @@ std::vector<ByteExtent> WithoutTaken(const std::vector<ByteExtent>& free, std::v
             to = grid.firstOffset + (to - grid.firstOffset + grid.clusterBytes - 1) / grid.clusterBytes * grid.clusterBytes;
         run = {from, to - from};
     }
-    std::sort(taken.begin(), taken.end(), [](const ByteExtent& a, const ByteExtent& b) { return a.offset < b.offset; });
-    std::vector<ByteExtent> merged;
-    for (const ByteExtent& run : taken) {
-        if (!merged.empty() && run.offset <= merged.back().End())
-            merged.back().length = std::max(merged.back().End(), run.End()) - merged.back().offset;
-        else
-            merged.push_back(run);
-    }
+    const std::vector<ByteExtent> merged = Merged(std::move(taken));
 
     std::vector<ByteExtent> left;
     size_t t = 0;

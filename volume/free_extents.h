@@ -27,6 +27,9 @@ std::vector<ByteExtent> FreeClusterExtents(const ClusterGrid& grid, uint64_t end
 // The byte runs on the volume of every file and folder found (resident data and holes left out).
 std::vector<ByteExtent> FoundRuns(const FileList& files, const FolderList& folders);
 
+// `extents` in order, those that overlap or touch made one.
+std::vector<ByteExtent> Merged(std::vector<ByteExtent> extents);
+
 // `free` less `taken`, each taken run widened to the whole clusters of the grid it touches.
 std::vector<ByteExtent> WithoutTaken(const std::vector<ByteExtent>& free, std::vector<ByteExtent> taken,
                                      const ClusterGrid& grid);
